@@ -1,0 +1,26 @@
+# Warning and sanitizer flags shared by every target of the project.
+add_library(quillon_build_flags INTERFACE)
+add_library(Quillon::build_flags ALIAS quillon_build_flags)
+target_compile_options(quillon_build_flags INTERFACE -Wall -Wextra -Wpedantic -Wshadow
+                       -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual)
+if(QUILLON_WERROR)
+  target_compile_options(quillon_build_flags INTERFACE -Werror)
+endif()
+if(QUILLON_SANITIZE)
+  target_compile_options(quillon_build_flags INTERFACE -fsanitize=address,undefined
+                         -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(quillon_build_flags INTERFACE -fsanitize=address,undefined)
+endif()
+
+# quillon_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# One executable per library under test; every TEST becomes its own CTest entry.
+function(quillon_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} Quillon::build_flags GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    QUILLON_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
+    QUILLON_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

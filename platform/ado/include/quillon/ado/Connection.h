@@ -1,0 +1,68 @@
+#pragma once
+
+#include "quillon/ado/Recordset.h"
+#include "quillon/ado/Types.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qln::ado {
+
+namespace detail {
+class Database;
+}
+
+// The key=value pairs of an ODBC connection string; keys in upper case, braces removed.
+std::map<std::string, std::string> parseConnectionString(std::string_view text);
+
+// A connection to one database file named by an ODBC connection string: "DSN=name;" (a
+// data source), "DBQ=path;" (a file, relative to DefaultDir= when given); "Provider=
+// MSDataShape;" accepts SHAPE commands. Access files are read through an SQLite mirror.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setConnectionString(std::string text);
+    const std::string& connectionString() const { return m_connectionString; }
+    void setCursorLocation(int location) { m_cursorLocation = location; }
+    int cursorLocation() const { return m_cursorLocation; }
+
+    // Opens the database; user and password must be empty (files carry no accounts).
+    void open(std::string_view user = {}, std::string_view password = {});
+    bool isOpen() const;
+    void close();
+
+    // Runs a statement; a query returns its rows, anything else a closed record set.
+    Recordset execute(std::string_view sql);
+
+    bool isShapeProvider() const { return m_shape; }
+    // The SQLite file behind the connection (the mirror for an Access file).
+    const std::filesystem::path& databasePath() const { return m_path; }
+
+    // The user tables and the columns of one table (empty when it has no such table).
+    std::vector<std::string> tableNames() const;
+    std::vector<FieldInfo> columns(std::string_view table) const;
+
+    void beginTrans();
+    void commitTrans();
+    void rollbackTrans();
+
+private:
+    friend class Recordset;
+    std::shared_ptr<detail::Database> database() const;
+
+    std::string m_connectionString;
+    int m_cursorLocation = adUseServer;
+    bool m_shape = false;
+    std::filesystem::path m_path;
+    std::shared_ptr<detail::Database> m_database;
+};
+
+} // namespace qln::ado

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qln::ado {
+
+// Defines a data source for this process only; it hides a registry entry of that name.
+void defineDataSource(std::string name, std::filesystem::path database);
+// The database file of a data source: this process's definitions first, then the
+// registry key HKEY_LOCAL_MACHINE\Software\ODBC\ODBC.INI\<name>, value "Database".
+std::optional<std::filesystem::path> findDataSource(std::string_view name);
+// Every defined name: this process's and those listed under ODBC.INI\ODBC Data Sources.
+std::vector<std::string> dataSourceNames();
+
+} // namespace qln::ado

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "quillon/Variant.h"
+#include "quillon/ado/Types.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace qln::ado::detail {
+
+class Database;
+struct Table;
+
+// A read-only run of row numbers kept alive by its owner (a chapter's child list).
+struct RowSpan {
+    std::shared_ptr<const void> owner;
+    const std::uint32_t* rows = nullptr;
+    std::size_t size = 0;
+};
+
+// The child rows of every parent row under one chapter field. Parents with equal keys
+// share one group: group g holds rows[offsets[g] .. offsets[g+1]) of the child table.
+struct ChapterColumn {
+    static constexpr std::uint32_t kNoGroup = UINT32_MAX;
+    std::shared_ptr<Table> child;
+    std::vector<std::uint32_t> parentGroup;
+    std::vector<std::uint32_t> offsets{0};
+    std::vector<std::uint32_t> rows;
+};
+
+// Rows of a field grouped by a key that equal values share (texts without regard to case,
+// numbers and numeric texts by value). A lookup gives candidates to check, never misses.
+std::string equalityKey(const Variant& value);
+
+// Shared row storage of record sets, column by column.
+struct Table {
+    std::vector<FieldInfo> fields;
+    std::vector<std::vector<Variant>> columns;                 // columns[field][row]
+    std::vector<std::shared_ptr<ChapterColumn>> chapters;      // per field; null unless adChapter
+
+    // Write-back to the table a query came from; rowids[row] is -1 for a row not yet stored.
+    std::shared_ptr<Database> database;
+    std::string sourceTable;
+    std::vector<std::int64_t> rowids;
+
+    std::size_t rowCount() const { return columns.empty() ? rowCountWithoutFields : columns.front().size(); }
+    std::size_t rowCountWithoutFields = 0;
+
+    // Adds a field; existing rows get Null (or no chapter rows).
+    void addField(FieldInfo info);
+    // Appends a row with Null in every field and returns its number.
+    std::uint32_t appendRow();
+    // Marks the data changed: cached indexes are dropped.
+    void touch() { indexes.clear(); }
+
+    // Rows of the field whose equalityKey is that of value (built on first use).
+    const std::vector<std::uint32_t>* candidates(int field, const Variant& value);
+
+private:
+    std::unordered_map<int, std::unordered_map<std::string, std::vector<std::uint32_t>>> indexes;
+};
+
+} // namespace qln::ado::detail

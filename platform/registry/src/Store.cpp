@@ -1,0 +1,1 @@
+#include "quillon/registry/Registry.h"

@@ -1,0 +1,36 @@
+#include "quillon/Tokens.h"
+
+#include <gtest/gtest.h>
+
+using qln::CountTokens;
+using qln::getToken;
+
+TEST(Tokens, CountIgnoresOneTrailingDelimiter)
+{
+    EXPECT_EQ(CountTokens("", "|"), 0);
+    EXPECT_EQ(CountTokens("a", "|"), 1);
+    EXPECT_EQ(CountTokens("a|b", "|"), 2);
+    EXPECT_EQ(CountTokens("a|b|", "|"), 2);
+    EXPECT_EQ(CountTokens("|", "|"), 1);
+    EXPECT_EQ(CountTokens("a||b", "|"), 3);
+}
+
+TEST(Tokens, GetTokenClampsItsPosition)
+{
+    EXPECT_EQ(getToken("0.1|*pct", "|", 1), "0.1");
+    EXPECT_EQ(getToken("0.1|*pct", "|", 2), "*pct");
+    EXPECT_EQ(getToken("0.1|*pct", "|", 0), "0.1");
+    EXPECT_EQ(getToken("0.1|*pct", "|", 9), "*pct");
+    EXPECT_EQ(getToken("alone", "|", 3), "alone");
+    EXPECT_EQ(getToken("a||c", "|", 2), "");
+    EXPECT_EQ(getToken("a, b, c", ", ", 3), "c");
+}
+
+TEST(Tokens, AddTokenJoinsAfterTheFirst)
+{
+    std::string list;
+    qln::addToken(list, "'1'", ",");
+    qln::addToken(list, "'2'", ",");
+    qln::addToken(list, "'3'", ",");
+    EXPECT_EQ(list, "'1','2','3'");
+}

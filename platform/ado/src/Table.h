@@ -44,6 +44,7 @@ struct Table {
     // Write-back to the table a query came from; rowids[row] is -1 for a row not yet stored.
     std::shared_ptr<Database> database;
     std::string sourceTable;
+    std::vector<std::string> sourceColumns;  // per field, the stored column it was read from
     std::vector<std::int64_t> rowids;
 
     std::size_t rowCount() const { return columns.empty() ? rowCountWithoutFields : columns.front().size(); }
@@ -53,10 +54,11 @@ struct Table {
     void addField(FieldInfo info);
     // Appends a row with Null in every field and returns its number.
     std::uint32_t appendRow();
-    // Marks the data changed: cached indexes are dropped.
-    void touch() { indexes.clear(); }
+    // Sets one cell, keeping the cached index of its field right.
+    void setCell(int field, std::uint32_t row, Variant value);
 
-    // Rows of the field whose equalityKey is that of value (built on first use).
+    // Rows of the field whose equalityKey is that of value (built on first use); a
+    // superset of the rows equal to it. Not for an Empty value, which equals "" and 0.
     const std::vector<std::uint32_t>* candidates(int field, const Variant& value);
 
 private:

@@ -83,7 +83,9 @@ private:
 
 // Calls onChange on a thread of its own whenever a value of the key or of any sub-key
 // is written or removed, or a sub-key is created or deleted. stop() (or destruction)
-// ends the thread; onChange is never called after stop() returns.
+// ends the thread; onChange is never called after stop() returns. onChange may call stop()
+// (the thread then ends when onChange returns) but must not destroy its own Watcher. The
+// deletion of the watched key itself is reported once; a key re-created later is not watched.
 class Watcher {
 public:
     Watcher(const Store& store, Hive hive, std::string_view key, std::function<void()> onChange);

@@ -87,7 +87,7 @@ TEST_F(ConnectionTest, DataSourceOfTheProcessAndOfTheRegistry)
     cn.open();
     EXPECT_EQ(cn.execute("SELECT count(*) AS n FROM mapunit").value("n").integer(), 3);
 
-    const auto store = qln::registry::Store::fromEnvironment();
+    auto store = qln::registry::Store::fromEnvironment();
     store.setString(qln::registry::Hive::LocalMachine, "Software\\ODBC\\ODBC.INI\\Soils Here", "Database",
                     soils.string());
     store.setString(qln::registry::Hive::LocalMachine, "Software\\ODBC\\ODBC.INI\\ODBC Data Sources", "Soils Here",
@@ -137,9 +137,9 @@ TEST_F(ConnectionTest, BadDatabasesGiveOneClearErrorNamingThem)
 TEST_F(ConnectionTest, ProviderErrorsCarrySQLitesMessage)
 {
     Connection cn = openSoils();
-    const auto text = descriptionOf([&] { cn.execute("SELECT nothing FROM mapunit"); });
+    const auto text = descriptionOf([&] { cn.execute("SELECT nosuchcol FROM mapunit"); });
     EXPECT_NE(text.find("no such column"), std::string::npos);
-    EXPECT_NE(text.find("SELECT nothing FROM mapunit"), std::string::npos);
+    EXPECT_NE(text.find("SELECT nosuchcol FROM mapunit"), std::string::npos);
 }
 
 TEST_F(ConnectionTest, UpdatesAndNewRowsReachTheTable)

@@ -1,3 +1,4 @@
+#include "quillon/SqlText.h"
 #include "quillon/Tokens.h"
 
 #include <gtest/gtest.h>
@@ -33,4 +34,15 @@ TEST(Tokens, AddTokenJoinsAfterTheFirst)
     qln::addToken(list, "'2'", ",");
     qln::addToken(list, "'3'", ",");
     EXPECT_EQ(list, "'1','2','3'");
+}
+
+TEST(SqlText, QuotesAreDoubledAndNamesChecked)
+{
+    EXPECT_EQ(qln::escapeQuotes("O'Brien's"), "O''Brien''s");
+    EXPECT_EQ(qln::escapeQuotes("'); DROP TABLE x; --"), "''); DROP TABLE x; --");
+    EXPECT_TRUE(qln::isPlainName("Drain_DS"));
+    EXPECT_TRUE(qln::isPlainName("Map Unit"));
+    EXPECT_FALSE(qln::isPlainName("1col"));
+    EXPECT_FALSE(qln::isPlainName("x;DROP"));
+    EXPECT_FALSE(qln::isPlainName(""));
 }

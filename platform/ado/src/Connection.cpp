@@ -36,6 +36,10 @@ std::map<std::string, std::string> parseConnectionString(std::string_view text)
         const auto equal = text.find('=', i);
         if (equal == std::string_view::npos)
             break;
+        if (const auto semicolon = text.find(';', i); semicolon < equal) {
+            i = semicolon + 1;  // a piece without "=" names nothing
+            continue;
+        }
         const std::string key = upper(trimmed(text.substr(i, equal - i)));
         i = equal + 1;
         while (i < text.size() && text[i] == ' ')

@@ -277,11 +277,12 @@ Recordset Recordset::chapter(int index) const
 {
     if (!isChapter(index))
         raise(adErrInvalidArgument, "Field " + field(index).name + " is not a chapter.");
-    requireCurrent();
+    requireOpen();
     const auto& column = m_cursor->table->chapters[static_cast<std::size_t>(index)];
     auto span = std::make_shared<detail::RowSpan>();
     span->owner = column;
-    const std::uint32_t group = column->parentGroup[m_cursor->currentRow()];
+    const std::uint32_t group =
+        bof() || eof() ? detail::ChapterColumn::kNoGroup : column->parentGroup[m_cursor->currentRow()];
     if (group != detail::ChapterColumn::kNoGroup) {
         span->rows = column->rows.data() + column->offsets[group];
         span->size = column->offsets[group + 1] - column->offsets[group];

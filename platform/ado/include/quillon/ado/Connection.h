@@ -28,6 +28,8 @@ public:
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
+    Connection(Connection&&) noexcept = default;
+    Connection& operator=(Connection&&) noexcept = default;
 
     void setConnectionString(std::string text);
     const std::string& connectionString() const { return m_connectionString; }

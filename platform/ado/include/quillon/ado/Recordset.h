@@ -67,7 +67,8 @@ public:
     void setValue(std::string_view name, Variant value);
 
     bool isChapter(int index) const;
-    // The child rows of the current row under a chapter field, as a record set of its own.
+    // The child rows of the current row under a chapter field, as a record set of its own;
+    // without a current row, an empty record set that still has the child's fields.
     Recordset chapter(int index) const;
     Recordset chapter(std::string_view name) const;
 

@@ -28,7 +28,7 @@ enum DataType : int {
 enum CursorLocation : int { adUseServer = 2, adUseClient = 3 };
 enum CursorType : int { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
 enum LockType : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3, adLockBatchOptimistic = 4 };
-enum FieldAttribute : long { adFldUpdatable = 0x8, adFldFixed = 0x10, adFldIsNullable = 0x20, adFldMayBeNull = 0x40 };
+enum FieldAttribute : long { adFldUpdatable = 0x4, adFldFixed = 0x10, adFldIsNullable = 0x20, adFldMayBeNull = 0x40 };
 
 // Error numbers of the data layer (besides qln::kProviderError).
 inline constexpr std::int64_t adErrInvalidArgument = 0x800A0BB9;   // bad filter, sort or criteria

@@ -1,0 +1,30 @@
+#include "quillon/SqlText.h"
+
+#include <cctype>
+
+namespace qln {
+
+std::string escapeQuotes(std::string_view text)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        result += c;
+        if (c == '\'')
+            result += '\'';
+    }
+    return result;
+}
+
+bool isPlainName(std::string_view name)
+{
+    if (name.empty() || std::isdigit(static_cast<unsigned char>(name.front())) || name.front() == ' ')
+        return false;
+    for (const char c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != ' ')
+            return false;
+    }
+    return true;
+}
+
+} // namespace qln

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "quillon/Variant.h"
+#include "quillon/ado/Recordset.h"
+
+#include <functional>
+#include <string>
+
+namespace qln::engine {
+
+// What one run shares with its methods besides their arguments.
+struct RunContext {
+    // Every component of the run's map units, cut-off or not (component-level runs only).
+    ado::Recordset allComponents;
+    // Called for each map unit of the SHAPE result with the count reached so far.
+    std::function<void(long)> onMapunit;
+    long mapunitsDone = 0;
+};
+
+// Method results.
+inline constexpr int kRated = 1;
+inline constexpr int kNoRating = 0;
+inline constexpr int kStopLegend = -1;
+
+// Rates the map units of one legend row's chapter into the results record set; always 1.
+int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& rsMapunits,
+                    const ado::Recordset& userData, const ado::Recordset& attr, ado::Recordset& results);
+
+// Whether the candidate replaces the current value under the direction (1 larger, -1
+// smaller wins); an Empty or Null candidate never does, anything replaces a Null current.
+bool IsCriticalValue(const Variant& current, const Variant& candidate, int direction);
+
+// Key and value of the critical record of a record set, descending into the chapters below
+// its current record; Null and Null when there is none.
+void GetCriticalValue(const ado::Recordset& recordset, const std::string& keyColumn, Variant& key,
+                      const std::string& valueColumn, Variant& value, int direction);
+
+// Floors a numeric rating to RoundNumbers decimal places (one place when Null); other
+// values are returned unchanged.
+Variant RoundRating(const Variant& rating, const Variant& roundNumbers);
+
+// Tie-break direction of the run: UserData.Rate when not 0, else the attribute's TieBreak.
+int RunDirection(const ado::Recordset& attr, const ado::Recordset& userData);
+
+// The rating's place in the results: single precision when the attribute's DBFType is
+// "single" in any case.
+bool IsSingleType(const ado::Recordset& attr);
+
+int ProcessDominantSoil(const ado::Recordset& attr, ado::Recordset& comps, Variant& rating,
+                        const ado::Recordset& userData, std::string& cokey);
+
+int ProcessWeightedAverage(const RunContext& run, const ado::Recordset& attr, ado::Recordset& comps,
+                           const std::string& mukey, Variant& rating, const ado::Recordset& userData);
+
+// Weight of the current record: the Multipliers factors times its share of the layer.
+Variant CalculateMultiplier(const ado::Recordset& recordset, const ado::Recordset& userData);
+
+// Sum over the horizons of value x multiplier x weight; 0.0 when a multiplier is Null.
+double SumDepthWeighted(ado::Recordset& horizons, const std::string& column, const ado::Recordset& userData,
+                        double weight);
+
+} // namespace qln::engine

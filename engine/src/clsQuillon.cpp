@@ -1,0 +1,206 @@
+#include "quillon/engine/clsQuillon.h"
+
+#include "DataProcessing.h"
+#include "FieldValues.h"
+#include "modCLSFuncs.h"
+#include "modErrorCodes.h"
+#include "modGetWhere.h"
+#include "modShapeFuncs.h"
+#include "rsFunctions.h"
+#include "quillon/Error.h"
+#include "quillon/SqlText.h"
+#include "quillon/ado/Connection.h"
+
+namespace qln::engine {
+
+// The connections and component rows of the latest run; replaced by the next run.
+struct clsQuillon::State {
+    ado::Connection soils;
+    ado::Connection shaped;
+    ado::Recordset components;
+    std::function<void(long, long)> progress;
+};
+
+clsQuillon::clsQuillon() : m_state(std::make_unique<State>()) {}
+clsQuillon::~clsQuillon() = default;
+
+void clsQuillon::setProgressHandler(std::function<void(long, long)> handler)
+{
+    m_state->progress = std::move(handler);
+}
+
+ado::Recordset clsQuillon::GetMainQLNRS(const std::string& iSQL)
+{
+    try {
+        return sGetMainQLNRS(iSQL);
+    } catch (...) {
+        rethrowWithTrail("GetMainQLNRS", 1);
+    }
+}
+
+ado::Recordset clsQuillon::GetSoilsDataRS(const std::string& iSoils_CS, const std::string& iSQL)
+{
+    try {
+        return sGetDisconnectedRS(iSoils_CS, iSQL);
+    } catch (...) {
+        rethrowWithTrail("GetSoilsDataRS", 1);
+    }
+}
+
+short clsQuillon::CheckForAlternateMUKey(const std::string& iConnectStr)
+{
+    int line = 1;
+    try {
+        ado::Connection connection;
+        adoOpenDatabase(connection, iConnectStr, ado::adUseClient);
+        line = 2;
+        ado::Recordset mapunit;
+        adoOpenRecordset(connection, mapunit, "SELECT * FROM mapunit", ado::adLockOptimistic);
+        short result = -1;
+        for (int i = 0; i < mapunit.fieldCount(); ++i) {
+            if (mapunit.field(i).name == "mukey") {
+                result = 1;
+                break;
+            }
+        }
+        adoCloseRecordset(mapunit);
+        adoCloseDatabase(connection);
+        return result;
+    } catch (...) {
+        rethrowWithTrail("CheckForAlternateMUKey", line);
+    }
+}
+
+std::optional<ado::Recordset> clsQuillon::GetOptionListsRS(const std::string& iSoils_CS, const std::string& iNodeKey)
+{
+    int line = 1;
+    try {
+        ado::Recordset lists = GetMainQLNRS("SELECT * FROM OptionList WHERE NodeKey='" + escapeQuotes(iNodeKey) + "'");
+        if (lists.recordCount() <= 0)
+            return std::nullopt;
+        line = 2;
+        ado::Connection soils;
+        adoOpenDatabase(soils, iSoils_CS, ado::adUseClient);
+        ado::Recordset result;
+        result.appendField("ListName", ado::adChar, 20);
+        result.appendField("ListData", ado::adVarChar, 255);
+        result.open();
+        line = 3;
+        for (lists.moveFirst(); !lists.eof(); lists.moveNext()) {
+            const std::string label = textField(lists, "Label");
+            ado::Recordset items;
+            adoOpenRecordset(soils, items, textField(lists, "SelectStmt"), ado::adLockOptimistic);
+            if (items.recordCount() <= 0) {
+                result.addNew();
+                result.setValue("ListName", label);
+                result.setValue("ListData", "No Data");
+                result.update();
+                RaiseError(qlnErrEmptyList, "", label + " dropdown list is empty.");
+            }
+            for (items.moveFirst(); !items.eof(); items.moveNext()) {
+                const Variant& item = items.value(0);
+                if (item.isNull() || item.text().empty())
+                    continue;
+                result.addNew();
+                result.setValue("ListName", label);
+                result.setValue("ListData", item.text());
+                result.update();
+            }
+            adoCloseRecordset(items);
+        }
+        adoCloseDatabase(soils);
+        result.moveFirst();
+        return result;
+    } catch (EngineError& error) {
+        // The partly filled lists are not returned; the caller sees where it failed.
+        throw EngineError(error.number(), "GetOptionListsRS", error.description());
+    } catch (...) {
+        rethrowWithTrail("GetOptionListsRS", line);
+    }
+}
+
+std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
+                                                      ado::Recordset& rsMapunits)
+{
+    int line = 1;
+    try {
+        if (iRSUserData.recordCount() <= 0)
+            return std::nullopt;
+        line = 2;
+        if (rsMapunits.recordCount() <= 0)
+            RaiseError(qlnErrNoMapunits, "", "There are no input mapunit records.");
+
+        line = 3;
+        iRSUserData.moveFirst();
+        const std::string key = textField(iRSUserData, "InterpKey");
+        ado::Recordset attr = GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + escapeQuotes(key) + "'");
+        if (attr.recordCount() <= 0)
+            RaiseError(qlnErrNoAttribute, "GetMainQLNRS", "Main QLN Rules table does not have NodeKey='" + key + "'");
+        line = 4;
+        if (GetMainQLNRS("SELECT * FROM OptionList").recordCount() <= 0)
+            RaiseError(qlnErrNoOptionList, "GetMainQLNRS", "Main QLN Rules table does not have OptionList records.");
+
+        line = 5;
+        State& state = *m_state;
+        adoOpenDatabase(state.soils, iSoils_CS + "Provider=MSDASQL.1;", ado::adUseClient);
+        adoOpenDatabase(state.shaped, iSoils_CS + "Provider=MSDataShape;", ado::adUseClient);
+
+        line = 6;
+        const std::string command = SetAdoTelvaRS(*this, state.soils, attr, iRSUserData, rsMapunits);
+        ado::Recordset shape;
+        adoOpenRecordset(state.shaped, shape, command, ado::adLockOptimistic);
+
+        line = 7;
+        const std::string telvaTable = textField(attr, "TelvaTable");
+        const bool componentLevel = telvaTable != "mapunit" && telvaTable != "muaggatt";
+        if (componentLevel) {
+            state.components = GetSoilsDataRS(
+                iSoils_CS, "SELECT musym,comppct_r,component.cokey,mapunit.lkey,mapunit.mukey  FROM component,mapunit "
+                           "WHERE component.mukey=mapunit.mukey AND (" + GetMapunitKeyList(rsMapunits) +
+                               ") ORDER BY comppct_r DESC");
+        }
+
+        line = 8;
+        int ratingType = ado::adVariant;
+        long ratingSize = 0;
+        GetDataTypeSize(shape, telvaTable, textField(attr, "AttrColText"), ratingType, ratingSize);
+        ado::Recordset results;
+        results.appendField("musym", ado::adVarChar, 6, ado::adFldUpdatable);
+        results.appendField("mukey", ado::adVarChar, 30, ado::adFldUpdatable);
+        if (IsSingleType(attr))
+            results.appendField(textField(iRSUserData, "OutputTable"), ado::adSingle, 0, ado::adFldUpdatable);
+        else
+            results.appendField(textField(iRSUserData, "OutputTable"), ratingType, numberField(attr, "DefinedSize"),
+                                ado::adFldUpdatable);
+        if (componentLevel) {
+            results.appendField("cokey", ado::adVarChar, 1000, ado::adFldUpdatable);
+            results.appendField("NumComponents", ado::adInteger, 0, ado::adFldUpdatable);
+        }
+        results.open();
+
+        line = 9;
+        RunContext run;
+        run.allComponents = state.components;
+        if (state.progress) {
+            long total = 0;
+            for (ado::Recordset legend = shape.clone(); hasRow(legend); legend.moveNext()) {
+                if (legend.fieldIndex("cmdmapunit") >= 0)
+                    total += legend.chapter("cmdmapunit").recordCount();
+            }
+            run.onMapunit = [&state, total](long done) { state.progress(done, total); };
+        }
+        for (shape.moveFirst(); hasRow(shape); shape.moveNext()) {
+            ado::Recordset mapunits = shape.chapter("cmdmapunit");
+            ProcessMapunits(run, mapunits, rsMapunits, iRSUserData, attr, results);
+        }
+
+        line = 10;
+        if (results.recordCount() > 0)
+            results.moveFirst();
+        return results.clone();
+    } catch (...) {
+        rethrowWithTrail("ProcessData", line);
+    }
+}
+
+} // namespace qln::engine

@@ -1,0 +1,231 @@
+#include "modShapeFuncs.h"
+
+#include "FieldValues.h"
+#include "modGetWhere.h"
+#include "rsFunctions.h"
+#include "quillon/Error.h"
+#include "quillon/SqlText.h"
+
+namespace qln::engine {
+namespace {
+
+constexpr const char* kLegendQuery =
+    "SELECT legend.lkey,legend.areasymbol,legend.areaname,"
+    "distlegendmd.ssastatus,distlegendmd.cordate,distgendate"
+    " FROM legend,distlegendmd,distmd"
+    " WHERE distlegendmd.lkey=legend.lkey"
+    "   AND distlegendmd.distmdkey=distmd.distmdkey";
+
+// Adds a condition to a WHERE text, starting it when empty.
+void addCondition(std::string& where, const std::string& condition)
+{
+    if (where.empty())
+        where = " WHERE " + condition;
+    else
+        where += " AND " + condition;
+}
+
+} // namespace
+
+std::string SetAdoTelvaRS(clsQuillon& engine, ado::Connection& soils, const ado::Recordset& attr,
+                          const ado::Recordset& userData, ado::Recordset& rsMapunits)
+{
+    int line = 1;
+    try {
+        if (attr.value("AttrColText").isNull())
+            return {};
+        ShapePieces pieces;
+        pieces.mapunitCondition = GetMapunitKeyList(rsMapunits);
+        line = 2;
+        GetOptionListWhere(engine, attr, userData, pieces.optionCondition, pieces.optionColumns);
+        line = 3;
+        pieces.percentCondition = GetIgnorePctWhere(userData);
+        pieces.depthCondition = GetSoilLayersInformation(attr, userData);
+        pieces.monthCondition = GetMonthsInformation(attr, userData);
+        line = 4;
+        GetDomainInformation(pieces.domainColumns, pieces.domainTables, pieces.domainCondition, attr);
+        pieces.multiplierColumns = GetMultipliers(attr);
+        line = 5;
+        return GetMainInformation(soils, pieces, attr);
+    } catch (...) {
+        rethrowWithTrail("SetAdoTelvaRS", line);
+    }
+}
+
+std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces, const ado::Recordset& attr)
+{
+    int line = 1;
+    try {
+        const std::string telvaTable = textField(attr, "TelvaTable");
+        const std::string attrColumn = textField(attr, "AttrColText");
+        const std::string tieBreakColumn = textField(attr, "TieBreakColText");
+        const std::string sqlWhere = textField(attr, "SQLWhere");
+
+        ado::Recordset rel;
+        adoOpenRecordset(soils, rel, "Select * FROM mdstatrshipdet", ado::adLockOptimistic);
+        line = 2;
+        std::string current = telvaTable;
+        rel.setFilter("ltabphyname='" + escapeQuotes(current) + "'");
+        std::string ownKey = rel.recordCount() > 0 ? textField(rel, "rtabcolphyname") : std::string();
+        rel.setFilter("rtabphyname='" + escapeQuotes(current) + "'");
+        std::string command;
+
+        line = 3;
+        if (current == "legend") {
+            command = "SELECT lkey FROM legend";
+        } else {
+            while (current != "legend" && rel.recordCount() > 0) {
+                line = 4;
+                const std::string childColumn = textField(rel, "rtabcolphyname");
+                const std::string parentColumn = textField(rel, "ltabcolphyname");
+                std::string columns = ownKey.empty() ? childColumn : childColumn + "," + ownKey;
+                std::string where;
+                std::string order;
+                std::string tables;
+                if (current == "mapunit") {
+                    columns += ",musym,muname";
+                    if (!pieces.mapunitCondition.empty())
+                        where = " WHERE " + pieces.mapunitCondition;
+                } else if (current == "component") {
+                    columns += ",comppct_r";
+                    if (!pieces.percentCondition.empty())
+                        where = " WHERE " + pieces.percentCondition;
+                    order = " ORDER BY comppct_r DESC";
+                } else if (current == "chorizon") {
+                    columns += ",hzdept_r,hzdepb_r";
+                    if (!pieces.depthCondition.empty())
+                        where = " WHERE " + pieces.depthCondition;
+                } else if (current == "comonth") {
+                    columns += ",month,monthseq";
+                    if (!pieces.monthCondition.empty())
+                        where = " WHERE " + pieces.monthCondition;
+                }
+
+                line = 5;
+                if (current == telvaTable) {
+                    if (!pieces.optionCondition.empty()) {
+                        addCondition(where, pieces.optionCondition);
+                        columns += "," + pieces.optionColumns;
+                    }
+                    if (!pieces.domainTables.empty()) {
+                        addCondition(where, pieces.domainCondition);
+                        columns = columns.empty() ? pieces.domainColumns : columns + ", " + pieces.domainColumns;
+                        tables = "," + pieces.domainTables;
+                    }
+                    if (!sqlWhere.empty())
+                        addCondition(where, sqlWhere);
+                    columns = columns.empty() ? tieBreakColumn : columns + "," + tieBreakColumn;
+                    if (!pieces.multiplierColumns.empty())
+                        columns += "," + pieces.multiplierColumns;
+                    if (tieBreakColumn != attrColumn)
+                        columns += ", " + attrColumn;
+                }
+
+                line = 6;
+                ownKey = childColumn;
+                const std::string alias = "cmd" + current;
+                const std::string sql = "SELECT " + columns + " FROM " + current + tables + where + order;
+                const std::string relate = " RELATE '" + childColumn + "' TO '" + parentColumn + "') AS " + alias;
+                if (command.empty())
+                    command = "({" + sql + "} AS " + alias + relate;
+                else
+                    command = "((SHAPE {" + sql + "} AS " + alias + " APPEND " + command + ") AS " + alias + relate;
+                current = textField(rel, "ltabphyname");
+                rel.setFilter("rtabphyname='" + escapeQuotes(current) + "'");
+            }
+        }
+
+        line = 7;
+        if (!command.empty() && command.front() == '(')
+            command = "SHAPE {" + std::string(kLegendQuery) + "} AS cmd" + current + " APPEND " + command;
+        adoCloseRecordset(rel);
+        return command;
+    } catch (...) {
+        rethrowWithTrail("GetMainInformation", line);
+    }
+}
+
+int exactFieldIndex(const ado::Recordset& recordset, const std::string& name)
+{
+    for (int i = 0; i < recordset.fieldCount(); ++i) {
+        if (recordset.field(i).name == name)
+            return i;
+    }
+    return -1;
+}
+
+std::string GetChildRS(ado::Recordset& recordset)
+{
+    for (int i = 0; i < recordset.fieldCount(); ++i) {
+        const std::string& name = recordset.field(i).name;
+        if (name.rfind("cmd", 0) == 0 && recordset.isChapter(i)) {
+            ado::Recordset child = recordset.chapter(i);
+            recordset = std::move(child);
+            return name;
+        }
+    }
+    return {};
+}
+
+void GetDataTypeSize(const ado::Recordset& shape, const std::string& table, const std::string& column, int& type,
+                     long& definedSize)
+{
+    try {
+        ado::Recordset level = shape.clone(true);
+        level.disconnect();
+        const std::string wanted = "cmd" + table;
+        for (std::string entered = GetChildRS(level); !entered.empty() && entered != wanted;)
+            entered = GetChildRS(level);
+        if (level.fieldCount() == 0) {
+            type = ado::adVariant;
+            return;
+        }
+        int index = exactFieldIndex(level, column);
+        if (index < 0)
+            index = level.fieldCount() - 1;
+        const ado::FieldInfo& field = level.field(index);
+        if (field.name != column) {
+            type = ado::adVariant;
+            return;
+        }
+        type = field.type;
+        definedSize = field.definedSize;
+    } catch (...) {
+        rethrowWithTrail("GetDataTypeSize", 1);
+    }
+}
+
+void GetMaxValues(const ado::Recordset& recordset, const std::string& keyColumn, Variant& key,
+                  const std::string& valueColumn, Variant& value)
+{
+    try {
+        ado::Recordset level = recordset.clone(true);
+        while (!GetChildRS(level).empty()) {
+        }
+        key = Variant::null();
+        value = Variant::null();
+        if (!hasRow(level) || exactFieldIndex(level, valueColumn) < 0)
+            return;
+        value = level.value(exactFieldIndex(level, valueColumn));
+        if (const int keyIndex = exactFieldIndex(level, keyColumn); keyIndex >= 0)
+            key = level.value(keyIndex);
+    } catch (...) {
+        rethrowWithTrail("GetMaxValues", 1);
+    }
+}
+
+bool FindColumn(const ado::Recordset& recordset, const std::string& name)
+{
+    try {
+        ado::Recordset level = recordset.clone(true);
+        do {
+            if (exactFieldIndex(level, name) >= 0)
+                return true;
+        } while (!GetChildRS(level).empty());
+        return false;
+    } catch (...) {
+        rethrowWithTrail("FindColumn", 1);
+    }
+}
+
+} // namespace qln::engine

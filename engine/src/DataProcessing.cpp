@@ -132,6 +132,15 @@ Variant RoundRating(const Variant& rating, const Variant& roundNumbers)
     return Variant(std::floor(scaled) / factor);
 }
 
+void ComponentCandidate(const ado::Recordset& comps, const std::string& keyColumn, const std::string& valueColumn,
+                        int direction, Variant& key, Variant& value)
+{
+    if (exactFieldIndex(comps, "cmdchorizon") >= 0)
+        GetCriticalValue(comps.chapter("cmdchorizon"), keyColumn, key, valueColumn, value, direction);
+    else
+        GetMaxValues(comps, keyColumn, key, valueColumn, value);
+}
+
 int RunDirection(const ado::Recordset& attr, const ado::Recordset& userData)
 {
     const long rate = numberField(userData, "Rate");
@@ -191,12 +200,20 @@ int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& r
                     outcome = ProcessDominantSoil(attr, comps, rating, userData, cokey);
                     break;
                 case 1:
+                    outcome = ProcessLimiting(attr, comps, mukey, rating, true, cokey, userData);
+                    break;
                 case 2:
+                    outcome = ProcessLimiting(attr, comps, mukey, rating, false, cokey, userData);
+                    break;
                 case 4:
+                    outcome = ProcessDominantCondition(attr, comps, mukey, rating, cokey, count);
+                    break;
                 case 5:
+                    outcome = ProcessAbsencePresence(attr, comps, mukey, rating);
+                    break;
                 case 6:
-                    RaiseError(qlnErrInvalidAlgorithm, "ProcessMapunits",
-                               "The aggregation method " + std::to_string(algorithm) + " is not available in this build.");
+                    outcome = ProcessAllComponents(attr, comps, mukey, userData, rating);
+                    break;
                 default:
                     RaiseError(qlnErrInvalidAlgorithm, "ProcessMapunits", "Invalid algorithm selected.");
                 }

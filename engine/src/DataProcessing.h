@@ -52,6 +52,30 @@ int ProcessDominantSoil(const ado::Recordset& attr, ado::Recordset& comps, Varia
 int ProcessWeightedAverage(const RunContext& run, const ado::Recordset& attr, ado::Recordset& comps,
                            const std::string& mukey, Variant& rating, const ado::Recordset& userData);
 
+// Rates by the condition (shared value) covering the largest share; cokeys are the
+// winning condition's component keys joined by "|", count their number.
+int ProcessDominantCondition(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
+                             Variant& rating, std::string& cokeys, int& count);
+
+// The most (mostLimiting) or least critical component value under the attribute's direction.
+int ProcessLimiting(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey, Variant& rating,
+                    bool mostLimiting, std::string& cokey, const ado::Recordset& userData);
+
+// "All Hydric", "Not Hydric", "Partially Hydric" or "Unknown Hydric" from a yes/no column.
+int ProcessAbsencePresence(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
+                           Variant& rating);
+
+// The extreme value over all components (highest for direction 1, lowest for -1).
+int ProcessAllComponents(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
+                         const ado::Recordset& userData, Variant& rating);
+Variant ProcessCompHighLow(ado::Recordset& comps, const ado::Recordset& attr, int direction,
+                           const ado::Recordset& userData);
+
+// A component's candidate for the limiting and all-components methods: the critical
+// horizon of a horizon attribute, else the key and value read below the component record.
+void ComponentCandidate(const ado::Recordset& comps, const std::string& keyColumn, const std::string& valueColumn,
+                        int direction, Variant& key, Variant& value);
+
 // Weight of the current record: the Multipliers factors times its share of the layer.
 Variant CalculateMultiplier(const ado::Recordset& recordset, const ado::Recordset& userData);
 

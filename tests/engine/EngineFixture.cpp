@@ -15,6 +15,12 @@ CREATE TABLE Attributes (NodeKey VARCHAR(20), NodeName VARCHAR(100), ParentKey V
   UseAVLFile BOOLEAN, AVLFileName VARCHAR(60));
 CREATE TABLE OptionList (NodeKey VARCHAR(20), Label VARCHAR(20), SelectStmt VARCHAR(255), WhereColumn VARCHAR(30));
 INSERT INTO OptionList VALUES ('other', 'Unused', 'SELECT 1', '');
+CREATE TABLE ValidAlgorithms (Name VARCHAR(30), AlgorithmSeq INTEGER, Initials VARCHAR(4));
+INSERT INTO ValidAlgorithms VALUES ('Weighted Average',0,'WA'), ('Most Limiting',1,'ML'), ('Least Limiting',2,'LL'),
+  ('Dominant Soil',3,'DS'), ('Dominant Condition',4,'DC'), ('Absence/Presence',5,'AP'), ('All Components',6,'AC');
+CREATE TABLE AttrAlgorithms (NodeKey VARCHAR(20), AlgorithmName VARCHAR(30), DefaultAlgorithm BOOLEAN);
+CREATE TABLE Folders (Key VARCHAR(20), ParentKey VARCHAR(20), Name VARCHAR(60), DisplayFlag BOOLEAN, FolderSeq INTEGER);
+INSERT INTO Folders VALUES ('F1','ROOT','Soil properties',1,1);
 )sql";
 
 const char* kSoilsSchema = R"sql(

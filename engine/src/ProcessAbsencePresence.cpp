@@ -1,0 +1,70 @@
+#include "DataProcessing.h"
+#include "FieldValues.h"
+#include "modShapeFuncs.h"
+#include "rsFunctions.h"
+#include "quillon/Error.h"
+
+#include <cctype>
+#include <cmath>
+
+namespace qln::engine {
+namespace {
+
+std::string trimmedLower(const std::string& text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    std::string result = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    for (char& c : result)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return result;
+}
+
+} // namespace
+
+int ProcessAbsencePresence(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
+                           Variant& rating)
+{
+    int line = 1;
+    try {
+        long found = 0;
+        ado::Recordset unit = FilterField(comps, "mukey", mukey, found);
+        if (found == 0) {
+            rating = Variant("Unknown Hydric");
+            return kRated;
+        }
+
+        line = 2;
+        const std::string column = textField(attr, "AttrColText");
+        long yes = 0, no = 0, other = 0, totalPct = 0;
+        for (; !unit.eof(); unit.moveNext()) {
+            Variant key, value;
+            GetMaxValues(unit, column, key, column, value);
+            const std::string answer = value.isNull() ? std::string() : trimmedLower(value.text());
+            if (answer == "yes")
+                ++yes;
+            else if (answer == "no")
+                ++no;
+            else
+                ++other;
+            if (const auto percent = unit.value("comppct_r").number())
+                totalPct += std::lround(*percent);
+        }
+
+        line = 3;
+        if (totalPct == 100 && other == 0 && no == 0)
+            rating = Variant("All Hydric");
+        else if (totalPct == 100 && other == 0 && yes == 0)
+            rating = Variant("Not Hydric");
+        else if (yes > 0)
+            rating = Variant("Partially Hydric");
+        else
+            rating = Variant("Unknown Hydric");
+        return kRated;
+    } catch (...) {
+        rethrowWithTrail("ProcessAbsencePresence", line);
+    }
+}
+
+} // namespace qln::engine

@@ -1,0 +1,119 @@
+#include "quillon/ado/DbaseTable.h"
+
+#include "Database.h"
+
+#include <shapefil.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace qln::ado {
+namespace {
+
+struct DbfCloser {
+    void operator()(DBFInfo* handle) const { DBFClose(handle); }
+};
+
+bool isUtf8CodePage(const char* codePage)
+{
+    if (!codePage)
+        return false;
+    const std::string page(codePage);
+    return page.find("UTF-8") != std::string::npos || page.find("UTF8") != std::string::npos ||
+           page == "65001" || page == "LDID/0";
+}
+
+// Latin-1 (and the printable range of CP1252 it shares) to UTF-8.
+std::string latin1ToUtf8(const std::string& text)
+{
+    std::string result;
+    for (const unsigned char c : text) {
+        if (c < 0x80) {
+            result += static_cast<char>(c);
+        } else {
+            result += static_cast<char>(0xC0 | (c >> 6));
+            result += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return result;
+}
+
+Variant readCell(DBFInfo* handle, int row, int field, DBFFieldType type, bool utf8)
+{
+    if (DBFIsAttributeNULL(handle, row, field))
+        return Variant::null();
+    const std::string text = DBFReadStringAttribute(handle, row, field);
+    switch (type) {
+    case FTInteger:
+        return Variant(std::strtoll(text.c_str(), nullptr, 10));
+    case FTDouble:
+        return Variant(std::strtod(text.c_str(), nullptr));
+    case FTLogical:
+        return Variant(text == "T" || text == "t" || text == "Y" || text == "y");
+    case FTDate: {
+        // YYYYMMDD as days since 1899-12-30, through the civil-date formula.
+        const long year = std::strtol(text.substr(0, 4).c_str(), nullptr, 10);
+        const long month = std::strtol(text.substr(4, 2).c_str(), nullptr, 10);
+        const long day = std::strtol(text.substr(6, 2).c_str(), nullptr, 10);
+        const long y = year - (month <= 2 ? 1 : 0);
+        const long era = (y >= 0 ? y : y - 399) / 400;
+        const long yoe = y - era * 400;
+        const long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+        const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return Variant(Date{static_cast<double>(era * 146097 + doe - 719468 + 25569)});
+    }
+    default:
+        return Variant(utf8 ? text : latin1ToUtf8(text));
+    }
+}
+
+} // namespace
+
+Recordset readDbaseTable(const std::filesystem::path& file)
+{
+    std::unique_ptr<DBFInfo, DbfCloser> handle(DBFOpen(file.c_str(), "rb"));
+    if (!handle)
+        detail::raiseProviderError("Cannot open the dBase table " + file.string());
+    const bool utf8 = isUtf8CodePage(DBFGetCodePage(handle.get()));
+    const int fieldCount = DBFGetFieldCount(handle.get());
+    Recordset table;
+    std::vector<DBFFieldType> types;
+    for (int f = 0; f < fieldCount; ++f) {
+        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
+        int width = 0, decimals = 0;
+        const DBFFieldType type = DBFGetFieldInfo(handle.get(), f, name, &width, &decimals);
+        types.push_back(type);
+        switch (type) {
+        case FTInteger:
+            table.appendField(name, adInteger, 4, adFldUpdatable);
+            break;
+        case FTDouble:
+            table.appendField(name, adDouble, 8, adFldUpdatable);
+            break;
+        case FTLogical:
+            table.appendField(name, adBoolean, 2, adFldUpdatable);
+            break;
+        case FTDate:
+            table.appendField(name, adDate, 8, adFldUpdatable);
+            break;
+        default:
+            table.appendField(name, adVarChar, width, adFldUpdatable);
+            break;
+        }
+    }
+    table.open();
+    const int rows = DBFGetRecordCount(handle.get());
+    for (int row = 0; row < rows; ++row) {
+        if (DBFIsRecordDeleted(handle.get(), row))
+            continue;
+        table.addNew();
+        for (int f = 0; f < fieldCount; ++f)
+            table.setValue(f, readCell(handle.get(), row, f, types[static_cast<std::size_t>(f)], utf8));
+    }
+    if (table.recordCount() > 0)
+        table.moveFirst();
+    return table;
+}
+
+} // namespace qln::ado

@@ -1,0 +1,138 @@
+#include "EngineFixture.h"
+#include "RateRun.h"
+#include "ResultWriter.h"
+#include "quillon/Error.h"
+
+#include <shapefil.h>
+
+#include <sstream>
+
+using qln::Variant;
+namespace rate = qln::rate;
+
+namespace {
+
+class QuillonRate : public qln::test::EngineFixture {
+protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        soilsSql(R"sql(
+INSERT INTO mapunit VALUES ('Ab','Alpha','L1','10'), ('Cd, "x"','Beta','L1','11');
+INSERT INTO component (comppct_r, slope_r, mukey, cokey) VALUES (100,2.5,'10','100'), (100,NULL,'11','110');
+)sql");
+        addAttribute({{"RoundNumbers", "1"}});
+        rulesSql("INSERT INTO AttrAlgorithms VALUES ('attr','Weighted Average',0), ('attr','Dominant Soil',1);");
+        options.soils = soils;
+        options.attribute = "attr";
+    }
+
+    rate::RateOptions options;
+
+    std::string render(rate::OutputFormat format)
+    {
+        auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='attr'");
+        auto data = rate::buildUserData(engine, options, attr);
+        auto units = rate::loadMapunits(engine, options);
+        auto results = engine.ProcessData(rate::soilsConnectString(soils), data, units);
+        std::ostringstream out;
+        rate::writeResults(*results, format, out);
+        return out.str();
+    }
+};
+
+} // namespace
+
+TEST_F(QuillonRate, MethodsByCodeNameOrTheAttributesDefault)
+{
+    EXPECT_EQ(rate::methodCode(engine, "attr", std::nullopt), 3);
+    EXPECT_EQ(rate::methodCode(engine, "attr", std::string("weighted average")), 0);
+    EXPECT_EQ(rate::methodCode(engine, "attr", std::string("17")), 17);  // the engine judges codes
+    EXPECT_EQ(rate::methodCode(engine, "other", std::nullopt), -1);
+    EXPECT_THROW(rate::methodCode(engine, "attr", std::string("Average")), rate::UsageError);
+}
+
+TEST_F(QuillonRate, UserDataTakesTheHiddenControlsValuesWhenOptionsAreAbsent)
+{
+    rulesSql("UPDATE Attributes SET WAMultipliers='*om_r|2';");
+    auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='attr'");
+    options.list = "Crop=Corn=sweet";
+    const auto data = rate::buildUserData(engine, options, attr);
+    EXPECT_EQ(data.value("Algorithm").integer(), 3);
+    EXPECT_EQ(data.value("OutputTable").text(), "Col");
+    EXPECT_EQ(data.value("TopDepth").integer(), -1);
+    EXPECT_EQ(data.value("IgnPct").integer(), -1);
+    EXPECT_EQ(data.value("Rate").integer(), 0);
+    EXPECT_FALSE(data.value("SetNullsZero").boolean());
+    EXPECT_EQ(data.value("ListName").text(), "Crop");
+    EXPECT_EQ(data.value("ItemSelected").text(), "Corn=sweet");
+    EXPECT_EQ(data.value("Multipliers").text(), "*om_r|2");
+
+    options.column = "x;drop";
+    EXPECT_THROW(rate::buildUserData(engine, options, attr), rate::UsageError);
+    rulesSql("UPDATE Attributes SET DBFColumn=NULL;");
+    attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='attr'");
+    try {
+        rate::buildUserData(engine, options, attr);
+        FAIL();
+    } catch (const rate::RefusedRun& refused) {
+        EXPECT_STREQ(refused.what(), "This Interpretation is not yet supported.");
+    }
+}
+
+TEST_F(QuillonRate, CsvJsonAndTableShowNullAndSinglePrecision)
+{
+    options.method = "Dominant Soil";
+    options.nullsZero = false;
+    EXPECT_EQ(render(rate::OutputFormat::Csv), "musym,mukey,Col,cokey,NumComponents\nAb,10,2.5,100,1\n");
+    soilsSql("INSERT INTO mapunit VALUES ('Ef','Gamma','L1','12');"
+             "INSERT INTO component (comppct_r, slope_r, mukey, cokey) VALUES (100,0.1,'12','120');");
+    EXPECT_EQ(render(rate::OutputFormat::Json),
+              "[\n  {\"musym\": \"Ab\", \"mukey\": \"10\", \"Col\": 2.5, \"cokey\": \"100\", \"NumComponents\": 1},\n"
+              "  {\"musym\": \"Ef\", \"mukey\": \"12\", \"Col\": 0.1, \"cokey\": \"120\", \"NumComponents\": 1}\n]\n");
+
+    qln::ado::Recordset rows;
+    rows.appendField("musym", qln::ado::adVarChar, 6);
+    rows.appendField("Col", qln::ado::adVarChar, 10);
+    rows.open();
+    rows.addNew();
+    rows.setValue("musym", "Cd, \"x\"");
+    rows.setValue("Col", Variant::null());
+    std::ostringstream csv, table;
+    rate::writeResults(rows, rate::OutputFormat::Csv, csv);
+    EXPECT_EQ(csv.str(), "musym,Col\n\"Cd, \"\"x\"\"\",\n");
+    rate::writeResults(rows, rate::OutputFormat::Table, table);
+    EXPECT_EQ(table.str(), "musym    Col\n-------  ---\nCd, \"x\"  \n(1 map units)\n");
+}
+
+TEST_F(QuillonRate, MapUnitsFromAGisAttributeFile)
+{
+    const auto dbf = temp / "soils.dbf";
+    DBFHandle handle = DBFCreateEx(dbf.c_str(), "UTF-8");
+    DBFAddField(handle, "MUKEY", FTString, 16, 0);
+    DBFAddField(handle, "MUSYM", FTString, 6, 0);
+    const std::vector<std::pair<const char*, const char*>> rows = {
+        {"10", "Ab"}, {"10", "Ab"}, {"10", "Ax"}, {nullptr, "W"}, {"11", "Cd"}};
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        if (rows[static_cast<std::size_t>(i)].first)
+            DBFWriteStringAttribute(handle, i, 0, rows[static_cast<std::size_t>(i)].first);
+        else
+            DBFWriteNULLAttribute(handle, i, 0);
+        DBFWriteStringAttribute(handle, i, 1, rows[static_cast<std::size_t>(i)].second);
+    }
+    DBFClose(handle);
+
+    options.mapunits = dbf.string();
+    auto units = rate::loadMapunits(engine, options);
+    ASSERT_EQ(units.recordCount(), 3);  // one row per distinct pair, none without a key
+    units.moveLast();
+    EXPECT_EQ(units.value("mukey").text(), "11");
+
+    options.mapunits = (temp / "absent.dbf").string();
+    try {
+        rate::loadMapunits(engine, options);
+        FAIL();
+    } catch (const qln::EngineError& error) {
+        EXPECT_NE(error.description().find("absent.dbf"), std::string::npos);
+    }
+}

@@ -1,0 +1,136 @@
+#include "ResultWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace qln::rate {
+namespace {
+
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+std::string jsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonValue(const Variant& value)
+{
+    switch (value.kind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null:
+        return "null";
+    case Variant::Kind::Boolean:
+        return value.boolean() ? "true" : "false";
+    case Variant::Kind::Integer:
+    case Variant::Kind::Single:
+    case Variant::Kind::Double:
+        return value.text();
+    default:
+        return jsonString(value.text());
+    }
+}
+
+std::vector<std::vector<std::string>> cells(ado::Recordset& results)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (results.moveFirst(); !results.eof(); results.moveNext()) {
+        std::vector<std::string> row;
+        for (int f = 0; f < results.fieldCount(); ++f)
+            row.push_back(results.value(f).text());
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+} // namespace
+
+void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out)
+{
+    std::vector<std::string> names;
+    for (int f = 0; f < results.fieldCount(); ++f)
+        names.push_back(results.field(f).name);
+
+    if (format == OutputFormat::Json) {
+        out << "[";
+        bool first = true;
+        for (results.moveFirst(); !results.eof(); results.moveNext()) {
+            out << (first ? "\n  {" : ",\n  {");
+            first = false;
+            for (int f = 0; f < results.fieldCount(); ++f)
+                out << (f ? ", " : "") << jsonString(names[static_cast<std::size_t>(f)]) << ": "
+                    << jsonValue(results.value(f));
+            out << "}";
+        }
+        out << (first ? "]\n" : "\n]\n");
+        return;
+    }
+
+    const auto rows = cells(results);
+    if (format == OutputFormat::Csv) {
+        for (std::size_t f = 0; f < names.size(); ++f)
+            out << (f ? "," : "") << csvField(names[f]);
+        out << "\n";
+        for (const auto& row : rows) {
+            for (std::size_t f = 0; f < row.size(); ++f)
+                out << (f ? "," : "") << csvField(row[f]);
+            out << "\n";
+        }
+        return;
+    }
+
+    std::vector<std::size_t> widths;
+    for (const auto& name : names)
+        widths.push_back(name.size());
+    for (const auto& row : rows) {
+        for (std::size_t f = 0; f < row.size(); ++f)
+            widths[f] = std::max(widths[f], row[f].size());
+    }
+    auto line = [&](const std::vector<std::string>& values) {
+        for (std::size_t f = 0; f < values.size(); ++f) {
+            out << (f ? "  " : "") << values[f];
+            if (f + 1 < values.size())
+                out << std::string(widths[f] - values[f].size(), ' ');
+        }
+        out << "\n";
+    };
+    line(names);
+    std::vector<std::string> rule;
+    for (const auto width : widths)
+        rule.emplace_back(width, '-');
+    line(rule);
+    for (const auto& row : rows)
+        line(row);
+    out << "(" << rows.size() << " map units)\n";
+}
+
+} // namespace qln::rate

@@ -1,1 +1,243 @@
-// placeholder
+#include "quillon/ado/AccessImport.h"
+
+#include "AccessReader.h"
+#include "quillon/Error.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <string_view>
+#include <unistd.h>
+
+namespace qln::ado {
+
+using detail::AccessReader;
+using detail::AccessValue;
+using detail::kAccessImportSource;
+
+namespace {
+
+[[noreturn]] void failFile(const std::filesystem::path& file, const std::string& what)
+{
+    throw EngineError(kProviderError, kAccessImportSource, "Cannot read '" + file.string() + "': " + what);
+}
+
+// Removes the temporary file of an atomic replace unless the replace went through.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::filesystem::path& target)
+    {
+        static std::atomic<unsigned> counter{0};
+        const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            m_path = folder / (target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                               std::to_string(counter++));
+            const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                ::close(fd);
+                return;
+            }
+            if (errno != EEXIST)
+                throw std::runtime_error("cannot create '" + m_path.string() + "': " + std::strerror(errno));
+        }
+        throw std::runtime_error("cannot create a temporary file next to '" + target.string() + "'");
+    }
+    ~TemporaryFile()
+    {
+        if (!m_path.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(m_path, ignored);
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+
+    // Flushes the file to disk and moves it over the target; the guard then has no file.
+    void replace(const std::filesystem::path& target)
+    {
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!synced)
+            throw std::runtime_error("cannot write '" + m_path.string() + "': " + std::strerror(errno));
+        if (std::rename(m_path.c_str(), target.c_str()) != 0)
+            throw std::runtime_error("cannot replace '" + target.string() + "': " + std::strerror(errno));
+        m_path.clear();
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+struct SqliteCloser {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+std::string quotedName(std::string_view name)
+{
+    std::string result = "\"";
+    for (const char c : name) {
+        if (c == '"')
+            result += '"';
+        result += c;
+    }
+    return result + '"';
+}
+
+// Writes the tables of an import into a fresh SQLite file. Errors are std::runtime_error
+// with SQLite's message; importAccessFile names the files.
+class SqliteWriter {
+public:
+    explicit SqliteWriter(const std::filesystem::path& file)
+    {
+        sqlite3* raw = nullptr;
+        const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        m_db.reset(raw);
+        if (rc != SQLITE_OK)
+            fail("cannot open '" + file.string() + "'");
+        // The file only becomes the mirror after a complete import, so no journal is needed.
+        exec("PRAGMA journal_mode=OFF");
+        exec("PRAGMA synchronous=OFF");
+        exec("BEGIN");
+    }
+
+    void createTable(const std::string& name, const std::vector<detail::AccessColumn>& columns)
+    {
+        std::string create = "CREATE TABLE " + quotedName(name) + " (";
+        std::string insert = "INSERT INTO " + quotedName(name) + " VALUES (";
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            create += (i ? ", " : "") + quotedName(columns[i].name) + " " + columns[i].declaredType;
+            insert += i ? ",?" : "?";
+        }
+        exec(create + ")");
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(m_db.get(), (insert + ")").c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            fail("cannot prepare the rows of table '" + name + "'");
+        m_insert.reset(raw);
+    }
+
+    void insert(const std::vector<AccessValue>& row)
+    {
+        sqlite3_stmt* stmt = m_insert.get();
+        sqlite3_reset(stmt);
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const AccessValue& value = row[i];
+            const int index = static_cast<int>(i) + 1;
+            switch (value.kind) {
+            case AccessValue::Kind::Null:
+                sqlite3_bind_null(stmt, index);
+                break;
+            case AccessValue::Kind::Integer:
+                sqlite3_bind_int64(stmt, index, value.integer);
+                break;
+            case AccessValue::Kind::Real:
+                sqlite3_bind_double(stmt, index, value.real);
+                break;
+            case AccessValue::Kind::Text:
+                sqlite3_bind_text64(stmt, index, value.bytes.data(), value.bytes.size(), SQLITE_STATIC, SQLITE_UTF8);
+                break;
+            case AccessValue::Kind::Blob:
+                sqlite3_bind_blob64(stmt, index, value.bytes.data(), value.bytes.size(), SQLITE_STATIC);
+                break;
+            }
+        }
+        if (sqlite3_step(stmt) != SQLITE_DONE)
+            fail("cannot store a row");
+    }
+
+    void commit()
+    {
+        m_insert.reset();
+        exec("COMMIT");
+        if (sqlite3_close(m_db.release()) != SQLITE_OK)
+            throw std::runtime_error("cannot close the SQLite file");
+    }
+
+private:
+    void exec(const std::string& sql)
+    {
+        if (sqlite3_exec(m_db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail("cannot run \"" + sql + "\"");
+    }
+    [[noreturn]] void fail(const std::string& what) const
+    {
+        throw std::runtime_error(what + ": " + (m_db ? sqlite3_errmsg(m_db.get()) : "out of memory"));
+    }
+
+    SqliteHandle m_db;
+    Statement m_insert;
+};
+
+} // namespace
+
+FileKind detectFileKind(const std::filesystem::path& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        failFile(file, std::strerror(errno));
+    char header[20] = {};
+    std::size_t filled = 0;
+    while (filled < sizeof header) {
+        const ssize_t got = ::read(fd, header + filled, sizeof header - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            failFile(file, std::strerror(error));
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    const std::string_view bytes(header, filled);
+    if (bytes.size() >= 16 && bytes.substr(0, 16) == std::string_view("SQLite format 3\0", 16))
+        return FileKind::SQLite;
+    if (bytes.size() >= 19 && (bytes.substr(4, 15) == "Standard Jet DB" || bytes.substr(4, 15) == "Standard ACE DB"))
+        return FileKind::Access;
+    return FileKind::Unknown;
+}
+
+void importAccessFile(const std::filesystem::path& accessFile, const std::filesystem::path& sqliteFile)
+{
+    if (detectFileKind(accessFile) != FileKind::Access)
+        failFile(accessFile, "it is not an Access database");
+    std::error_code sameError;
+    if (std::filesystem::equivalent(accessFile, sqliteFile, sameError))
+        failFile(accessFile, "it cannot be imported into itself");
+
+    AccessReader reader(accessFile);
+    try {
+        TemporaryFile temporary(sqliteFile);
+        SqliteWriter writer(temporary.path());
+        for (std::size_t table = 0; table < reader.tableNames().size(); ++table) {
+            reader.openTable(table);
+            writer.createTable(reader.tableNames()[table], reader.columns());
+            while (reader.nextRow())
+                writer.insert(reader.row());
+        }
+        writer.commit();
+        temporary.replace(sqliteFile);
+    } catch (const EngineError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw EngineError(kProviderError, kAccessImportSource,
+                          "Cannot import the Access file '" + accessFile.string() + "' into '" +
+                              sqliteFile.string() + "': " + error.what());
+    }
+}
+
+} // namespace qln::ado

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qln::ado::detail {
+
+// Source text of the errors the Access import raises.
+inline constexpr const char* kAccessImportSource = "Quillon Access import";
+
+// A column of an Access table and the declared SQLite type that stands for it.
+struct AccessColumn {
+    std::string name;
+    std::string declaredType;
+};
+
+// One value of the current row. Text (UTF-8) and Blob bytes stay valid until the next row
+// is read or another table is opened.
+struct AccessValue {
+    enum class Kind { Null, Integer, Real, Text, Blob };
+    Kind kind = Kind::Null;
+    std::int64_t integer = 0;
+    double real = 0;
+    std::string_view bytes;
+};
+
+// Reads the user tables of an Access file (.mdb or .accdb) row by row through libmdb.
+// Every failure is an EngineError whose description names the file (and the table and
+// column where it applies).
+class AccessReader {
+public:
+    explicit AccessReader(const std::filesystem::path& file);
+    ~AccessReader();
+    AccessReader(const AccessReader&) = delete;
+    AccessReader& operator=(const AccessReader&) = delete;
+
+    // The user tables in catalogue order, names exactly as stored.
+    const std::vector<std::string>& tableNames() const;
+
+    // Starts reading a table from its first row; ends the reading of the previous one.
+    void openTable(std::size_t index);
+    const std::vector<AccessColumn>& columns() const;
+    // Moves to the next row; false after the last one.
+    bool nextRow();
+    // The values of the current row, one per column.
+    const std::vector<AccessValue>& row() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace qln::ado::detail

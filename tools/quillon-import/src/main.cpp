@@ -1,0 +1,58 @@
+// quillon-import: mirrors a genuine Access soils file (.mdb, .accdb) into SQLite.
+
+#include "TableList.h"
+
+#include "quillon/Error.h"
+#include "quillon/ado/AccessImport.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace {
+
+// Exit codes: 0 done, 2 the import failed, 64 the command line is wrong (EX_USAGE).
+constexpr int kExitFailed = 2;
+constexpr int kExitUsage = 64;
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Mirror an Access database (.mdb or .accdb) into an SQLite file.\n"
+                 "Without --output the mirror goes to the user's cache folder and its path is printed."};
+    std::string accessFile;
+    std::string output;
+    bool list = false;
+    app.add_option("ACCESSFILE", accessFile, "The Access database to import")->required();
+    app.add_option("-o,--output", output, "Write the SQLite file here (replaced if it exists)");
+    app.add_flag("-l,--list", list, "Print each table with its row count (tab-separated)");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error);
+        return code == 0 ? 0 : kExitUsage;
+    }
+
+    try {
+        std::filesystem::path sqliteFile;
+        if (output.empty()) {
+            sqliteFile = qln::ado::mirrorAccessFile(accessFile);
+            std::cout << sqliteFile.string() << '\n';
+        } else {
+            sqliteFile = output;
+            qln::ado::importAccessFile(accessFile, sqliteFile);
+        }
+        if (list) {
+            for (const auto& table : qln::tools::listTables(sqliteFile))
+                std::cout << table.name << '\t' << table.rows << '\n';
+        }
+        std::cout.flush();
+        return std::cout ? 0 : kExitFailed;
+    } catch (const qln::EngineError& error) {
+        std::cerr << "quillon-import: " << error.description() << '\n';
+    } catch (const std::exception& error) {
+        std::cerr << "quillon-import: " << accessFile << ": " << error.what() << '\n';
+    }
+    return kExitFailed;
+}

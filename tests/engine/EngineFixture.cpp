@@ -30,6 +30,7 @@ CREATE TABLE distlegendmd (ssastatus VARCHAR(20), cordate DATETIME, lkey VARCHAR
 CREATE TABLE mapunit (musym VARCHAR(6), muname VARCHAR(175), lkey VARCHAR(30), mukey VARCHAR(30));
 CREATE TABLE muaggatt (slopegraddcp REAL, drclassdcd VARCHAR(30), mukey VARCHAR(30));
 CREATE TABLE component (comppct_r SMALLINT, compname VARCHAR(60), drainagecl VARCHAR(30), slope_r REAL,
+  hydricrating VARCHAR(10),
   mukey VARCHAR(30), cokey VARCHAR(30));
 CREATE TABLE chorizon (hzdept_r SMALLINT, hzdepb_r SMALLINT, awc_r REAL, claytotal_r REAL, om_r REAL,
   cokey VARCHAR(30), chkey VARCHAR(30));

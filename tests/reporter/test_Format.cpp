@@ -12,6 +12,7 @@ TEST(SplitInserts, CountsAndTextsAsTheReporterClassJoinsThem)
     EXPECT_EQ(splitInserts(2, "|x|12"), (Inserts{"x", "12"}));
     EXPECT_EQ(splitInserts(0, ""), Inserts{});
     EXPECT_EQ(splitInserts(-4, "|a"), Inserts{});
+    EXPECT_EQ(splitInserts(1000000, "|a").size(), 99u);
 }
 
 TEST(SplitInserts, ABarInsideTheLastInsertIsKept)

@@ -76,17 +76,6 @@ TEST(MessageTableLayout, RunsOfConsecutiveIdsShareABlockAndReadBack)
     EXPECT_EQ(table.find(3), nullptr);
 }
 
-TEST(MessageTableLayout, EveryEntryLengthIsPaddedToFourBytes)
-{
-    for (std::size_t size = 0; size < 8; ++size) {
-        const Bytes bytes = MessageTable::encode({{1, std::string(size, 'a')}});
-        const std::size_t length = bytes[16] | bytes[17] << 8;
-        EXPECT_EQ(length % 4, 0u) << size;
-        EXPECT_GE(length, 4 + size + 1) << size;
-        EXPECT_EQ(bytes.size(), 16 + length) << size;
-    }
-}
-
 TEST(MessageTableLayout, RefusesTextsItCannotStore)
 {
     EXPECT_THROW(MessageTable::encode({{1, std::string("a\0b", 3)}}), MessageTableError);

@@ -179,14 +179,16 @@ TEST_F(ReporterTest, VectorEntriesTakeTheirInsertsAsAnArray)
     EXPECT_EQ(split(lines[1])[6], "2");
 }
 
-TEST_F(ReporterTest, NullTextsReadAsEmpty)
+TEST_F(ReporterTest, NullTextsReadAsEmptyAndAnAbsurdCountIsHarmless)
 {
+    ReportSimpleMessage(kErr, kLog, "Proc", 1, 2000000000, "|whole text");
     ReportSimpleSysMessage2(kErr, kLog, nullptr, 1, 1, nullptr, 5, nullptr);
     ReportMessageVector(kErr, kLog, nullptr, 1, 3, nullptr);
     const auto lines = logLines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(split(lines[0])[4], "");
-    EXPECT_EQ(split(lines[0])[7], "");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(split(lines[0])[7], "whole text");
+    EXPECT_EQ(split(lines[1])[4], "");
+    EXPECT_EQ(split(lines[1])[7], "");
 }
 
 TEST_F(ReporterTest, PromptsShowTheFormattedQuestionAndReturnTheButton)
@@ -227,10 +229,13 @@ TEST_F(ReporterTest, TheDefaultDisplayAnswersWithTheFirstButtonWithoutATerminal)
     EXPECT_EQ(abortRetry, 3);
 }
 
-TEST_F(ReporterTest, InitRefusesAnEmptyEventSource)
+TEST_F(ReporterTest, InitRefusesAnEmptyEventSourceAndALogItCannotWrite)
 {
     EXPECT_EQ(InitMsgReportingVers("", 2, 14), 0);
     EXPECT_EQ(InitBatchMsgReportingVers(nullptr, 2, 14), 0);
+    std::ofstream(folder / "file") << "not a folder";
+    ::setenv("XDG_STATE_HOME", (folder / "file").c_str(), 1);
+    EXPECT_EQ(InitMsgReportingVers("AMBApps", 2, 14), 0);
 }
 
 TEST_F(ReporterTest, AnEventSourceCannotLeadTheLogOutOfItsFolder)

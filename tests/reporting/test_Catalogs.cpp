@@ -102,21 +102,6 @@ TEST_F(Catalogs, EveryEntryEndsWithTheEndMarkAndEveryRangeOpensWithABanner)
     EXPECT_NE(table.find(400)->find("registry messages (401 - 599)"), std::string::npos);
 }
 
-TEST_F(Catalogs, BlocksAreTheRunsOfConsecutiveIds)
-{
-    const MessageTable table = tableOf(messages);
-    std::size_t counted = 0;
-    for (std::size_t b = 0; b < table.blocks().size(); ++b) {
-        const auto& block = table.blocks()[b];
-        counted += block.highId - block.lowId + 1;
-        if (b > 0) {
-            EXPECT_GT(block.lowId, table.blocks()[b - 1].highId + 1) << "adjacent blocks not merged";
-        }
-    }
-    EXPECT_EQ(counted, table.entries().size());
-    EXPECT_EQ(table.blocks().front(), (MessageTable::Block{0, 1}));
-}
-
 TEST_F(Catalogs, TheCategoryTableIsOneBlockOfFiftyNineNames)
 {
     const MessageTable table = tableOf(categories);

@@ -2,6 +2,7 @@
 #include "Screen.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <mutex>

@@ -1,11 +1,14 @@
 #include "quillon/reporter/Format.h"
 
+#include <algorithm>
+
 namespace qln::reporter {
 
 std::vector<std::string> splitInserts(std::int32_t count, std::string_view text)
 {
     std::vector<std::string> inserts;
     if (count <= 0) return inserts;
+    count = std::min(count, kMaxInserts);
     if (text.starts_with('|')) text.remove_prefix(1);
     while (static_cast<std::int32_t>(inserts.size()) + 1 < count) {
         const auto bar = text.find('|');

@@ -6,6 +6,7 @@
 #include "quillon/reporter/Format.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <optional>

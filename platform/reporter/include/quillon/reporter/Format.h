@@ -7,9 +7,12 @@
 
 namespace qln::reporter {
 
+// The highest insert a message text can name (%99).
+inline constexpr std::int32_t kMaxInserts = 99;
+
 // Splits an insert text of the form "|a|5|c" into count inserts. The last insert keeps any
 // further "|" (so a free text passed as the only insert arrives whole); missing inserts
-// are empty; a negative count gives none.
+// are empty; a count below 1 gives none, one above kMaxInserts gives kMaxInserts.
 std::vector<std::string> splitInserts(std::int32_t count, std::string_view text);
 
 // Formats a stored catalog text as the platform's message formatter does: %1..%99 take the

@@ -29,15 +29,16 @@ void SetLogLevel(std::int32_t level);
 
 // Starts reporting for the process under the event source eventSource + version (e.g.
 // "AMBApps" and 2 give "AMBApps2"), whose registered catalogs give the texts, with the
-// category of the calling program. Messages with destination 1 are shown. Returns 1, or 0
-// when the event source is empty or its log folder cannot be created.
+// category of the calling program. Returns 1, or 0 when the event source is empty or its
+// log folder cannot be created.
 std::int32_t InitMsgReportingVers(const char* eventSource, std::int32_t version, std::int32_t category);
 // As InitMsgReportingVers for unattended use: nothing is shown, questions take their default.
 std::int32_t InitBatchMsgReportingVers(const char* eventSource, std::int32_t version, std::int32_t category);
 
-// Reports catalog message msgId with insertCount inserts given as "|a|b|c": records it when
-// the log level admits its type and shows it when destination is 1 (gmrDISP). A message
-// missing from the catalog is recorded with its id and inserts.
+// Reports catalog message msgId with insertCount inserts given as "|a|b|c" (at most 99 are
+// read, as texts can name no more): records it when the log level admits its type and shows
+// it unless destination is 0 (gmrLOG). A message missing from the catalog is recorded with
+// its id and inserts.
 void ReportSimpleMessage(std::int32_t type, std::int32_t destination, const char* procedure,
                          std::int32_t msgId, std::int32_t insertCount, const char* inserts);
 // As ReportSimpleMessage, with a system error number and its description.

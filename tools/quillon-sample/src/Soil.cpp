@@ -224,12 +224,6 @@ std::vector<Horizon> makeHorizons(Random& r, const Series& s, int restDepth)
     }
     if (bedrock)
         out.push_back(bedrockHorizon(r, std::strcmp(a.restriction, "Lithic bedrock") == 0, top));
-    for (auto& h : out) {
-        // Boundaries are known to a few cm at best.
-        h.top = std::max(0, h.top);
-        if (h.bottom <= h.top)
-            h.bottom = h.top + 1;
-    }
     return out;
 }
 

@@ -79,11 +79,6 @@ Inserter& Inserter::integer(std::int64_t value)
     return *this;
 }
 
-Inserter& Inserter::integer(std::optional<std::int64_t> value)
-{
-    return value ? integer(*value) : null();
-}
-
 Inserter& Inserter::integer(std::optional<int> value)
 {
     return value ? integer(std::int64_t{*value}) : null();

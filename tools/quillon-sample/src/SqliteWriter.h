@@ -43,7 +43,6 @@ public:
 
     Inserter& null();
     Inserter& integer(std::int64_t value);
-    Inserter& integer(std::optional<std::int64_t> value);
     Inserter& integer(std::optional<int> value);
     Inserter& real(double value);
     Inserter& real(std::optional<double> value);

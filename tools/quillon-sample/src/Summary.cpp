@@ -5,7 +5,6 @@
 #include "Soil.h"
 
 #include <algorithm>
-#include <map>
 
 namespace qln::sample {
 namespace {

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Rates every attribute of the bundled rules with every method its rules allow, on the
+# bundled sample survey, through quillon-rate as a user runs it. Any failure is reported
+# with the command that failed.
+# Usage: rate_matrix.sh QUILLON_RATE RULES SOILS
+set -u
+rate=$1 rules=$2 soils=$3
+failures=0 runs=0
+
+pairs=$(sqlite3 -separator '|' "$rules" \
+  "SELECT a.NodeKey, v.AlgorithmSeq, a.SoilLayerOptions, a.SeasonOptions, a.OptionList, a.DBFColumn IS NULL
+     FROM Attributes a JOIN AttrAlgorithms m ON m.NodeKey = a.NodeKey
+     JOIN ValidAlgorithms v ON v.Name = m.AlgorithmName ORDER BY a.AttrSeq, v.AlgorithmSeq")
+[ -n "$pairs" ] || { echo "no attribute/method pairs in $rules"; exit 1; }
+
+while IFS='|' read -r key method layer season lists unsupported; do
+  args=(--soils "$soils" --rules "$rules" --attribute "$key" --method "$method")
+  [ "$layer" != 0 ] && args+=(--top 0 --bottom 100)
+  [ "$season" != 0 ] && args+=(--begin-month 11 --end-month 3)
+  if [ "$lists" != 0 ]; then
+    label=$(sqlite3 "$rules" "SELECT Label FROM OptionList WHERE NodeKey='$key' LIMIT 1")
+    query=$(sqlite3 "$rules" "SELECT SelectStmt FROM OptionList WHERE NodeKey='$key' LIMIT 1")
+    item=$(sqlite3 "$soils" "$query" | head -n 1)
+    args+=(--list "$label=$item")
+  fi
+  runs=$((runs + 1))
+  out=$("$rate" "${args[@]}" 2>&1 >/dev/null)
+  status=$?
+  if [ "$unsupported" != 0 ]; then
+    # An attribute without an output column is refused the way the viewer refuses it.
+    if [ $status -ne 2 ] || [[ "$out" != *"This Interpretation is not yet supported."* ]]; then
+      echo "FAIL (expected a refusal): $rate ${args[*]}: status $status: $out"; failures=$((failures + 1))
+    fi
+  elif [ $status -ne 0 ]; then
+    echo "FAIL: $rate ${args[*]}: status $status: $out"; failures=$((failures + 1))
+  fi
+done <<< "$pairs"
+
+echo "$((runs - failures)) passed, $failures failed"
+[ $failures -eq 0 ]

@@ -285,15 +285,9 @@ SurveyArea makeArea(Random& r, int index, std::int64_t lkey)
     return a;
 }
 
-} // namespace
-
-SurveyLayout writeSoilsDatabase(const std::string& path, const SampleOptions& o)
+// Writes the rows of every survey area; the writer's statements end with this function.
+SurveyLayout writeSurvey(Database& db, const SampleOptions& o)
 {
-    Database db(path);
-    db.exec("PRAGMA journal_mode=MEMORY");
-    db.exec("PRAGMA synchronous=OFF");
-    db.exec("BEGIN");
-    createTables(db);
     SoilsWriter writer(db);
     writer.writeMetadata("2021-10-04 13:22:05");
 
@@ -334,6 +328,19 @@ SurveyLayout writeSoilsDatabase(const std::string& path, const SampleOptions& o)
         layout.areas.push_back(std::move(listed));
     }
     layout.lastMukey = mukey - 1;
+    return layout;
+}
+
+} // namespace
+
+SurveyLayout writeSoilsDatabase(const std::string& path, const SampleOptions& o)
+{
+    Database db(path);
+    db.exec("PRAGMA journal_mode=MEMORY");
+    db.exec("PRAGMA synchronous=OFF");
+    db.exec("BEGIN");
+    createTables(db);
+    SurveyLayout layout = writeSurvey(db, o);
     createIndexes(db);
     db.exec("COMMIT");
     db.close();

@@ -22,7 +22,8 @@ Database::~Database() { close(); }
 void Database::close()
 {
     if (m_db) {
-        sqlite3_close(m_db);
+        // close_v2 frees the connection even when a statement outlives it.
+        sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
 }

@@ -10,8 +10,9 @@ namespace qln::engine {
 
 // What one run shares with its methods besides their arguments.
 struct RunContext {
-    // Every component of the run's map units, cut-off or not (component-level runs only).
-    ado::Recordset allComponents;
+    // Every component of the run's map units, cut-off or not: read on first use, since only
+    // the weighted average needs it.
+    std::function<const ado::Recordset&()> allComponents;
     // Called for each map unit of the SHAPE result with the count reached so far.
     std::function<void(long)> onMapunit;
     long mapunitsDone = 0;
@@ -49,7 +50,7 @@ bool IsSingleType(const ado::Recordset& attr);
 int ProcessDominantSoil(const ado::Recordset& attr, ado::Recordset& comps, Variant& rating,
                         const ado::Recordset& userData, std::string& cokey);
 
-int ProcessWeightedAverage(const RunContext& run, const ado::Recordset& attr, ado::Recordset& comps,
+int ProcessWeightedAverage(RunContext& run, const ado::Recordset& attr, ado::Recordset& comps,
                            const std::string& mukey, Variant& rating, const ado::Recordset& userData);
 
 // Rates by the condition (shared value) covering the largest share; cokeys are the

@@ -114,7 +114,7 @@ double SumDepthWeighted(ado::Recordset& horizons, const std::string& column, con
     return sum;
 }
 
-int ProcessWeightedAverage(const RunContext& run, const ado::Recordset& attr, ado::Recordset& comps,
+int ProcessWeightedAverage(RunContext& run, const ado::Recordset& attr, ado::Recordset& comps,
                            const std::string& mukey, Variant& rating, const ado::Recordset& userData)
 {
     int line = 1;
@@ -128,7 +128,7 @@ int ProcessWeightedAverage(const RunContext& run, const ado::Recordset& attr, ad
 
         line = 2;
         long count = 0;
-        ado::Recordset unitComponents = FilterField(run.allComponents, "mukey", mukey, count);
+        ado::Recordset unitComponents = FilterField(run.allComponents(), "mukey", mukey, count);
         for (; count > 0 && !unitComponents.eof(); unitComponents.moveNext()) {
             const Variant& pct = unitComponents.value("comppct_r");
             if (pct.isNull())

@@ -153,11 +153,18 @@ std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_
         line = 7;
         const std::string telvaTable = textField(attr, "TelvaTable");
         const bool componentLevel = telvaTable != "mapunit" && telvaTable != "muaggatt";
+        RunContext run;
         if (componentLevel) {
-            state.components = GetSoilsDataRS(
-                iSoils_CS, "SELECT musym,comppct_r,component.cokey,mapunit.lkey,mapunit.mukey  FROM component,mapunit "
-                           "WHERE component.mukey=mapunit.mukey AND (" + GetMapunitKeyList(rsMapunits) +
-                               ") ORDER BY comppct_r DESC");
+            state.components = ado::Recordset();
+            const std::string query =
+                "SELECT musym,comppct_r,component.cokey,mapunit.lkey,mapunit.mukey  FROM component,mapunit "
+                "WHERE component.mukey=mapunit.mukey AND (" + GetMapunitKeyList(rsMapunits) + ") ORDER BY comppct_r DESC";
+            run.allComponents = [this, iSoils_CS, query]() -> const ado::Recordset& {
+                State& current = *m_state;
+                if (!current.components.isOpen())
+                    current.components = GetSoilsDataRS(iSoils_CS, query);
+                return current.components;
+            };
         }
 
         line = 8;
@@ -179,8 +186,6 @@ std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_
         results.open();
 
         line = 9;
-        RunContext run;
-        run.allComponents = state.components;
         if (state.progress) {
             long total = 0;
             for (ado::Recordset legend = shape.clone(); hasRow(legend); legend.moveNext()) {

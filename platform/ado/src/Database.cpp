@@ -319,11 +319,8 @@ std::shared_ptr<Table> Database::query(std::string_view sql)
 
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        const std::uint32_t row = table->appendRow();
-        if (firstField == 1) {
-            table->rowids.resize(row + 1, -1);
-            table->rowids[row] = sqlite3_column_int64(raw, 0);
-        }
+        if (firstField == 1)
+            table->rowids.push_back(sqlite3_column_int64(raw, 0));
         for (int i = firstField; i < count; ++i) {
             const auto field = static_cast<std::size_t>(i - firstField);
             FieldInfo& info = table->fields[field];
@@ -336,7 +333,7 @@ std::shared_ptr<Table> Database::query(std::string_view sql)
                 default: break;
                 }
             }
-            table->columns[field][row] = readValue(raw, i, info.type);
+            table->columns[field].push_back(readValue(raw, i, info.type));
         }
     }
     if (rc != SQLITE_DONE)

@@ -9,7 +9,6 @@
 #include "quillon/ado/Connection.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace qln::ado {
 namespace {
@@ -21,11 +20,16 @@ constexpr const char* kSource = "Recordset";
     throw EngineError(number, kSource, std::move(description));
 }
 
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Field names match without regard to (ASCII) case; looked up for every value read.
 bool sameName(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return x == y || asciiLower(x) == asciiLower(y); });
 }
 
 } // namespace

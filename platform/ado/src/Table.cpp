@@ -5,10 +5,24 @@
 
 namespace qln::ado::detail {
 
+namespace {
+
+// Digit strings such as keys ("400123") are their own canonical number text.
+bool isCanonicalInteger(const std::string& text)
+{
+    if (text.empty() || text.size() > 15 || (text[0] == '0' && text.size() > 1))
+        return false;
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
+
 std::string equalityKey(const Variant& value)
 {
     // Values that compare equal must share a key: numbers (and numeric texts) by value,
     // other texts folded to lower case.
+    if (value.isText() && isCanonicalInteger(value.str()))
+        return "n" + value.str();
     if (const auto number = value.number())
         return "n" + Variant(*number).text();
     if (value.isText()) {

@@ -6,21 +6,13 @@
 #include "rsFunctions.h"
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
+#include "quillon/Text.h"
 
-#include <cctype>
 #include <charconv>
 #include <cmath>
 
 namespace qln::engine {
 namespace {
-
-std::string trim(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 // The rating as the results field holds it: single precision, integers as the field's
 // integers, texts for text fields; variants as they are.
@@ -149,10 +141,7 @@ int RunDirection(const ado::Recordset& attr, const ado::Recordset& userData)
 
 bool IsSingleType(const ado::Recordset& attr)
 {
-    std::string type = textField(attr, "DBFType");
-    for (char& c : type)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return type == "single";
+    return lowerAscii(textField(attr, "DBFType")) == "single";
 }
 
 int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& rsMapunits,
@@ -173,8 +162,8 @@ int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& r
             rsMapunits.setFilter("mukey='" + escapeQuotes(mapunits.value("mukey").text()) + "'");
             if (rsMapunits.recordCount() == 0)
                 continue;
-            const std::string musym = trim(textField(rsMapunits, "musym"));
-            const std::string mukey = trim(textField(rsMapunits, "mukey"));
+            const std::string musym = trimBlanks(textField(rsMapunits, "musym"));
+            const std::string mukey = trimBlanks(textField(rsMapunits, "mukey"));
 
             Variant rating;
             std::string cokey;

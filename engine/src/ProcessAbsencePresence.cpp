@@ -3,26 +3,11 @@
 #include "modShapeFuncs.h"
 #include "rsFunctions.h"
 #include "quillon/Error.h"
+#include "quillon/Text.h"
 
-#include <cctype>
 #include <cmath>
 
 namespace qln::engine {
-namespace {
-
-std::string trimmedLower(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    std::string result = text.substr(first, text.find_last_not_of(' ') - first + 1);
-    for (char& c : result)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return result;
-}
-
-} // namespace
-
 int ProcessAbsencePresence(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
                            Variant& rating)
 {
@@ -41,7 +26,7 @@ int ProcessAbsencePresence(const ado::Recordset& attr, ado::Recordset& comps, co
         for (; !unit.eof(); unit.moveNext()) {
             Variant key, value;
             GetMaxValues(unit, column, key, column, value);
-            const std::string answer = value.isNull() ? std::string() : trimmedLower(value.text());
+            const std::string answer = value.isNull() ? std::string() : lowerAscii(trimBlanks(value.text()));
             if (answer == "yes")
                 ++yes;
             else if (answer == "no")

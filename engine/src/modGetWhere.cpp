@@ -3,19 +3,12 @@
 #include "FieldValues.h"
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
+#include "quillon/Text.h"
 #include "quillon/Tokens.h"
 #include "quillon/engine/clsQuillon.h"
 
 namespace qln::engine {
 namespace {
-
-std::string trim(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 void joinWith(std::string& list, const std::string& item, const char* delimiter)
 {
@@ -110,10 +103,10 @@ int GetDomainInformation(std::string& columns, std::string& tables, std::string&
                          const ado::Recordset& attr)
 {
     try {
-        const std::string domain = trim(textField(attr, "domainname"));
+        const std::string domain = trimBlanks(textField(attr, "domainname"));
         if (domain.empty())
             return 1;
-        if (trim(textField(attr, "TieBreakColText")) != "choicesequence")
+        if (trimBlanks(textField(attr, "TieBreakColText")) != "choicesequence")
             joinWith(columns, "choicesequence", ",");
         joinWith(columns, "domainname,choice", ",");
         joinWith(tables, "mdstatdomdet", ",");

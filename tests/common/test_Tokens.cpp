@@ -1,4 +1,5 @@
 #include "quillon/SqlText.h"
+#include "quillon/Text.h"
 #include "quillon/Tokens.h"
 
 #include <gtest/gtest.h>
@@ -45,4 +46,12 @@ TEST(SqlText, QuotesAreDoubledAndNamesChecked)
     EXPECT_FALSE(qln::isPlainName("1col"));
     EXPECT_FALSE(qln::isPlainName("x;DROP"));
     EXPECT_FALSE(qln::isPlainName(""));
+}
+
+TEST(Text, TrimsBlanksOnlyAndLowersAsciiOnly)
+{
+    EXPECT_EQ(qln::trimBlanks("  Yes \t "), "Yes \t");
+    EXPECT_EQ(qln::trimBlanks("   "), "");
+    EXPECT_EQ(qln::lowerAscii("SINGLE Single"), "single single");
+    EXPECT_EQ(qln::lowerAscii("\xC3\x89t\xC3\xA9"), "\xC3\x89t\xC3\xA9");  // no bytes of UTF-8 changed
 }

@@ -1,6 +1,7 @@
 #include "RateRun.h"
 
 #include "quillon/SqlText.h"
+#include "quillon/Text.h"
 #include "quillon/ado/DbaseTable.h"
 
 #include <algorithm>
@@ -13,13 +14,6 @@
 
 namespace qln::rate {
 namespace {
-
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool isInteger(const std::string& text)
 {
@@ -55,7 +49,7 @@ long methodCode(engine::clsQuillon& engine, const std::string& nodeKey, const st
         std::string names;
         for (; !valid.eof(); valid.moveNext()) {
             const std::string name = valid.value("Name").text();
-            if (lower(name) == lower(*method))
+            if (lowerAscii(name) == lowerAscii(*method))
                 return std::lround(*valid.value("AlgorithmSeq").number());
             names += (names.empty() ? "" : ", ") + name;
         }

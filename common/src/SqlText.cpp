@@ -16,6 +16,17 @@ std::string escapeQuotes(std::string_view text)
     return result;
 }
 
+std::string quoteIdentifier(std::string_view name)
+{
+    std::string quoted = "\"";
+    for (const char c : name) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
 bool isPlainName(std::string_view name)
 {
     if (name.empty() || std::isdigit(static_cast<unsigned char>(name.front())) || name.front() == ' ')

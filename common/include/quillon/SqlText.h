@@ -9,6 +9,9 @@ namespace qln {
 // record-set filter: a key read from a file must never change the query around it.
 std::string escapeQuotes(std::string_view text);
 
+// A table or column name in double quotes for SQL, its own double quotes doubled.
+std::string quoteIdentifier(std::string_view name);
+
 // True when the name is safe to paste into SQL as a column or table name: letters, digits,
 // "_" and blanks, not starting with a digit or blank.
 bool isPlainName(std::string_view name);

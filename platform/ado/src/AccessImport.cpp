@@ -2,6 +2,7 @@
 
 #include "AccessReader.h"
 #include "quillon/Error.h"
+#include "quillon/SqlText.h"
 
 #include <sqlite3.h>
 
@@ -85,17 +86,6 @@ struct StatementFinalizer {
 using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-std::string quotedName(std::string_view name)
-{
-    std::string result = "\"";
-    for (const char c : name) {
-        if (c == '"')
-            result += '"';
-        result += c;
-    }
-    return result + '"';
-}
-
 // Writes the tables of an import into a fresh SQLite file. Errors are std::runtime_error
 // with SQLite's message; importAccessFile names the files.
 class SqliteWriter {
@@ -115,10 +105,10 @@ public:
 
     void createTable(const std::string& name, const std::vector<detail::AccessColumn>& columns)
     {
-        std::string create = "CREATE TABLE " + quotedName(name) + " (";
-        std::string insert = "INSERT INTO " + quotedName(name) + " VALUES (";
+        std::string create = "CREATE TABLE " + quoteIdentifier(name) + " (";
+        std::string insert = "INSERT INTO " + quoteIdentifier(name) + " VALUES (";
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            create += (i ? ", " : "") + quotedName(columns[i].name) + " " + columns[i].declaredType;
+            create += (i ? ", " : "") + quoteIdentifier(columns[i].name) + " " + columns[i].declaredType;
             insert += i ? ",?" : "?";
         }
         exec(create + ")");

@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "quillon/Error.h"
+#include "quillon/SqlText.h"
 
 #include <sqlite3.h>
 
@@ -33,17 +34,6 @@ bool startsWithWord(std::string_view text, std::string_view word)
             return false;
     }
     return text.size() == i + word.size() || std::isspace(static_cast<unsigned char>(text[i + word.size()]));
-}
-
-std::string quoteName(std::string_view name)
-{
-    std::string quoted = "\"";
-    for (char c : name) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted + "\"";
 }
 
 // Days since 1899-12-30 of a civil date.
@@ -368,18 +358,18 @@ void Database::writeRow(Table& table, std::uint32_t row)
     if (isNew) {
         std::string names, marks;
         for (const int f : fields) {
-            names += (names.empty() ? "" : ",") + quoteName(table.sourceColumns[static_cast<std::size_t>(f)]);
+            names += (names.empty() ? "" : ",") + quoteIdentifier(table.sourceColumns[static_cast<std::size_t>(f)]);
             marks += marks.empty() ? "?" : ",?";
         }
-        sql = "INSERT INTO " + quoteName(table.sourceTable) +
+        sql = "INSERT INTO " + quoteIdentifier(table.sourceTable) +
               (fields.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
     } else {
         std::string sets;
         for (const int f : fields)
-            sets += (sets.empty() ? "" : ",") + quoteName(table.sourceColumns[static_cast<std::size_t>(f)]) + "=?";
+            sets += (sets.empty() ? "" : ",") + quoteIdentifier(table.sourceColumns[static_cast<std::size_t>(f)]) + "=?";
         if (sets.empty())
             return;
-        sql = "UPDATE " + quoteName(table.sourceTable) + " SET " + sets + " WHERE _rowid_=?";
+        sql = "UPDATE " + quoteIdentifier(table.sourceTable) + " SET " + sets + " WHERE _rowid_=?";
     }
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
@@ -402,7 +392,7 @@ std::vector<std::string> Database::tableNames()
 {
     std::vector<std::string> names;
     const auto table = query("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
-                             "AND name NOT LIKE 'sqlite!_%' ESCAPE '!' ORDER BY name");
+                             "AND name NOT LIKE 'sqlite!_%' ESCAPE '!' ORDER BY rowid");
     for (const Variant& name : table->columns[0])
         names.push_back(name.text());
     return names;

@@ -2,11 +2,17 @@
 
 #include "quillon/Error.h"
 #include "quillon/reporter/Reporter.h"
+#include "quillon/reporter/SystemError.h"
 
 #include <cstdlib>
 #include <new>
 
 namespace qln::reporting {
+
+using reporter::caughtError;
+using reporter::fatalCause;
+using reporter::kFatalText;
+using reporter::kFatalTitle;
 
 namespace {
 
@@ -14,43 +20,7 @@ constexpr std::int32_t kSystemErrorMsg = 203;
 constexpr std::int32_t kTypeMismatch = 13;
 constexpr std::int32_t kOkOnly = 0;
 
-constexpr const char* kFatalTitle = "WARNING! WARNING! WARNING!";
-constexpr const char* kFatalText = "WARNING: A Fatal error was just reported! The\n"
-                                   "applications behavior is  unpredicable at this\n"
-                                   "point. Manually terminate the application!!";
-
 thread_local ErrObject t_err;
-
-// The cause that makes an error number fatal, or nullptr for any other number.
-const char* fatalCause(std::int32_t number)
-{
-    switch (number) {
-    case 7:
-    case 31001: return "Out of memory for the running application";
-    case 13:
-    case 49: return "Invalid arguments passed to a DLL function";
-    case 48: return "Error in loading a DLL for the application";
-    case 53: return "Unable to locate a DLL";
-    case 453: return "Specified function not within the DLL";
-    default: return nullptr;
-    }
-}
-
-// The exception being handled, as an error object.
-ErrObject caughtError()
-{
-    try {
-        throw;
-    } catch (const EngineError& error) {
-        return {static_cast<std::int32_t>(error.number()), error.description()};
-    } catch (const std::bad_alloc&) {
-        return {7, "Out of memory"};
-    } catch (const std::exception& error) {
-        return {static_cast<std::int32_t>(kUnexpectedError), error.what()};
-    } catch (...) {
-        return {static_cast<std::int32_t>(kUnexpectedError), "Unknown failure"};
-    }
-}
 
 } // namespace
 

@@ -1,17 +1,11 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include "quillon/reporter/SystemError.h"
 
 namespace qln::genutil {
 
-struct ErrObject {
-    std::int32_t number = 0;
-    std::string description;
-};
-
-// Call inside a catch block: the failure being handled as an error object.
-ErrObject caughtError();
+using reporter::caughtError;
+using reporter::ErrObject;
 
 // genutil's own copy of the message reporter's system error handler: message 203 as a
 // fatal error to the display with the warning box for the numbers that leave the program

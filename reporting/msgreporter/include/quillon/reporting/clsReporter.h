@@ -8,6 +8,7 @@
 // (53 or 453).
 
 #include "quillon/Variant.h"
+#include "quillon/reporter/SystemError.h"
 
 #include <concepts>
 #include <cstdint>
@@ -27,12 +28,7 @@ enum MRULogLevel : std::int32_t { FATAL_ERR = 6, FATAL_ERR_WARN = 14, FATAL_ERR_
 enum MRUPromptType : std::int32_t { OK_CANCEL = 1, ABORT_RETRY_CANCEL = 2, YES_NO_CANCEL = 3, YES_NO = 4, RETRY_CANCEL = 5 };
 enum MRUPromptResp : std::int32_t { OK = 1, Cancel = 2, ABORT = 3, RETRY = 4, IGNORE = 5, YES = 6, NO = 7 };
 
-// An error as the reporter carries it: number 0 means no error.
-struct ErrObject {
-    std::int32_t number = 0;
-    std::string description;
-    friend bool operator==(const ErrObject&, const ErrObject&) = default;
-};
+using ErrObject = reporter::ErrObject;
 
 // One insert argument: a value, or a whole list of inserts handed on from another variadic
 // call (a first insert that is a list stands for the inserts: see cReportMsg).

@@ -44,6 +44,26 @@ bool unregisterProgId(std::string_view progId)
     return registry::Store::fromEnvironment().deleteKey(Hive::ClassesRoot, progId);
 }
 
+std::int32_t registerServer(std::string_view progId, const void* anchor, std::string_view factory) noexcept
+{
+    try {
+        registerProgId(progId, libraryPath(anchor), factory);
+        return kSOk;
+    } catch (...) {
+        return kEUnexpected;
+    }
+}
+
+std::int32_t unregisterServer(std::string_view progId) noexcept
+{
+    try {
+        unregisterProgId(progId);
+        return kSOk;
+    } catch (...) {
+        return kEUnexpected;
+    }
+}
+
 void* createObject(std::string_view progId)
 {
     const auto store = registry::Store::fromEnvironment();

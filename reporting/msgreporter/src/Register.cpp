@@ -17,21 +17,10 @@ extern "C" void* CreateClsReporter()
 
 extern "C" std::int32_t DllRegisterServer()
 {
-    try {
-        qln::components::registerProgId(qln::reporting::kReporterProgId, qln::components::libraryPath(&kAnchor),
-                                        kFactory);
-        return qln::components::kSOk;
-    } catch (const std::exception&) {
-        return qln::components::kEUnexpected;
-    }
+    return qln::components::registerServer(qln::reporting::kReporterProgId, &kAnchor, kFactory);
 }
 
 extern "C" std::int32_t DllUnregisterServer()
 {
-    try {
-        qln::components::unregisterProgId(qln::reporting::kReporterProgId);
-        return qln::components::kSOk;
-    } catch (const std::exception&) {
-        return qln::components::kEUnexpected;
-    }
+    return qln::components::unregisterServer(qln::reporting::kReporterProgId);
 }

@@ -17,21 +17,10 @@ extern "C" void* CreateClsGenUtils()
 
 extern "C" std::int32_t DllRegisterServer()
 {
-    try {
-        qln::components::registerProgId(qln::utils::kGenUtilsProgId, qln::components::libraryPath(&kAnchor),
-                                        kFactory);
-        return qln::components::kSOk;
-    } catch (const std::exception&) {
-        return qln::components::kEUnexpected;
-    }
+    return qln::components::registerServer(qln::utils::kGenUtilsProgId, &kAnchor, kFactory);
 }
 
 extern "C" std::int32_t DllUnregisterServer()
 {
-    try {
-        qln::components::unregisterProgId(qln::utils::kGenUtilsProgId);
-        return qln::components::kSOk;
-    } catch (const std::exception&) {
-        return qln::components::kEUnexpected;
-    }
+    return qln::components::unregisterServer(qln::utils::kGenUtilsProgId);
 }

@@ -23,6 +23,11 @@ void registerProgId(std::string_view progId, const std::filesystem::path& librar
 // Removes the registration; false when there was none.
 bool unregisterProgId(std::string_view progId);
 
+// The bodies of a library's DllRegisterServer and DllUnregisterServer: (un)registers the
+// ProgID of the library holding anchor, answering kSOk or kEUnexpected, never throwing.
+std::int32_t registerServer(std::string_view progId, const void* anchor, std::string_view factory) noexcept;
+std::int32_t unregisterServer(std::string_view progId) noexcept;
+
 // Creates an object of a registered class. Throws qln::EngineError with source
 // "CreateObject": 429 when the ProgID is not registered, 48 when its library does not
 // load, 453 when the factory is missing or returns nothing. The library stays loaded for

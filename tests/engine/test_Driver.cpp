@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "DataProcessing.h"
 #include "quillon/Error.h"
 
 using qln::Variant;
@@ -149,4 +150,32 @@ TEST_F(Driver, AlternateMapUnitKey)
     const auto other = temp / "other.sqlite";
     qln::test::runSql(other, "CREATE TABLE mapunit (musym TEXT, MUKEY_ALT TEXT);");
     EXPECT_EQ(engine.CheckForAlternateMUKey("DBQ=" + other.string() + ";"), -1);
+}
+
+TEST_F(Driver, AMapUnitTheCallerDidNotAskForGetsNoRow)
+{
+    addAttribute({{"TelvaTable", "'mapunit'"}, {"AttrColText", "'muname'"}, {"TieBreakColText", "'muname'"}});
+    auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='attr'");
+    qln::ado::Recordset chapter;
+    chapter.appendField("mukey", qln::ado::adVarChar, 30);
+    chapter.appendField("muname", qln::ado::adVarChar, 60);
+    chapter.open();
+    for (const char* key : {"10", "11", "12"}) {
+        chapter.addNew();
+        chapter.setValue("mukey", key);
+        chapter.setValue("muname", std::string("Unit ") + key);
+    }
+    qln::ado::Recordset results;
+    results.appendField("musym", qln::ado::adVarChar, 6);
+    results.appendField("mukey", qln::ado::adVarChar, 30);
+    results.appendField("Rating", qln::ado::adVarChar, 60);
+    results.open();
+    auto wanted = mapunits({"11", " 12 "});
+    auto data = userData({});
+    qln::engine::RunContext run;
+    EXPECT_EQ(qln::engine::ProcessMapunits(run, chapter, wanted, data, attr, results), 1);
+    ASSERT_EQ(results.recordCount(), 1);  // 10 is not asked for; " 12 " is another key
+    results.moveFirst();
+    EXPECT_EQ(results.value("mukey").text(), "11");
+    EXPECT_EQ(results.value("Rating").text(), "Unit 11");
 }

@@ -1,7 +1,7 @@
 #include "quillon/landsort/LandUnitSort.h"
 
 #include "ColumnKeys.h"
-#include "ColumnSpec.h"
+#include "ColumnInfo.h"
 #include "Errors.h"
 #include "ExchangeSort.h"
 #include "Identifier.h"
@@ -92,7 +92,7 @@ int clsLandUnitSort::MultipleColumnsCompare(const ado::Recordset& ioRS, long Sro
     constexpr std::string_view kName = "MultipleColumnsCompare";
     int line = 1;
     try {
-        const auto entries = parseColumnSpec(iColInfo, Letters::Recordset, kName);
+        const auto entries = parseColumnInfo(iColInfo, Letters::Recordset, kName);
         line = 2;
         requireOpen(ioRS, kName);
         ado::Recordset rows = ioRS.clone(true);
@@ -125,7 +125,7 @@ void clsLandUnitSort::MultipleColumnBubbleSort(ado::Recordset& rsSort, std::stri
     int line = 1;
     try {
         // The comparison checks the letters, so its name starts the trail of a bad one.
-        const auto entries = parseColumnSpec(iColInfo, Letters::Recordset, "MultipleColumnsCompare");
+        const auto entries = parseColumnInfo(iColInfo, Letters::Recordset, "MultipleColumnsCompare");
         line = 2;
         sortInPlace(rsSort, entries, m_progressHandler, kName);
     } catch (...) {
@@ -138,7 +138,7 @@ void clsLandUnitSort::StringArraySort(std::vector<std::string>& arySort, std::st
     constexpr std::string_view kName = "StringArraySort";
     int line = 1;
     try {
-        const auto entries = parseColumnSpec(iColInfo, Letters::Array, kName);
+        const auto entries = parseColumnInfo(iColInfo, Letters::Array, kName);
         line = 2;
         std::vector<std::size_t> positions;
         std::vector<ColumnKeys> keys;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ColumnSpec.h"
+#include "ColumnInfo.h"
 #include "quillon/ado/Recordset.h"
 #include "quillon/landsort/LandUnitSort.h"
 

@@ -10,10 +10,10 @@ namespace {
 
 // "name:TYPE name:TYPE ..." with short type codes: K key text, Vn VARCHAR(n), T memo text,
 // I integer, S single, F double, B boolean, D date and time.
-std::vector<ColumnDef> parse(const std::string& spec)
+std::vector<ColumnDef> parse(const std::string& columns)
 {
     std::vector<ColumnDef> out;
-    std::istringstream in(spec);
+    std::istringstream in(columns);
     std::string word;
     while (in >> word) {
         const auto colon = word.find(':');

@@ -79,15 +79,15 @@ public:
     // Raises for a value outside SortTypes.
     void setSortType(SortTypes value);
 
-    // Compares the row at 1-based position Srow of ioRS with the row after it by the column
-    // specification: 1, -1 or 0. ioRS keeps its position.
+    // Compares the row at 1-based position Srow of ioRS with the row after it by the columns
+    // of iColInfo: 1, -1 or 0. ioRS keeps its position.
     int MultipleColumnsCompare(const ado::Recordset& ioRS, long Srow, std::string_view iColInfo);
 
-    // Orders rsSort in place by the column specification, as SortMultipleColumns.
+    // Orders rsSort in place by the columns of iColInfo, as SortMultipleColumns.
     void MultipleColumnBubbleSort(ado::Recordset& rsSort, std::string_view iColInfo);
 
-    // Orders texts whose elements hold "|"-separated columns. In the specification a column
-    // is its 1-based position in the element ("2,N|1,S"); letters R, N, S, D, I and F. A
+    // Orders texts whose elements hold "|"-separated columns. In iColInfo a column is its
+    // 1-based position in the element ("2,N|1,S"); letters R, N, S, D, I and F. A
     // missing column reads as "".
     void StringArraySort(std::vector<std::string>& arySort, std::string_view iColInfo);
 

@@ -25,6 +25,6 @@ enum class Letters {
 // eColumnInvalid for an empty name, and eSecondParameterInvalid ("2nd Parameter for
 // column <position> MUST be N or R.") for a letter the operation does not accept; source
 // is the routine that checks the letters.
-std::vector<ColumnEntry> parseColumnSpec(std::string_view iColInfo, Letters letters, std::string_view source);
+std::vector<ColumnEntry> parseColumnInfo(std::string_view iColInfo, Letters letters, std::string_view source);
 
 } // namespace qln::landsort::detail

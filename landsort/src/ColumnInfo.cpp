@@ -1,4 +1,4 @@
-#include "ColumnSpec.h"
+#include "ColumnInfo.h"
 
 #include "Errors.h"
 #include "quillon/Tokens.h"
@@ -38,7 +38,7 @@ std::optional<SortTypes> typeOfLetter(std::string_view letter, Letters letters)
 
 } // namespace
 
-std::vector<ColumnEntry> parseColumnSpec(std::string_view iColInfo, Letters letters, std::string_view source)
+std::vector<ColumnEntry> parseColumnInfo(std::string_view iColInfo, Letters letters, std::string_view source)
 {
     const int count = CountTokens(iColInfo, "|");
     if (count == 0)

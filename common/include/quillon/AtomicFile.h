@@ -1,0 +1,60 @@
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qln {
+
+// Output could not be written (disk full, closed pipe, no permission); programs exit 74.
+class OutputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The output names one of the run's own inputs; programs treat it as a usage error (64).
+class OutputIsInputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws OutputIsInputError when the target is the same file (device and inode, through
+// links) as one of the inputs. A target that does not exist yet conflicts with nothing.
+void refuseOutputOverInputs(const std::filesystem::path& target, const std::vector<std::filesystem::path>& inputs);
+
+// Writes every byte to the descriptor, retrying short writes; `name` names it in the error.
+void writeAll(int fd, std::string_view bytes, const std::string& name);
+
+// Replaces a file whole or not at all. The contents go to a temporary file created
+// exclusively beside the target (never through a link), which commit() syncs and renames
+// over the target; until then, and after any failure, the target is untouched and the
+// temporary file is removed. A symbolic link is followed and its target replaced; an
+// existing file keeps its permission bits. A target that is not a regular file (a device,
+// a FIFO) is written in place, never replaced.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::filesystem::path& target);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // The path writers that open files themselves (SQLite) use: the temporary file, or the
+    // target itself when it is written in place.
+    const std::filesystem::path& writePath() const { return m_temporary.empty() ? m_target : m_temporary; }
+    // The file that commit() replaces, after following links.
+    const std::filesystem::path& target() const { return m_target; }
+
+    void write(std::string_view bytes);
+    // Syncs the contents and moves them over the target; throws OutputError on failure.
+    void commit();
+
+private:
+    std::filesystem::path m_named;      // as the caller named it, for messages
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;  // empty when written in place
+    int m_fd = -1;
+};
+
+} // namespace qln

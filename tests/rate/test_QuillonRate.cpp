@@ -2,9 +2,11 @@
 #include "RateRun.h"
 #include "ResultWriter.h"
 #include "quillon/Error.h"
+#include "quillon/viewer/UserData.h"
 
 #include <shapefil.h>
 
+#include <limits>
 #include <sstream>
 
 using qln::Variant;
@@ -24,7 +26,7 @@ INSERT INTO component (comppct_r, slope_r, mukey, cokey) VALUES (100,2.5,'10','1
         addAttribute({{"RoundNumbers", "1"}});
         rulesSql("INSERT INTO AttrAlgorithms VALUES ('attr','Weighted Average',0), ('attr','Dominant Soil',1);");
         options.soils = soils;
-        options.attribute = "attr";
+        options.run.attribute = "attr";
     }
 
     rate::RateOptions options;
@@ -32,7 +34,8 @@ INSERT INTO component (comppct_r, slope_r, mukey, cokey) VALUES (100,2.5,'10','1
     std::string render(rate::OutputFormat format)
     {
         auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='attr'");
-        auto data = rate::buildUserData(engine, options, attr);
+        auto data = qln::viewer::buildUserData(
+            options.run, attr, qln::viewer::chooseMethod(qln::viewer::attributeMethods(engine, "attr"), options.run.method));
         auto units = rate::loadMapunits(engine, options);
         auto results = engine.ProcessData(rate::soilsConnectString(soils), data, units);
         std::ostringstream out;
@@ -43,47 +46,9 @@ INSERT INTO component (comppct_r, slope_r, mukey, cokey) VALUES (100,2.5,'10','1
 
 } // namespace
 
-TEST_F(QuillonRate, MethodsByCodeNameOrTheAttributesDefault)
-{
-    EXPECT_EQ(rate::methodCode(engine, "attr", std::nullopt), 3);
-    EXPECT_EQ(rate::methodCode(engine, "attr", std::string("weighted average")), 0);
-    EXPECT_EQ(rate::methodCode(engine, "attr", std::string("17")), 17);  // the engine judges codes
-    EXPECT_EQ(rate::methodCode(engine, "other", std::nullopt), -1);
-    EXPECT_THROW(rate::methodCode(engine, "attr", std::string("Average")), rate::UsageError);
-}
-
-TEST_F(QuillonRate, UserDataTakesTheHiddenControlsValuesWhenOptionsAreAbsent)
-{
-    rulesSql("UPDATE Attributes SET WAMultipliers='*om_r|2';");
-    auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='attr'");
-    options.list = "Crop=Corn=sweet";
-    const auto data = rate::buildUserData(engine, options, attr);
-    EXPECT_EQ(data.value("Algorithm").integer(), 3);
-    EXPECT_EQ(data.value("OutputTable").text(), "Col");
-    EXPECT_EQ(data.value("TopDepth").integer(), -1);
-    EXPECT_EQ(data.value("IgnPct").integer(), -1);
-    EXPECT_EQ(data.value("Rate").integer(), 0);
-    EXPECT_FALSE(data.value("SetNullsZero").boolean());
-    EXPECT_EQ(data.value("ListName").text(), "Crop");
-    EXPECT_EQ(data.value("ItemSelected").text(), "Corn=sweet");
-    EXPECT_EQ(data.value("Multipliers").text(), "*om_r|2");
-
-    options.column = "x;drop";
-    EXPECT_THROW(rate::buildUserData(engine, options, attr), rate::UsageError);
-    rulesSql("UPDATE Attributes SET DBFColumn=NULL;");
-    attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='attr'");
-    try {
-        rate::buildUserData(engine, options, attr);
-        FAIL();
-    } catch (const rate::RefusedRun& refused) {
-        EXPECT_STREQ(refused.what(), "This Interpretation is not yet supported.");
-    }
-}
-
 TEST_F(QuillonRate, CsvJsonAndTableShowNullAndSinglePrecision)
 {
-    options.method = "Dominant Soil";
-    options.nullsZero = false;
+    options.run.method = "Dominant Soil";
     EXPECT_EQ(render(rate::OutputFormat::Csv), "musym,mukey,Col,cokey,NumComponents\nAb,10,2.5,100,1\n");
     soilsSql("INSERT INTO mapunit VALUES ('Ef','Gamma','L1','12');"
              "INSERT INTO component (comppct_r, slope_r, mukey, cokey) VALUES (100,0.1,'12','120');");
@@ -134,5 +99,27 @@ TEST_F(QuillonRate, MapUnitsFromAGisAttributeFile)
         FAIL();
     } catch (const qln::EngineError& error) {
         EXPECT_NE(error.description().find("absent.dbf"), std::string::npos);
+    }
+}
+
+TEST_F(QuillonRate, RatingsThatAreNotFiniteStopTheOutput)
+{
+    for (const double bad : {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+        qln::ado::Recordset rows;
+        rows.appendField("mukey", qln::ado::adVarChar, 6);
+        rows.appendField("Col", qln::ado::adDouble, 0);
+        rows.open();
+        rows.addNew();
+        rows.setValue("mukey", "10");
+        rows.setValue("Col", bad);
+        for (const auto format : {rate::OutputFormat::Csv, rate::OutputFormat::Json, rate::OutputFormat::Table}) {
+            std::ostringstream out;
+            try {
+                rate::writeResults(rows, format, out);
+                ADD_FAILURE() << "written: " << out.str();
+            } catch (const rate::NonFiniteValue& error) {
+                EXPECT_STREQ(error.what(), "The value of Col for map unit 10 is not a finite number; nothing was written.");
+            }
+        }
     }
 }

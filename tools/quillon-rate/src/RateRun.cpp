@@ -1,12 +1,9 @@
 #include "RateRun.h"
 
 #include "quillon/SqlText.h"
-#include "quillon/Text.h"
 #include "quillon/ado/DbaseTable.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
 #include <functional>
 #include <map>
 #include <set>
@@ -14,13 +11,6 @@
 
 namespace qln::rate {
 namespace {
-
-bool isInteger(const std::string& text)
-{
-    std::size_t i = text.size() > 1 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    return i < text.size() && std::all_of(text.begin() + static_cast<long>(i), text.end(),
-                                          [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-}
 
 bool flag(const ado::Recordset& record, const char* name)
 {
@@ -40,80 +30,6 @@ std::string soilsConnectString(const std::filesystem::path& soils)
     return "DBQ={" + soils.string() + "};";
 }
 
-long methodCode(engine::clsQuillon& engine, const std::string& nodeKey, const std::optional<std::string>& method)
-{
-    if (method && isInteger(*method))
-        return std::stol(*method);
-    if (method) {
-        auto valid = engine.GetMainQLNRS("SELECT * FROM ValidAlgorithms ORDER BY AlgorithmSeq");
-        std::string names;
-        for (; !valid.eof(); valid.moveNext()) {
-            const std::string name = valid.value("Name").text();
-            if (lowerAscii(name) == lowerAscii(*method))
-                return std::lround(*valid.value("AlgorithmSeq").number());
-            names += (names.empty() ? "" : ", ") + name;
-        }
-        throw UsageError("unknown method \"" + *method + "\"; the methods are " + names + " (or their codes)");
-    }
-    auto defaults = engine.GetMainQLNRS(
-        "SELECT * FROM AttrAlgorithms, ValidAlgorithms WHERE AttrAlgorithms.AlgorithmName=ValidAlgorithms.Name "
-        "AND NodeKey='" + escapeQuotes(nodeKey) + "' ORDER BY AlgorithmSeq");
-    for (; !defaults.eof(); defaults.moveNext()) {
-        if (flag(defaults, "DefaultAlgorithm"))
-            return std::lround(*defaults.value("AlgorithmSeq").number());
-    }
-    return -1;
-}
-
-ado::Recordset buildUserData(engine::clsQuillon& engine, const RateOptions& options, const ado::Recordset& attr)
-{
-    if (attr.value("DBFColumn").isNull())
-        throw RefusedRun("This Interpretation is not yet supported.");
-    const std::string column = options.column ? *options.column : attr.value("DBFColumn").text();
-    if (!isPlainName(column))
-        throw UsageError("the column name \"" + column + "\" may hold only letters, digits, _ and blanks");
-    std::string listName, item;
-    if (options.list) {
-        const auto equal = options.list->find('=');
-        if (equal == std::string::npos)
-            throw UsageError("--list takes LABEL=ITEM, not \"" + *options.list + "\"");
-        listName = options.list->substr(0, equal);
-        item = options.list->substr(equal + 1);
-    }
-
-    ado::Recordset data;
-    data.appendField("Algorithm", ado::adInteger, 0, ado::adFldUpdatable);
-    data.appendField("InterpKey", ado::adVarChar, 20, ado::adFldUpdatable);
-    data.appendField("OutputTable", ado::adVarChar, 10, ado::adFldUpdatable);
-    data.appendField("ListName", ado::adVarChar, 20, ado::adFldUpdatable);
-    data.appendField("ItemSelected", ado::adVarChar, 255, ado::adFldUpdatable);
-    data.appendField("TopDepth", ado::adInteger, 0, ado::adFldUpdatable);
-    data.appendField("BotDepth", ado::adInteger, 0, ado::adFldUpdatable);
-    data.appendField("BegMonth", ado::adInteger, 0, ado::adFldUpdatable);
-    data.appendField("EndMonth", ado::adInteger, 0, ado::adFldUpdatable);
-    data.appendField("IgnPct", ado::adInteger, 0, ado::adFldUpdatable);
-    data.appendField("SetNullsZero", ado::adBoolean, 0, ado::adFldUpdatable);
-    data.appendField("Rate", ado::adInteger, 0, ado::adFldUpdatable);
-    data.appendField("Multipliers", ado::adVarChar, 250, ado::adFldUpdatable);
-    data.open();
-    data.addNew();
-    data.setValue("Algorithm", methodCode(engine, options.attribute, options.method));
-    data.setValue("InterpKey", options.attribute);
-    data.setValue("OutputTable", column);
-    data.setValue("ListName", listName);
-    data.setValue("ItemSelected", item);
-    data.setValue("TopDepth", options.top);
-    data.setValue("BotDepth", options.bottom);
-    data.setValue("BegMonth", options.beginMonth);
-    data.setValue("EndMonth", options.endMonth);
-    data.setValue("IgnPct", options.ignoreBelow);
-    data.setValue("SetNullsZero", options.nullsZero);
-    data.setValue("Rate", options.rate);
-    data.setValue("Multipliers", attr.value("WAMultipliers").text());
-    data.update();
-    return data;
-}
-
 ado::Recordset loadMapunits(engine::clsQuillon& engine, const RateOptions& options)
 {
     if (options.mapunits == "all")
@@ -122,7 +38,7 @@ ado::Recordset loadMapunits(engine::clsQuillon& engine, const RateOptions& optio
     const std::filesystem::path file = options.mapunits;
     ado::Recordset table = ado::readDbaseTable(file);
     if (table.fieldIndex("mukey") < 0 || table.fieldIndex("musym") < 0)
-        throw RefusedRun("The attribute file " + file.string() + " has no mukey and musym columns.");
+        throw viewer::RefusedRun("The attribute file " + file.string() + " has no mukey and musym columns.");
     ado::Recordset units;
     units.appendField("mukey", ado::adVarChar, 16, ado::adFldUpdatable);
     units.appendField("musym", ado::adVarChar, 6, ado::adFldUpdatable);

@@ -1,6 +1,8 @@
 #include "ResultWriter.h"
 
 #include <algorithm>
+#include <cmath>
+#include <locale>
 #include <cstdio>
 #include <vector>
 
@@ -43,6 +45,22 @@ std::string jsonString(const std::string& text)
     return out + "\"";
 }
 
+// A number that is not finite has no meaning as a rating and no form in JSON or a dBase
+// column; it stops the output instead of being printed as "inf" or "nan".
+void refuseNonFinite(const Variant& value, const ado::Recordset& results, int field)
+{
+    const auto kind = value.kind();
+    if (kind != Variant::Kind::Single && kind != Variant::Kind::Double)
+        return;
+    const auto number = value.number();
+    if (number && std::isfinite(*number))
+        return;
+    const int key = results.fieldIndex("mukey");
+    throw NonFiniteValue("The value of " + results.field(field).name +
+                         (key >= 0 ? " for map unit " + results.value(key).text() : std::string()) +
+                         " is not a finite number; nothing was written.");
+}
+
 std::string jsonValue(const Variant& value)
 {
     switch (value.kind()) {
@@ -65,8 +83,10 @@ std::vector<std::vector<std::string>> cells(ado::Recordset& results)
     std::vector<std::vector<std::string>> rows;
     for (results.moveFirst(); !results.eof(); results.moveNext()) {
         std::vector<std::string> row;
-        for (int f = 0; f < results.fieldCount(); ++f)
+        for (int f = 0; f < results.fieldCount(); ++f) {
+            refuseNonFinite(results.value(f), results, f);
             row.push_back(results.value(f).text());
+        }
         rows.push_back(std::move(row));
     }
     return rows;
@@ -76,6 +96,8 @@ std::vector<std::vector<std::string>> cells(ado::Recordset& results)
 
 void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out)
 {
+    // Counts are written by the stream; a grouping locale must not reach them.
+    out.imbue(std::locale::classic());
     std::vector<std::string> names;
     for (int f = 0; f < results.fieldCount(); ++f)
         names.push_back(results.field(f).name);
@@ -86,9 +108,11 @@ void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out
         for (results.moveFirst(); !results.eof(); results.moveNext()) {
             out << (first ? "\n  {" : ",\n  {");
             first = false;
-            for (int f = 0; f < results.fieldCount(); ++f)
+            for (int f = 0; f < results.fieldCount(); ++f) {
+                refuseNonFinite(results.value(f), results, f);
                 out << (f ? ", " : "") << jsonString(names[static_cast<std::size_t>(f)]) << ": "
                     << jsonValue(results.value(f));
+            }
             out << "}";
         }
         out << (first ? "]\n" : "\n]\n");

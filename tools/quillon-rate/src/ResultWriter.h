@@ -3,15 +3,23 @@
 #include "quillon/ado/Recordset.h"
 
 #include <ostream>
+#include <stdexcept>
 #include <string>
 
 namespace qln::rate {
+
+// A rating that is infinite or not a number; no output is written for the run.
+class NonFiniteValue : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 enum class OutputFormat { Csv, Json, Table };
 
 // Writes every row of the record set, fields in their order, with a header of their names.
 // Null is an empty cell (null in JSON); single precision shows at most 7 significant
-// digits, other numbers their shortest exact decimals.
+// digits, other numbers their shortest exact decimals, never in the locale's form. A value
+// that is not finite throws NonFiniteValue before its row is written.
 void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out);
 
 } // namespace qln::rate

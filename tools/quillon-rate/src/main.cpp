@@ -1,23 +1,30 @@
 // quillon-rate: one rating run of the engine from the command line.
 #include "RateRun.h"
 #include "ResultWriter.h"
+#include "quillon/AtomicFile.h"
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 #include "quillon/ado/DataSources.h"
+#include "quillon/viewer/UserData.h"
 
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
+#include <clocale>
+#include <csignal>
 #include <iostream>
+#include <locale>
 #include <map>
+#include <optional>
+#include <sstream>
 
 namespace {
 
 constexpr int kExitEngineError = 2;
 constexpr int kExitUsage = 64;
+constexpr int kExitOutput = 74;
 
 // A progress bar on a terminal, shown once a run has taken a second.
 class ProgressBar {
@@ -46,55 +53,66 @@ private:
     bool m_shown = false;
 };
 
+// The rating or the rules tree goes to standard output or, with --output, replaces the
+// file whole; a write that fails is an OutputError, never a short file and exit 0.
+void emit(const std::string& text, qln::AtomicFile* file)
+{
+    if (!file) {
+        qln::writeAll(STDOUT_FILENO, text, "standard output");
+        return;
+    }
+    file->write(text);
+    file->commit();
+}
+
 int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputFormat format,
         const std::string& output)
 {
     if (!std::filesystem::exists(options.rules))
-        throw qln::rate::RefusedRun("The rules database " + options.rules.string() + " does not exist.");
+        throw qln::viewer::RefusedRun("The rules database " + options.rules.string() + " does not exist.");
+    std::optional<qln::AtomicFile> file;
+    if (!output.empty()) {
+        std::vector<std::filesystem::path> inputs = {options.soils, options.rules};
+        if (options.mapunits != "all")
+            inputs.emplace_back(options.mapunits);
+        qln::refuseOutputOverInputs(output, inputs);
+        file.emplace(output);
+    }
     qln::ado::defineDataSource(qln::engine::kRulesDataSource, options.rules);
     qln::engine::clsQuillon engine;
     if (listOnly) {
-        qln::rate::listAttributes(engine, std::cout);
+        std::ostringstream tree;
+        tree.imbue(std::locale::classic());
+        qln::rate::listAttributes(engine, tree);
+        emit(tree.str(), file ? &*file : nullptr);
         return 0;
     }
-    if (options.soils.empty())
-        throw qln::rate::UsageError("--soils is required for a rating run");
-    if (options.attribute.empty())
-        throw qln::rate::UsageError("--attribute is required for a rating run");
 
-    auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + qln::escapeQuotes(options.attribute) + "'");
+    const auto& choices = options.run;
+    auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + qln::escapeQuotes(choices.attribute) + "'");
     if (attr.recordCount() <= 0)
-        throw qln::rate::RefusedRun("The rules database has no attribute with the key " + options.attribute +
-                                    " (see --list-attributes).");
-    auto userData = qln::rate::buildUserData(engine, options, attr);
-    if (attr.value("SoilLayerOptions").number().value_or(0) != 0 && options.top < 0)
-        std::cerr << "quillon-rate: warning: " << options.attribute
+        throw qln::viewer::RefusedRun("The rules database has no attribute with the key " + choices.attribute +
+                                      " (see --list-attributes).");
+    const long method = qln::viewer::chooseMethod(qln::viewer::attributeMethods(engine, choices.attribute), choices.method);
+    const std::string soilsConnect = qln::rate::soilsConnectString(options.soils);
+    if (choices.list)
+        qln::viewer::checkListChoice(qln::viewer::parseListChoice(*choices.list),
+                                     qln::viewer::attributeListItems(engine, soilsConnect, choices.attribute));
+    auto userData = qln::viewer::buildUserData(choices, attr, method);
+    if (attr.value("SoilLayerOptions").number().value_or(0) != 0 && !choices.top)
+        std::cerr << "quillon-rate: warning: " << choices.attribute
                   << " is rated over a soil layer; without --top and --bottom no horizon is kept.\n";
     auto mapunits = qln::rate::loadMapunits(engine, options);
 
     ProgressBar bar;
     if (::isatty(STDERR_FILENO))
         engine.setProgressHandler([&bar](long done, long total) { bar.update(done, total); });
-    auto results = engine.ProcessData(qln::rate::soilsConnectString(options.soils), userData, mapunits);
+    auto results = engine.ProcessData(soilsConnect, userData, mapunits);
     if (!results)
         return 0;
-
-    if (output.empty()) {
-        qln::rate::writeResults(*results, format, std::cout);
-        return 0;
-    }
-    // Written beside the target and renamed, so a failed run never leaves half a file.
-    const std::filesystem::path target = output;
-    const std::filesystem::path partial = target.string() + ".partial";
-    {
-        std::ofstream file(partial);
-        if (!file)
-            throw qln::rate::RefusedRun("Cannot write " + partial.string());
-        qln::rate::writeResults(*results, format, file);
-        if (!file.flush())
-            throw qln::rate::RefusedRun("Cannot write " + partial.string());
-    }
-    std::filesystem::rename(partial, target);
+    std::ostringstream text;
+    qln::rate::writeResults(*results, format, text);
+    emit(text.str(), file ? &*file : nullptr);
     return 0;
 }
 
@@ -102,24 +120,32 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
 
 int main(int argc, char** argv)
 {
+    // As every desktop program does; numbers are converted without the locale.
+    std::setlocale(LC_ALL, "");
+    // A closed pipe is a write error with a message and exit 74, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+
     CLI::App app{"Rates every map unit of a soils database by one attribute of the rules and prints the ratings."};
     qln::rate::RateOptions options;
     options.rules = qln::rate::bundledRules(std::filesystem::canonical("/proc/self/exe"));
+    auto& choices = options.run;
     std::string method, column, list, output, format = "csv";
+    std::string top, bottom, beginMonth, endMonth, ignoreBelow;
     bool listOnly = false;
 
     app.add_option("--soils", options.soils, "soils database (SQLite, or an Access .mdb/.accdb file)");
     app.add_option("--rules", options.rules, "rules database (default: the bundled one)")->capture_default_str();
-    app.add_option("--attribute", options.attribute, "NodeKey of the attribute to rate");
-    app.add_option("--method", method, "method code (0-6) or name, e.g. \"Dominant Soil\" (default: the attribute's)");
+    app.add_option("--attribute", choices.attribute, "NodeKey of the attribute to rate");
+    app.add_option("--method", method, "method code (0-6) or name, e.g. \"Dominant Soil\", among the attribute's "
+                                       "(default: the attribute's default)");
     app.add_option("--column", column, "name of the rating column (default: the attribute's DBFColumn)");
-    app.add_option("--top", options.top, "top of the soil layer, cm");
-    app.add_option("--bottom", options.bottom, "bottom of the soil layer, cm");
-    app.add_option("--begin-month", options.beginMonth, "first month (1-12)");
-    app.add_option("--end-month", options.endMonth, "last month (1-12; may wrap past December)");
-    app.add_option("--ignore-below", options.ignoreBelow, "leave out components below this percent");
-    app.add_flag("--nulls-zero", options.nullsZero, "treat missing values as 0");
-    app.add_option("--rate", options.rate, "tie-break direction: -1 lower wins, 1 higher wins")
+    app.add_option("--top", top, "top of the soil layer, cm (0-32767, with --bottom)");
+    app.add_option("--bottom", bottom, "bottom of the soil layer, cm (top-32767, with --top)");
+    app.add_option("--begin-month", beginMonth, "first month (1-12, with --end-month)");
+    app.add_option("--end-month", endMonth, "last month (1-12; may wrap past December)");
+    app.add_option("--ignore-below", ignoreBelow, "leave out components below this percent (0-100)");
+    app.add_flag("--nulls-zero", choices.nullsZero, "treat missing values as 0");
+    app.add_option("--rate", choices.rate, "tie-break direction: -1 lower wins, 1 higher wins")
         ->check(CLI::IsMember({-1, 1}));
     app.add_option("--list", list, "option list choice, LABEL=ITEM");
     app.add_option("--mapunits", options.mapunits, "\"all\" or a GIS attribute file (.dbf) naming the map units")
@@ -128,24 +154,40 @@ int main(int argc, char** argv)
         ->capture_default_str();
     app.add_option("--output", output, "write the ratings to this file instead of standard output");
     app.add_flag("--list-attributes", listOnly, "print the rules tree with each attribute's key, methods and options");
+    app.footer("Exit status: 0 done, 2 the run failed or was refused, 64 a wrong option, 74 the output could not "
+               "be written.");
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         std::cout << app.help();
-        return 0;
+        return std::cout.flush() ? 0 : kExitOutput;
     } catch (const CLI::ParseError& error) {
         std::cerr << "quillon-rate: " << error.what() << "\n" << app.help();
         return kExitUsage;
     }
     if (!method.empty())
-        options.method = method;
+        choices.method = method;
     if (!column.empty())
-        options.column = column;
+        choices.column = column;
     if (!list.empty())
-        options.list = list;
-    if (!listOnly && (options.soils.empty() || options.attribute.empty())) {
-        std::cerr << "quillon-rate: --soils and --attribute are required\n" << app.help();
+        choices.list = list;
+    try {
+        // Read as text and converted here, so that a number too large for any field is named
+        // as the user wrote it instead of being clamped.
+        const auto given = [&](const char* name, const std::string& text) {
+            return app.count(name) ? std::optional<long>(qln::viewer::parseWholeNumber(name, text)) : std::nullopt;
+        };
+        choices.top = given("--top", top);
+        choices.bottom = given("--bottom", bottom);
+        choices.beginMonth = given("--begin-month", beginMonth);
+        choices.endMonth = given("--end-month", endMonth);
+        choices.ignoreBelow = given("--ignore-below", ignoreBelow);
+        if (!listOnly && (options.soils.empty() || choices.attribute.empty()))
+            throw qln::viewer::OptionError("--soils and --attribute are required for a rating run.");
+        qln::viewer::checkRunOptions(choices);
+    } catch (const qln::viewer::OptionError& error) {
+        std::cerr << "quillon-rate: " << error.what() << "\n" << app.help();
         return kExitUsage;
     }
     const auto formatOf = std::map<std::string, qln::rate::OutputFormat>{
@@ -154,10 +196,19 @@ int main(int argc, char** argv)
 
     try {
         return run(options, listOnly, formatOf.at(format), output);
-    } catch (const qln::rate::UsageError& error) {
-        std::cerr << "quillon-rate: " << error.what() << "\n" << app.help();
+    } catch (const qln::viewer::OptionError& error) {
+        std::cerr << "quillon-rate: " << error.what() << "\n";
         return kExitUsage;
-    } catch (const qln::rate::RefusedRun& error) {
+    } catch (const qln::OutputIsInputError& error) {
+        std::cerr << "quillon-rate: " << error.what() << "\n";
+        return kExitUsage;
+    } catch (const qln::OutputError& error) {
+        std::cerr << "quillon-rate: " << error.what() << "\n";
+        return kExitOutput;
+    } catch (const qln::viewer::RefusedRun& error) {
+        std::cerr << "quillon-rate: " << error.what() << "\n";
+        return kExitEngineError;
+    } catch (const qln::rate::NonFiniteValue& error) {
         std::cerr << "quillon-rate: " << error.what() << "\n";
         return kExitEngineError;
     } catch (const qln::EngineError& error) {

@@ -29,3 +29,13 @@ function(quillon_add_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# quillon_add_locale_run(<test executable>)
+# Runs the whole executable once more with the process locale set to de_DE.UTF-8 (comma
+# decimals, dot grouping): numbers must not change with the locale.
+function(quillon_add_locale_run name)
+  target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/TestLocale.cpp)
+  add_test(NAME ${name}_de_DE COMMAND ${name})
+  set_tests_properties(${name}_de_DE PROPERTIES
+    ENVIRONMENT "QUILLON_TEST_LOCALE=de_DE.UTF-8;QT_QPA_PLATFORM=offscreen")
+endfunction()

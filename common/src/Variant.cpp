@@ -102,9 +102,11 @@ std::string Variant::text() const
     case Kind::Integer:
         return std::to_string(integer());
     case Kind::Single: {
+        // Seven significant digits as "%.7g" gives them, with a point whatever the locale.
         char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.7g", static_cast<double>(single()));
-        return buffer;
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(single()),
+                                          std::chars_format::general, 7);
+        return std::string(buffer, result.ptr);
     }
     case Kind::Double:
         return shortest(real());

@@ -4,6 +4,11 @@
 
 #include <shapefil.h>
 
+#include "quillon/Text.h"
+
+#include <charconv>
+#include <cmath>
+#include <type_traits>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -39,16 +44,37 @@ std::string latin1ToUtf8(const std::string& text)
     return result;
 }
 
-Variant readCell(DBFInfo* handle, int row, int field, DBFFieldType type, bool utf8)
+// The number of a numeric cell, read without the locale (a cell always has a point). A
+// cell that is not a number is a damaged file, never 0.
+template <typename Number>
+Variant numberCell(const std::string& text, const std::filesystem::path& file, int row, int field)
+{
+    std::string digits = trimBlanks(text);
+    if (!digits.empty() && digits.front() == '+')
+        digits.erase(0, 1);
+    Number value{};
+    const char* end = digits.data() + digits.size();
+    const auto result = std::from_chars(digits.data(), end, value);
+    bool finite = true;
+    if constexpr (std::is_floating_point_v<Number>)
+        finite = std::isfinite(value);
+    if (digits.empty() || result.ec != std::errc() || result.ptr != end || !finite)
+        detail::raiseProviderError("The dBase table " + file.string() + " holds \"" + text + "\" in field " +
+                                   std::to_string(field + 1) + " of record " + std::to_string(row + 1) +
+                                   ", which is not a number.");
+    return Variant(value);
+}
+
+Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, int field, DBFFieldType type, bool utf8)
 {
     if (DBFIsAttributeNULL(handle, row, field))
         return Variant::null();
     const std::string text = DBFReadStringAttribute(handle, row, field);
     switch (type) {
     case FTInteger:
-        return Variant(std::strtoll(text.c_str(), nullptr, 10));
+        return numberCell<long long>(text, file, row, field);
     case FTDouble:
-        return Variant(std::strtod(text.c_str(), nullptr));
+        return numberCell<double>(text, file, row, field);
     case FTLogical:
         return Variant(text == "T" || text == "t" || text == "Y" || text == "y");
     case FTDate: {
@@ -109,7 +135,7 @@ Recordset readDbaseTable(const std::filesystem::path& file)
             continue;
         table.addNew();
         for (int f = 0; f < fieldCount; ++f)
-            table.setValue(f, readCell(handle.get(), row, f, types[static_cast<std::size_t>(f)], utf8));
+            table.setValue(f, readCell(handle.get(), file, row, f, types[static_cast<std::size_t>(f)], utf8));
     }
     if (table.recordCount() > 0)
         table.moveFirst();

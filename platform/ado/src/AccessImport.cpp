@@ -1,12 +1,12 @@
 #include "quillon/ado/AccessImport.h"
 
 #include "AccessReader.h"
+#include "quillon/AtomicFile.h"
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 
 #include <sqlite3.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -26,56 +26,6 @@ namespace {
 {
     throw EngineError(kProviderError, kAccessImportSource, "Cannot read '" + file.string() + "': " + what);
 }
-
-// Removes the temporary file of an atomic replace unless the replace went through.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::filesystem::path& target)
-    {
-        static std::atomic<unsigned> counter{0};
-        const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            m_path = folder / (target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(counter++));
-            const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                ::close(fd);
-                return;
-            }
-            if (errno != EEXIST)
-                throw std::runtime_error("cannot create '" + m_path.string() + "': " + std::strerror(errno));
-        }
-        throw std::runtime_error("cannot create a temporary file next to '" + target.string() + "'");
-    }
-    ~TemporaryFile()
-    {
-        if (!m_path.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(m_path, ignored);
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-
-    // Flushes the file to disk and moves it over the target; the guard then has no file.
-    void replace(const std::filesystem::path& target)
-    {
-        const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-        const bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        if (!synced)
-            throw std::runtime_error("cannot write '" + m_path.string() + "': " + std::strerror(errno));
-        if (std::rename(m_path.c_str(), target.c_str()) != 0)
-            throw std::runtime_error("cannot replace '" + target.string() + "': " + std::strerror(errno));
-        m_path.clear();
-    }
-
-private:
-    std::filesystem::path m_path;
-};
 
 struct SqliteCloser {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
@@ -211,8 +161,10 @@ void importAccessFile(const std::filesystem::path& accessFile, const std::filesy
 
     AccessReader reader(accessFile);
     try {
-        TemporaryFile temporary(sqliteFile);
-        SqliteWriter writer(temporary.path());
+        // The mirror appears whole or not at all: a failed or interrupted import leaves
+        // nothing a later run could take for a complete mirror.
+        AtomicFile temporary(sqliteFile);
+        SqliteWriter writer(temporary.writePath());
         for (std::size_t table = 0; table < reader.tableNames().size(); ++table) {
             reader.openTable(table);
             writer.createTable(reader.tableNames()[table], reader.columns());
@@ -220,7 +172,7 @@ void importAccessFile(const std::filesystem::path& accessFile, const std::filesy
                 writer.insert(reader.row());
         }
         writer.commit();
-        temporary.replace(sqliteFile);
+        temporary.commit();
     } catch (const EngineError&) {
         throw;
     } catch (const std::exception& error) {

@@ -88,11 +88,17 @@ TEST(QuillonSampleCli, HelpNamesTheOptions)
 TEST(QuillonSampleCli, RefusesBadArgumentsWithoutWritingAnything)
 {
     const fs::path dir = freshDir("bad");
-    EXPECT_NE(runTool("--preset county --output " + quote(dir.string())).status, 0);
-    EXPECT_NE(runTool("--preset sample").status, 0) << "--output is required";
+    EXPECT_EQ(runTool("--preset county --output " + quote(dir.string())).status, 64);
+    EXPECT_EQ(runTool("--preset sample").status, 64) << "--output is required";
+    EXPECT_EQ(runTool("--areas 0 --output " + quote(dir.string())).status, 64);
     const ToolRun few = runTool("--areas 5 --mapunits 3 --output " + quote(dir.string()));
-    EXPECT_EQ(few.status, 2);
+    EXPECT_EQ(few.status, 64);
     EXPECT_NE(few.output.find("--mapunits 3"), std::string::npos) << few.output;
+    for (const char* seed : {"-1", "18446744073709551616", "99999999999999999999999", "1.5", "x", "' '"}) {
+        const ToolRun bad = runTool(std::string("--seed ") + seed + " --output " + quote(dir.string()));
+        EXPECT_EQ(bad.status, 64) << seed << ": " << bad.output;
+        EXPECT_NE(bad.output.find("--seed takes a whole number"), std::string::npos) << bad.output;
+    }
     EXPECT_TRUE(fs::is_empty(dir));
     fs::remove_all(dir);
 }
@@ -105,7 +111,7 @@ TEST(QuillonSampleCli, ReportsAnUnusableOutputFolder)
     ASSERT_NE(f, nullptr);
     std::fclose(f);
     const ToolRun run = runTool("--mapunits 10 --areas 1 --output " + quote(file.string()));
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 74);
     EXPECT_NE(run.output.find("not-a-folder"), std::string::npos) << run.output;
     fs::remove_all(dir);
 }
@@ -137,6 +143,33 @@ TEST(QuillonSampleCli, SameSeedSameTablesOtherSeedOtherTables)
                                             "sample_soils.dbf", "sample_soils.cpg", "sample_soils.prj"}));
     for (const auto& d : {a, b, c})
         fs::remove_all(d);
+}
+
+TEST(QuillonSampleCli, AFailedMoveIntoPlaceRestoresTheOldFiles)
+{
+    const fs::path dir = freshDir("restore");
+    const std::string size = "--areas 1 --mapunits 20 ";
+    ASSERT_EQ(runTool(size + "--seed 1 --output " + quote(dir.string())).status, 0);
+    const std::string oldTables = TestDb(dir / "sample.sqlite").dump();
+    std::ifstream oldShp(dir / "sample_soils.shp", std::ios::binary);
+    const std::string oldShape(std::istreambuf_iterator<char>(oldShp), {});
+
+    // A folder where a new file should go stops the move after the files before it moved.
+    fs::remove(dir / "sample_soils.prj");
+    fs::create_directories(dir / "sample_soils.prj" / "kept");
+    const ToolRun run = runTool(size + "--seed 2 --output " + quote(dir.string()));
+    EXPECT_EQ(run.status, 74);
+    EXPECT_NE(run.output.find("sample_soils.prj"), std::string::npos) << run.output;
+    EXPECT_EQ(TestDb(dir / "sample.sqlite").dump(), oldTables);
+    std::ifstream shp(dir / "sample_soils.shp", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(shp), {}), oldShape);
+    EXPECT_TRUE(fs::is_directory(dir / "sample_soils.prj" / "kept"));
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"sample.sqlite", "sample_soils.shp", "sample_soils.shx",
+                                            "sample_soils.dbf", "sample_soils.cpg", "sample_soils.prj"}));
+    fs::remove_all(dir);
 }
 
 TEST_F(SampleSurvey, PassesTheSoilsDatabaseChecks)

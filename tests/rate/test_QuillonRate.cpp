@@ -123,3 +123,17 @@ TEST_F(QuillonRate, RatingsThatAreNotFiniteStopTheOutput)
         }
     }
 }
+
+TEST_F(QuillonRate, JsonStaysValidForAnyBytesOfTheSoilsData)
+{
+    qln::ado::Recordset rows;
+    rows.appendField("musym", qln::ado::adVarChar, 40);
+    rows.open();
+    rows.addNew();
+    // Latin-1 bytes, a cut sequence, an encoded surrogate, control characters, and UTF-8 that stays.
+    rows.setValue("musym", std::string("Gr\xfcn \xe2\x82 \xed\xa0\x80 \"q\"\\\x01\t \xc3\xa9\xe2\x82\xac\xf0\x9f\x8c\xb1"));
+    std::ostringstream json;
+    rate::writeResults(rows, rate::OutputFormat::Json, json);
+    EXPECT_EQ(json.str(), "[\n  {\"musym\": \"Gr\\ufffdn \\ufffd\\ufffd \\ufffd\\ufffd\\ufffd \\\"q\\\"\\\\\\u0001\\t "
+                          "\xc3\xa9\xe2\x82\xac\xf0\x9f\x8c\xb1\"}\n]\n");
+}

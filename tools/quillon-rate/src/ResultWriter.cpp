@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <locale>
 #include <cstdio>
+#include <locale>
 #include <vector>
 
 namespace qln::rate {
@@ -22,10 +22,52 @@ std::string csvField(const std::string& text)
     return quoted + "\"";
 }
 
+// Length of the well-formed UTF-8 sequence at `at`, or 0 when the bytes there are not one.
+std::size_t utf8Length(const std::string& text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+// A JSON string; bytes that are not UTF-8 (a soils file may hold any) become U+FFFD, so
+// the document stays valid JSON.
 std::string jsonString(const std::string& text)
 {
     std::string out = "\"";
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            const std::size_t length = utf8Length(text, at);
+            if (length == 0) {
+                out += "\\ufffd";
+                continue;
+            }
+            out.append(text, at, length);
+            at += length - 1;
+            continue;
+        }
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;

@@ -7,18 +7,25 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <iostream>
 
 namespace {
 
-// Exit codes: 0 done, 2 the import failed, 64 the command line is wrong (EX_USAGE).
+// Exit codes: 0 done, 2 the import failed, 64 the command line is wrong (EX_USAGE), 74
+// standard output could not be written (EX_IOERR).
 constexpr int kExitFailed = 2;
 constexpr int kExitUsage = 64;
+constexpr int kExitOutput = 74;
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // A closed pipe is a write error with a message and exit 74, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{"Mirror an Access database (.mdb or .accdb) into an SQLite file.\n"
                  "Without --output the mirror goes to the user's cache folder and its path is printed."};
     std::string accessFile;
@@ -47,8 +54,10 @@ int main(int argc, char** argv)
             for (const auto& table : qln::tools::listTables(sqliteFile))
                 std::cout << table.name << '\t' << table.rows << '\n';
         }
-        std::cout.flush();
-        return std::cout ? 0 : kExitFailed;
+        if (std::cout.flush())
+            return 0;
+        std::cerr << "quillon-import: cannot write standard output: " << std::strerror(errno) << '\n';
+        return kExitOutput;
     } catch (const qln::EngineError& error) {
         std::cerr << "quillon-import: " << error.description() << '\n';
     } catch (const std::exception& error) {

@@ -76,29 +76,52 @@ INSERT INTO component (comppct_r, slope_r, mukey, cokey) VALUES (100,2.5,'10','1
         return args;
     }
 
+    // Starts the program with standard output on `outFd` and standard error in `err`. The
+    // arguments and environment are made before fork, so the child only opens and execs.
+    static pid_t start(const std::vector<std::string>& args, int outFd, const fs::path& err, const char* locale)
+    {
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry; ++entry) {
+            if (std::string(*entry).rfind("LC_ALL=", 0) != 0)
+                environment.emplace_back(*entry);
+        }
+        environment.push_back(std::string("LC_ALL=") + locale);
+        std::vector<char*> envp, argv{const_cast<char*>(QUILLON_RATE_PROGRAM)};
+        for (auto& entry : environment)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        for (const auto& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(outFd, STDOUT_FILENO);
+            ::dup2(errFd, STDERR_FILENO);
+            ::execve(QUILLON_RATE_PROGRAM, argv.data(), envp.data());
+            ::_exit(127);
+        }
+        return child;
+    }
+
+    static int finish(pid_t child)
+    {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
     // Runs the program; its standard output goes to `stdoutFd` when one is given.
     Outcome run(const std::vector<std::string>& args, int stdoutFd = -1, const char* locale = "C")
     {
         const fs::path out = temp / "stdout", err = temp / "stderr";
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int outFd = stdoutFd >= 0 ? stdoutFd : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(outFd, STDOUT_FILENO);
-            ::dup2(errFd, STDERR_FILENO);
-            ::setenv("LC_ALL", locale, 1);
-            std::vector<char*> argv{const_cast<char*>(QUILLON_RATE_PROGRAM)};
-            for (const auto& arg : args)
-                argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            ::execv(QUILLON_RATE_PROGRAM, argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        const int outFd = stdoutFd >= 0 ? stdoutFd : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         Outcome outcome;
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        outcome.out = stdoutFd >= 0 ? "" : slurp(out);
+        outcome.status = finish(start(args, outFd, err, locale));
+        if (stdoutFd < 0) {
+            ::close(outFd);
+            outcome.out = slurp(out);
+        }
         outcome.err = slurp(err);
         return outcome;
     }
@@ -189,13 +212,12 @@ TEST_F(RateProgram, OutputFilesAreWholeAndNeverWrittenThroughPlantedLinks)
     for (int round = 0; round < 3; ++round) {
         const auto a = with(base(), {"--output", target.string()});
         const auto b = with(base(), {"--output", target.string(), "--format", "json"});
-        const pid_t first = ::fork();
-        if (first == 0)
-            ::_exit(run(a).status);
-        EXPECT_EQ(run(b).status, 0);
-        int status = 0;
-        ::waitpid(first, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        const int devNull = ::open("/dev/null", O_WRONLY);  // read only, never a target
+        const pid_t first = start(a, devNull, temp / "err-a", "C");
+        const pid_t second = start(b, devNull, temp / "err-b", "C");
+        ::close(devNull);
+        EXPECT_EQ(finish(first), 0) << slurp(temp / "err-a");
+        EXPECT_EQ(finish(second), 0) << slurp(temp / "err-b");
         const std::string written = slurp(target);
         EXPECT_TRUE(written == csv || written == json) << written;
     }

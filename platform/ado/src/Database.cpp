@@ -9,7 +9,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace qln::ado::detail {
 namespace {
@@ -47,20 +46,45 @@ double serialOf(long long year, long long month, long long day)
     return static_cast<double>(era * 146097 + doe - 719468 + 25569);
 }
 
-// "YYYY-MM-DD[ HH:MM[:SS]]" (or with "T"); nothing when the text is no such date.
+// The number at `at` (no blanks, no locale), moving past it; false when there is none.
+template <typename Number>
+bool readNumber(std::string_view text, std::size_t& at, Number& value)
+{
+    const auto result = std::from_chars(text.data() + at, text.data() + text.size(), value);
+    if (result.ec != std::errc())
+        return false;
+    at = static_cast<std::size_t>(result.ptr - text.data());
+    return true;
+}
+
+bool readChar(std::string_view text, std::size_t& at, char wanted)
+{
+    if (at >= text.size() || text[at] != wanted)
+        return false;
+    ++at;
+    return true;
+}
+
+// "YYYY-MM-DD[ HH:MM[:SS[.fff]]]" (or with "T"); nothing when the text is no such date.
+// Seconds keep their fraction with a point whatever the locale.
 std::optional<Date> parseIsoDate(std::string_view text)
 {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
     double second = 0;
-    char sep = 0;
-    const std::string copy(text);
-    const int n = std::sscanf(copy.c_str(), "%d-%d-%d%c%d:%d:%lf", &year, &month, &day, &sep, &hour, &minute, &second);
-    if (n < 3 || month < 1 || month > 12 || day < 1 || day > 31)
+    std::size_t at = 0;
+    if (!readNumber(text, at, year) || !readChar(text, at, '-') || !readNumber(text, at, month) ||
+        !readChar(text, at, '-') || !readNumber(text, at, day) || month < 1 || month > 12 || day < 1 || day > 31)
         return std::nullopt;
-    if (n > 3 && sep != ' ' && sep != 'T')
+    if (at == text.size())
+        return Date{serialOf(year, month, day)};
+    if (text[at] != ' ' && text[at] != 'T')
         return std::nullopt;
-    const double fraction = n >= 6 ? (hour * 3600.0 + minute * 60.0 + second) / 86400.0 : 0.0;
-    return Date{serialOf(year, month, day) + fraction};
+    ++at;
+    if (!readNumber(text, at, hour) || !readChar(text, at, ':') || !readNumber(text, at, minute))
+        return Date{serialOf(year, month, day)};
+    if (readChar(text, at, ':'))
+        readNumber(text, at, second);
+    return Date{serialOf(year, month, day) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0};
 }
 
 std::string isoText(Date date)

@@ -2,6 +2,7 @@
 #include "RateRun.h"
 #include "ResultWriter.h"
 #include "quillon/Error.h"
+#include "quillon/ado/Connection.h"
 
 #include <shapefil.h>
 
@@ -135,4 +136,10 @@ TEST_F(QuillonRate, MapUnitsFromAGisAttributeFile)
     } catch (const qln::EngineError& error) {
         EXPECT_NE(error.description().find("absent.dbf"), std::string::npos);
     }
+}
+
+TEST(QuillonRateConnection, SoilsPathsWithBracesAndSemicolonsReadBackExactly)
+{
+    const std::filesystem::path path = "/data/a}b;c={d} 'e\"/soils;DBQ=x.sqlite";
+    EXPECT_EQ(qln::ado::parseConnectionString(rate::soilsConnectString(path)).at("DBQ"), path.string());
 }

@@ -2,6 +2,7 @@
 
 #include "quillon/SqlText.h"
 #include "quillon/Text.h"
+#include "quillon/ado/Connection.h"
 #include "quillon/ado/DbaseTable.h"
 
 #include <algorithm>
@@ -37,7 +38,7 @@ std::filesystem::path bundledRules(const std::filesystem::path& executable)
 
 std::string soilsConnectString(const std::filesystem::path& soils)
 {
-    return "DBQ={" + soils.string() + "};";
+    return "DBQ=" + ado::quoteConnectionValue(soils.string()) + ";";
 }
 
 long methodCode(engine::clsQuillon& engine, const std::string& nodeKey, const std::optional<std::string>& method)

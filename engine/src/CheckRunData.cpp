@@ -28,7 +28,7 @@ bool isNumericType(int type)
 struct Checker {
     std::set<std::string> columns;  // lower case
     InvertedHorizons& inverted;
-    std::set<std::string> visited;  // chapters already checked, by level and parent keys
+    std::set<std::string> counted;  // inverted horizons met, so that shared rows count once
 
     // The fields of this level to check, found once per level.
     std::vector<int> checkedFields(const ado::Recordset& level) const
@@ -46,30 +46,34 @@ struct Checker {
         if (level.recordCount() <= 0)
             return;
         const std::vector<int> fields = checkedFields(level);
+        std::vector<bool> numericField;
+        std::vector<std::string> names;  // "table.column", built once per level
+        for (const int field : fields) {
+            numericField.push_back(isNumericType(level.field(field).type));
+            names.push_back(table + "." + level.field(field).name);
+        }
         const int top = exactFieldIndex(level, "hzdept_r");
         const int bottom = exactFieldIndex(level, "hzdepb_r");
-        std::vector<int> chapters;
+        std::vector<std::pair<int, std::string>> chapters;
         for (int i = 0; i < level.fieldCount(); ++i) {
-            if (level.isChapter(i))
-                chapters.push_back(i);
+            if (level.isChapter(i)) {
+                const std::string& name = level.field(i).name;
+                chapters.emplace_back(i, name.rfind("cmd", 0) == 0 ? name.substr(3) : name);
+            }
         }
         for (level.moveFirst(); !level.eof(); level.moveNext()) {
-            for (const int field : fields) {
-                const Variant& value = level.value(field);
-                if (value.isNull() || (value.isText() && !isNumericType(level.field(field).type)))
+            for (std::size_t f = 0; f < fields.size(); ++f) {
+                const Variant& value = level.value(fields[f]);
+                if (value.isNull() || (value.isText() && !numericField[f]))
                     continue;
-                requireNumber(value, ValueName(level, table + "." + level.field(field).name));
+                if (value.kind() == Variant::Kind::Integer)
+                    continue;  // always a finite number
+                requireNumber(value, ValueName(level, names[f]));
             }
             if (top >= 0 && bottom >= 0)
                 countInverted(level, top, bottom);
-            for (const int chapter : chapters) {
-                const std::string& name = level.field(chapter).name;
-                // Parents with the same keys share their child rows: check those once.
-                const std::string keys = rowKeys(level);
-                if (!keys.empty() && !visited.insert(name + '\x1f' + keys).second)
-                    continue;
-                check(level.chapter(chapter), name.rfind("cmd", 0) == 0 ? name.substr(3) : name);
-            }
+            for (const auto& [chapter, childTable] : chapters)
+                check(level.chapter(chapter), childTable);
         }
     }
 
@@ -79,9 +83,12 @@ struct Checker {
         const auto b = level.value(bottom).number();
         if (!t || !b || *t <= *b)
             return;
+        std::string horizon =
+            rowKeys(level) + ": hzdept_r " + level.value(top).text() + ", hzdepb_r " + level.value(bottom).text();
+        if (!counted.insert(horizon).second)
+            return;
         if (inverted.count++ == 0)
-            inverted.first = rowKeys(level) + ": hzdept_r " + level.value(top).text() + ", hzdepb_r " +
-                             level.value(bottom).text();
+            inverted.first = std::move(horizon);
     }
 };
 

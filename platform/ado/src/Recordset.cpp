@@ -91,10 +91,9 @@ Recordset& Recordset::operator=(const Recordset& other)
     return *this;
 }
 
-const Recordset::Cursor& Recordset::cur() const
+// What a moved-from record set reads: closed, no fields, no rows.
+const Recordset::Cursor& Recordset::closedCursor()
 {
-    if (m_cursor)
-        return *m_cursor;
     static const Cursor closed = [] {
         Cursor cursor;
         cursor.table = std::make_shared<detail::Table>();
@@ -103,9 +102,14 @@ const Recordset::Cursor& Recordset::cur() const
     return closed;
 }
 
+inline const Recordset::Cursor& Recordset::cur() const
+{
+    return m_cursor ? *m_cursor : closedCursor();
+}
+
 Recordset::Cursor& Recordset::cur()
 {
-    if (!m_cursor) {
+    if (!m_cursor) [[unlikely]] {
         m_cursor = std::make_unique<Cursor>();
         m_cursor->table = std::make_shared<detail::Table>();
     }

@@ -107,6 +107,7 @@ private:
     Recordset(std::shared_ptr<detail::Table> table, std::shared_ptr<const detail::RowSpan> base);
     const Cursor& cur() const;
     Cursor& cur();
+    static const Cursor& closedCursor();
     void requireOpen() const;
     void requireCurrent() const;
     void requireUpdatable() const;

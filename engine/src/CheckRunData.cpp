@@ -5,6 +5,7 @@
 #include "quillon/Error.h"
 #include "quillon/Text.h"
 
+#include <map>
 #include <set>
 #include <vector>
 
@@ -30,49 +31,53 @@ struct Checker {
     InvertedHorizons& inverted;
     std::set<std::string> counted;  // inverted horizons met, so that shared rows count once
 
-    // The fields of this level to check, found once per level.
-    std::vector<int> checkedFields(const ado::Recordset& level) const
-    {
+    // What to look at in the rows of one level; the same for every chapter of that level.
+    struct Plan {
         std::vector<int> fields;
+        std::vector<bool> numeric;
+        std::vector<std::string> names;  // "table.column"
+        int top = -1;
+        int bottom = -1;
+        std::vector<std::pair<int, std::string>> chapters;  // field, table below
+    };
+    std::map<std::string, Plan> plans;
+
+    const Plan& planOf(const ado::Recordset& level, const std::string& table)
+    {
+        const auto [it, added] = plans.try_emplace(table);
+        Plan& plan = it->second;
+        if (!added)
+            return plan;
         for (int i = 0; i < level.fieldCount(); ++i) {
-            if (!level.isChapter(i) && columns.count(lowerAscii(level.field(i).name)))
-                fields.push_back(i);
+            const std::string& name = level.field(i).name;
+            if (level.isChapter(i)) {
+                plan.chapters.emplace_back(i, name.rfind("cmd", 0) == 0 ? name.substr(3) : name);
+            } else if (columns.count(lowerAscii(name))) {
+                plan.fields.push_back(i);
+                plan.numeric.push_back(isNumericType(level.field(i).type));
+                plan.names.push_back(table + "." + name);
+            }
         }
-        return fields;
+        plan.top = exactFieldIndex(level, "hzdept_r");
+        plan.bottom = exactFieldIndex(level, "hzdepb_r");
+        return plan;
     }
 
     void check(ado::Recordset level, const std::string& table)
     {
         if (level.recordCount() <= 0)
             return;
-        const std::vector<int> fields = checkedFields(level);
-        std::vector<bool> numericField;
-        std::vector<std::string> names;  // "table.column", built once per level
-        for (const int field : fields) {
-            numericField.push_back(isNumericType(level.field(field).type));
-            names.push_back(table + "." + level.field(field).name);
-        }
-        const int top = exactFieldIndex(level, "hzdept_r");
-        const int bottom = exactFieldIndex(level, "hzdepb_r");
-        std::vector<std::pair<int, std::string>> chapters;
-        for (int i = 0; i < level.fieldCount(); ++i) {
-            if (level.isChapter(i)) {
-                const std::string& name = level.field(i).name;
-                chapters.emplace_back(i, name.rfind("cmd", 0) == 0 ? name.substr(3) : name);
-            }
-        }
+        const Plan& plan = planOf(level, table);
         for (level.moveFirst(); !level.eof(); level.moveNext()) {
-            for (std::size_t f = 0; f < fields.size(); ++f) {
-                const Variant& value = level.value(fields[f]);
-                if (value.isNull() || (value.isText() && !numericField[f]))
+            for (std::size_t f = 0; f < plan.fields.size(); ++f) {
+                const Variant& value = level.value(plan.fields[f]);
+                if (value.isNull() || value.kind() == Variant::Kind::Integer || (value.isText() && !plan.numeric[f]))
                     continue;
-                if (value.kind() == Variant::Kind::Integer)
-                    continue;  // always a finite number
-                requireNumber(value, ValueName(level, names[f]));
+                requireNumber(value, ValueName(level, plan.names[f]));
             }
-            if (top >= 0 && bottom >= 0)
-                countInverted(level, top, bottom);
-            for (const auto& [chapter, childTable] : chapters)
+            if (plan.top >= 0 && plan.bottom >= 0)
+                countInverted(level, plan.top, plan.bottom);
+            for (const auto& [chapter, childTable] : plan.chapters)
                 check(level.chapter(chapter), childTable);
         }
     }
@@ -98,7 +103,7 @@ void CheckRunData(const ado::Recordset& shape, const RunInputs& in, InvertedHori
 {
     try {
         inverted = InvertedHorizons{};
-        Checker checker{{}, inverted, {}};
+        Checker checker{{}, inverted, {}, {}};
         for (const std::string& name : {in.valueColumn, in.keyColumn, std::string("comppct_r"),
                                         std::string("hzdept_r"), std::string("hzdepb_r")})
             checker.columns.insert(lowerAscii(name));

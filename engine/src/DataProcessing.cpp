@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace qln::engine {
 namespace {
@@ -21,14 +22,22 @@ Variant toFieldType(const Variant& rating, int type)
     if (rating.isMissing())
         return rating;
     const auto number = rating.number();
+    auto fits = [&](double limit) {
+        if (std::fabs(*number) > limit)
+            RaiseError(qlnErrOverflow, "", "The rating " + rating.text() + " does not fit the results field.");
+    };
     switch (type) {
     case ado::adSingle:
+        if (number)
+            fits(std::numeric_limits<float>::max());
         return number ? Variant(static_cast<float>(*number)) : rating;
     case ado::adDouble:
         return number ? Variant(*number) : rating;
     case ado::adSmallInt:
     case ado::adInteger:
     case ado::adBigInt:
+        if (number)
+            fits(9.2e18);
         return number ? Variant(static_cast<long long>(std::nearbyint(*number))) : rating;
     case ado::adBoolean:
         return number ? Variant(*number != 0.0) : rating;
@@ -109,19 +118,27 @@ void GetCriticalValue(const ado::Recordset& recordset, const std::string& keyCol
     }
 }
 
-Variant RoundRating(const Variant& rating, const Variant& roundNumbers)
+Variant RoundRating(const Variant& rating, double factor)
 {
     if (!rating.number() || rating.kind() == Variant::Kind::Boolean)
         return rating;
-    // Negative places round to tens, hundreds...; a whole power of ten avoids the division
-    // by zero a truncated factor of 0 would give.
-    const double factor = roundNumbers.isMissing() ? 10.0 : std::pow(10.0, std::lround(*roundNumbers.number()));
     double scaled = decimalValue(rating) * factor;
+    // A rating too large to scale has fewer places than the factor keeps: it stays.
+    if (!std::isfinite(scaled))
+        return rating;
     // Products such as 0.29 x 100 = 28.999999999999996 are whole numbers written inexactly.
     const double nearest = std::nearbyint(scaled);
     if (std::fabs(scaled - nearest) <= 1e-9 * std::max(1.0, std::fabs(scaled)))
         scaled = nearest;
     return Variant(std::floor(scaled) / factor);
+}
+
+std::optional<double> ComponentPercent(const ado::Recordset& comps)
+{
+    const Variant& percent = comps.value("comppct_r");
+    if (percent.isNull())
+        return std::nullopt;
+    return requireNumber(percent, ValueName(comps, "component.comppct_r"));
 }
 
 void ComponentCandidate(const ado::Recordset& comps, const std::string& keyColumn, const std::string& valueColumn,
@@ -133,26 +150,11 @@ void ComponentCandidate(const ado::Recordset& comps, const std::string& keyColum
         GetMaxValues(comps, keyColumn, key, valueColumn, value);
 }
 
-int RunDirection(const ado::Recordset& attr, const ado::Recordset& userData)
-{
-    const long rate = numberField(userData, "Rate");
-    return static_cast<int>(rate != 0 ? rate : numberField(attr, "TieBreak"));
-}
-
-bool IsSingleType(const ado::Recordset& attr)
-{
-    return lowerAscii(textField(attr, "DBFType")) == "single";
-}
-
-int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& rsMapunits,
-                    const ado::Recordset& userData, const ado::Recordset& attr, ado::Recordset& results)
+int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& rsMapunits, const RunInputs& in,
+                    ado::Recordset& results)
 {
     int line = 1;
     try {
-        const std::string telvaTable = textField(attr, "TelvaTable");
-        const std::string attrColumn = textField(attr, "AttrColText");
-        const bool mapunitLevel = telvaTable == "mapunit" || telvaTable == "muaggatt";
-        const std::string outputField = textField(userData, "OutputTable");
         const int ratingType = results.field(2).type;
 
         for (mapunits.moveFirst(); !mapunits.eof(); mapunits.moveNext()) {
@@ -169,39 +171,38 @@ int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& r
             std::string cokey;
             int count = 1;
             int outcome = kRated;
-            if (mapunitLevel) {
+            if (!in.componentLevel) {
                 line = 3;
-                if (telvaTable == "mapunit") {
-                    rating = mapunits.value(attrColumn);
+                if (in.telvaTable == "mapunit") {
+                    rating = mapunits.value(in.valueColumn);
                 } else {
                     const ado::Recordset summary = mapunits.chapter("cmdmuaggatt");
-                    rating = hasRow(summary) ? summary.value(attrColumn) : Variant::null();
+                    rating = hasRow(summary) ? summary.value(in.valueColumn) : Variant::null();
                 }
             } else {
                 line = 4;
                 ado::Recordset comps = mapunits.chapter("cmdcomponent");
-                const long algorithm = numberField(userData, "Algorithm");
-                switch (algorithm) {
+                switch (in.algorithm) {
                 case 0:
-                    outcome = ProcessWeightedAverage(run, attr, comps, mukey, rating, userData);
+                    outcome = ProcessWeightedAverage(run, in, comps, mukey, rating);
                     break;
                 case 3:
-                    outcome = ProcessDominantSoil(attr, comps, rating, userData, cokey);
+                    outcome = ProcessDominantSoil(in, comps, rating, cokey);
                     break;
                 case 1:
-                    outcome = ProcessLimiting(attr, comps, mukey, rating, true, cokey, userData);
+                    outcome = ProcessLimiting(in, comps, mukey, rating, true, cokey);
                     break;
                 case 2:
-                    outcome = ProcessLimiting(attr, comps, mukey, rating, false, cokey, userData);
+                    outcome = ProcessLimiting(in, comps, mukey, rating, false, cokey);
                     break;
                 case 4:
-                    outcome = ProcessDominantCondition(attr, comps, mukey, rating, cokey, count);
+                    outcome = ProcessDominantCondition(in, comps, mukey, rating, cokey, count);
                     break;
                 case 5:
-                    outcome = ProcessAbsencePresence(attr, comps, mukey, rating);
+                    outcome = ProcessAbsencePresence(in, comps, mukey, rating);
                     break;
                 case 6:
-                    outcome = ProcessAllComponents(attr, comps, mukey, userData, rating);
+                    outcome = ProcessAllComponents(in, comps, mukey, rating);
                     break;
                 default:
                     RaiseError(qlnErrInvalidAlgorithm, "ProcessMapunits", "Invalid algorithm selected.");
@@ -213,11 +214,15 @@ int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& r
                 break;
             if (outcome != kRated || rating.isMissing() || (rating.isText() && rating.str() == "NULL"))
                 continue;
+            // No output may hold "inf" or "nan": such a rating is a fault of the data.
+            if (const auto number = rating.number(); number && !std::isfinite(*number))
+                RaiseError(qlnErrNotFinite, "",
+                           "The rating of map unit " + mukey + " is " + rating.text() + ", not a finite number.");
             results.addNew();
             results.setValue("musym", musym);
             results.setValue("mukey", mukey);
-            results.setValue(outputField, toFieldType(rating, ratingType));
-            if (!mapunitLevel) {
+            results.setValue(2, toFieldType(rating, ratingType));
+            if (in.componentLevel) {
                 results.setValue("cokey", cokey);
                 results.setValue("NumComponents", count);
             }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "RunInputs.h"
 #include "quillon/Variant.h"
 #include "quillon/ado/Recordset.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace qln::engine {
@@ -24,8 +26,8 @@ inline constexpr int kNoRating = 0;
 inline constexpr int kStopLegend = -1;
 
 // Rates the map units of one legend row's chapter into the results record set; always 1.
-int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& rsMapunits,
-                    const ado::Recordset& userData, const ado::Recordset& attr, ado::Recordset& results);
+int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& rsMapunits, const RunInputs& in,
+                    ado::Recordset& results);
 
 // Whether the candidate replaces the current value under the direction (1 larger, -1
 // smaller wins); an Empty or Null candidate never does, anything replaces a Null current.
@@ -36,52 +38,46 @@ bool IsCriticalValue(const Variant& current, const Variant& candidate, int direc
 void GetCriticalValue(const ado::Recordset& recordset, const std::string& keyColumn, Variant& key,
                       const std::string& valueColumn, Variant& value, int direction);
 
-// Floors a numeric rating to RoundNumbers decimal places (one place when Null); other
-// values are returned unchanged.
-Variant RoundRating(const Variant& rating, const Variant& roundNumbers);
+// Floors a numeric rating to the places of the factor (10 to the power RoundNumbers);
+// other values are returned unchanged.
+Variant RoundRating(const Variant& rating, double factor);
 
-// Tie-break direction of the run: UserData.Rate when not 0, else the attribute's TieBreak.
-int RunDirection(const ado::Recordset& attr, const ado::Recordset& userData);
+// The component percent of the current record: nothing when Null; a text or an infinite
+// value ends the run naming the component.
+std::optional<double> ComponentPercent(const ado::Recordset& comps);
 
-// The rating's place in the results: single precision when the attribute's DBFType is
-// "single" in any case.
-bool IsSingleType(const ado::Recordset& attr);
+int ProcessDominantSoil(const RunInputs& in, ado::Recordset& comps, Variant& rating, std::string& cokey);
 
-int ProcessDominantSoil(const ado::Recordset& attr, ado::Recordset& comps, Variant& rating,
-                        const ado::Recordset& userData, std::string& cokey);
-
-int ProcessWeightedAverage(RunContext& run, const ado::Recordset& attr, ado::Recordset& comps,
-                           const std::string& mukey, Variant& rating, const ado::Recordset& userData);
+int ProcessWeightedAverage(RunContext& run, const RunInputs& in, ado::Recordset& comps, const std::string& mukey,
+                           Variant& rating);
 
 // Rates by the condition (shared value) covering the largest share; cokeys are the
 // winning condition's component keys joined by "|", count their number.
-int ProcessDominantCondition(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
-                             Variant& rating, std::string& cokeys, int& count);
+int ProcessDominantCondition(const RunInputs& in, ado::Recordset& comps, const std::string& mukey, Variant& rating,
+                             std::string& cokeys, int& count);
 
 // The most (mostLimiting) or least critical component value under the attribute's direction.
-int ProcessLimiting(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey, Variant& rating,
-                    bool mostLimiting, std::string& cokey, const ado::Recordset& userData);
+int ProcessLimiting(const RunInputs& in, ado::Recordset& comps, const std::string& mukey, Variant& rating,
+                    bool mostLimiting, std::string& cokey);
 
 // "All Hydric", "Not Hydric", "Partially Hydric" or "Unknown Hydric" from a yes/no column.
-int ProcessAbsencePresence(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
-                           Variant& rating);
+int ProcessAbsencePresence(const RunInputs& in, ado::Recordset& comps, const std::string& mukey, Variant& rating);
 
 // The extreme value over all components (highest for direction 1, lowest for -1).
-int ProcessAllComponents(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
-                         const ado::Recordset& userData, Variant& rating);
-Variant ProcessCompHighLow(ado::Recordset& comps, const ado::Recordset& attr, int direction,
-                           const ado::Recordset& userData);
+int ProcessAllComponents(const RunInputs& in, ado::Recordset& comps, const std::string& mukey, Variant& rating);
+Variant ProcessCompHighLow(ado::Recordset& comps, const RunInputs& in, int direction);
 
 // A component's candidate for the limiting and all-components methods: the critical
 // horizon of a horizon attribute, else the key and value read below the component record.
 void ComponentCandidate(const ado::Recordset& comps, const std::string& keyColumn, const std::string& valueColumn,
                         int direction, Variant& key, Variant& value);
 
-// Weight of the current record: the Multipliers factors times its share of the layer.
-Variant CalculateMultiplier(const ado::Recordset& recordset, const ado::Recordset& userData);
+// Weight of the current record: the Multipliers factors times its share of the layer;
+// Null when a factor's column or a depth is Null, or the horizon's top lies below its
+// bottom.
+Variant CalculateMultiplier(const ado::Recordset& recordset, const RunInputs& in);
 
 // Sum over the horizons of value x multiplier x weight; 0.0 when a multiplier is Null.
-double SumDepthWeighted(ado::Recordset& horizons, const std::string& column, const ado::Recordset& userData,
-                        double weight);
+double SumDepthWeighted(ado::Recordset& horizons, const std::string& column, const RunInputs& in, double weight);
 
 } // namespace qln::engine

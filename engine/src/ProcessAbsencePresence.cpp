@@ -5,11 +5,9 @@
 #include "quillon/Error.h"
 #include "quillon/Text.h"
 
-#include <cmath>
 
 namespace qln::engine {
-int ProcessAbsencePresence(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
-                           Variant& rating)
+int ProcessAbsencePresence(const RunInputs& in, ado::Recordset& comps, const std::string& mukey, Variant& rating)
 {
     int line = 1;
     try {
@@ -21,7 +19,7 @@ int ProcessAbsencePresence(const ado::Recordset& attr, ado::Recordset& comps, co
         }
 
         line = 2;
-        const std::string column = textField(attr, "AttrColText");
+        const std::string& column = in.valueColumn;
         long yes = 0, no = 0, other = 0, totalPct = 0;
         for (; !unit.eof(); unit.moveNext()) {
             Variant key, value;
@@ -33,8 +31,8 @@ int ProcessAbsencePresence(const ado::Recordset& attr, ado::Recordset& comps, co
                 ++no;
             else
                 ++other;
-            if (const auto percent = unit.value("comppct_r").number())
-                totalPct += std::lround(*percent);
+            if (const Variant& percent = unit.value("comppct_r"); !percent.isNull())
+                totalPct += toInteger16(percent, ValueName(unit, "component.comppct_r"));
         }
 
         line = 3;

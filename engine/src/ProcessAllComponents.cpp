@@ -3,20 +3,17 @@
 #include "rsFunctions.h"
 #include "quillon/Error.h"
 
-#include <cmath>
-
 namespace qln::engine {
 
-Variant ProcessCompHighLow(ado::Recordset& comps, const ado::Recordset& attr, int direction,
-                           const ado::Recordset& userData)
+Variant ProcessCompHighLow(ado::Recordset& comps, const RunInputs& in, int direction)
 {
     int line = 1;
     try {
-        const std::string keyColumn = textField(attr, "TieBreakColText");
-        const std::string valueColumn = textField(attr, "AttrColText");
-        const bool allNullsNoData = flagField(attr, "AllNullsNoData");
-        const double ignPct = std::nearbyint(numberOf(userData.value("IgnPct")));
-        const bool nullsZero = flagField(userData, "SetNullsZero");
+        const std::string& keyColumn = in.keyColumn;
+        const std::string& valueColumn = in.valueColumn;
+        const bool allNullsNoData = in.allNullsNoData;
+        const int ignPct = in.ignPct;
+        const bool nullsZero = in.nullsZero;
         bool allNull = true;
         Variant result = Variant::null();
 
@@ -38,7 +35,7 @@ Variant ProcessCompHighLow(ado::Recordset& comps, const ado::Recordset& attr, in
             // Data counts before the cut-off: a component below it still has data.
             if (!key.isNull() && !value.isNull())
                 allNull = false;
-            const auto percent = comps.value("comppct_r").number();
+            const auto percent = ComponentPercent(comps);
             if (percent && *percent < ignPct)
                 continue;
             if (key.isNull() && direction < 0 && nullsZero) {
@@ -61,20 +58,19 @@ Variant ProcessCompHighLow(ado::Recordset& comps, const ado::Recordset& attr, in
     }
 }
 
-int ProcessAllComponents(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
-                         const ado::Recordset& userData, Variant& rating)
+int ProcessAllComponents(const RunInputs& in, ado::Recordset& comps, const std::string& mukey, Variant& rating)
 {
     int line = 1;
     try {
         long found = 0;
         ado::Recordset unit = FilterField(comps, "mukey", mukey, found);
         line = 2;
-        const int direction = RunDirection(attr, userData);
+        const int direction = in.direction();
         line = 3;
-        rating = ProcessCompHighLow(unit, attr, direction, userData);
+        rating = ProcessCompHighLow(unit, in, direction);
         line = 4;
-        if (IsSingleType(attr))
-            rating = RoundRating(rating, attr.value("RoundNumbers"));
+        if (in.singleType)
+            rating = RoundRating(rating, in.roundFactor);
         return kRated;
     } catch (...) {
         rethrowWithTrail("ProcessAllComponents", line);

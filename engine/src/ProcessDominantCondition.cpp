@@ -4,7 +4,6 @@
 #include "rsFunctions.h"
 #include "quillon/Error.h"
 
-#include <cmath>
 #include <vector>
 
 namespace qln::engine {
@@ -46,14 +45,14 @@ std::size_t FindMaxRecord(const std::vector<Condition>& conditions, int directio
 
 } // namespace
 
-int ProcessDominantCondition(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey,
-                             Variant& rating, std::string& cokeys, int& count)
+int ProcessDominantCondition(const RunInputs& in, ado::Recordset& comps, const std::string& mukey, Variant& rating,
+                             std::string& cokeys, int& count)
 {
     int line = 1;
     try {
-        const int direction = static_cast<int>(numberField(attr, "TieBreak"));
-        const std::string keyColumn = textField(attr, "TieBreakColText");
-        const std::string valueColumn = textField(attr, "AttrColText");
+        const int direction = in.tieBreak;
+        const std::string& keyColumn = in.keyColumn;
+        const std::string& valueColumn = in.valueColumn;
 
         line = 2;
         long found = 0;
@@ -69,7 +68,8 @@ int ProcessDominantCondition(const ado::Recordset& attr, ado::Recordset& comps, 
                 continue;
             Variant key;
             GetMaxValues(unit, keyColumn, key, valueColumn, rating);
-            AddToMaxRecord(conditions, rating, std::lround(numberOf(percent)), key, unit.value("cokey").text());
+            AddToMaxRecord(conditions, rating, toInteger16(percent, ValueName(unit, "component.comppct_r")), key,
+                           unit.value("cokey").text());
         }
         line = 4;
         if (conditions.empty())
@@ -78,8 +78,8 @@ int ProcessDominantCondition(const ado::Recordset& attr, ado::Recordset& comps, 
         line = 5;
         const Condition& best = conditions[FindMaxRecord(conditions, direction)];
         rating = best.value;
-        if (IsSingleType(attr))
-            rating = RoundRating(rating, attr.value("RoundNumbers"));
+        if (in.singleType)
+            rating = RoundRating(rating, in.roundFactor);
         line = 7;
         count = static_cast<int>(best.cokeys.size());
         cokeys.clear();

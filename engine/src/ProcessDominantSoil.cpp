@@ -9,13 +9,14 @@ namespace {
 
 // Key and value a component offers: from its horizons (their depth-weighted sum over the
 // layer, or the critical horizon) or from its own record.
-void componentCandidate(ado::Recordset& comps, const ado::Recordset& userData, const std::string& keyColumn,
-                        const std::string& valueColumn, int direction, Variant& key, Variant& value)
+void componentCandidate(ado::Recordset& comps, const RunInputs& in, int direction, Variant& key, Variant& value)
 {
+    const std::string& keyColumn = in.keyColumn;
+    const std::string& valueColumn = in.valueColumn;
     if (exactFieldIndex(comps, "cmdchorizon") >= 0) {
         ado::Recordset horizons = comps.chapter("cmdchorizon");
-        if (numberField(userData, "Rate") == 0 && numberField(userData, "TopDepth") >= 0) {
-            key = Variant(SumDepthWeighted(horizons, keyColumn, userData, 1.0));
+        if (in.rate == 0 && in.topDepth >= 0) {
+            key = Variant(SumDepthWeighted(horizons, keyColumn, in, 1.0));
             value = key;
         } else {
             GetCriticalValue(horizons, keyColumn, key, valueColumn, value, direction);
@@ -29,14 +30,11 @@ void componentCandidate(ado::Recordset& comps, const ado::Recordset& userData, c
 
 } // namespace
 
-int ProcessDominantSoil(const ado::Recordset& attr, ado::Recordset& comps, Variant& rating,
-                        const ado::Recordset& userData, std::string& cokey)
+int ProcessDominantSoil(const RunInputs& in, ado::Recordset& comps, Variant& rating, std::string& cokey)
 {
     int line = 1;
     try {
-        const int direction = RunDirection(attr, userData);
-        const std::string keyColumn = textField(attr, "TieBreakColText");
-        const std::string valueColumn = textField(attr, "AttrColText");
+        const int direction = in.direction();
         rating = Variant::null();
         int result = kNoRating;
 
@@ -45,19 +43,20 @@ int ProcessDominantSoil(const ado::Recordset& attr, ado::Recordset& comps, Varia
             line = 3;
             comps.moveFirst();
             Variant bestKey;
-            componentCandidate(comps, userData, keyColumn, valueColumn, direction, bestKey, rating);
+            componentCandidate(comps, in, direction, bestKey, rating);
             cokey = comps.value("cokey").text();
 
             line = 4;
             const Variant& firstPercent = comps.value("comppct_r");
             if (!firstPercent.isNull()) {
-                const Variant dominant(static_cast<long long>(numberOf(firstPercent)));
+                const Variant dominant(toInteger16(firstPercent, ValueName(comps, "component.comppct_r")));
                 line = 5;
                 for (comps.moveNext(); !comps.eof(); comps.moveNext()) {
-                    if (!equals(comps.value("comppct_r"), dominant))
+                    const auto percent = ComponentPercent(comps);
+                    if (!percent || *percent != *dominant.number())
                         continue;
                     Variant key, value;
-                    componentCandidate(comps, userData, keyColumn, valueColumn, direction, key, value);
+                    componentCandidate(comps, in, direction, key, value);
                     if (IsCriticalValue(bestKey, key, direction)) {
                         bestKey = key;
                         rating = value;
@@ -68,14 +67,14 @@ int ProcessDominantSoil(const ado::Recordset& attr, ado::Recordset& comps, Varia
 
             line = 6;
             if (!rating.isNull()) {
-                if (IsSingleType(attr))
-                    rating = RoundRating(rating, attr.value("RoundNumbers"));
+                if (in.singleType)
+                    rating = RoundRating(rating, in.roundFactor);
                 result = kRated;
             }
         }
 
         line = 8;
-        if (flagField(userData, "SetNullsZero") && (rating.isNull() || equals(rating, Variant(0))))
+        if (in.nullsZero && (rating.isNull() || equals(rating, Variant(0))))
             rating = Variant(0);
         return result;
     } catch (...) {

@@ -5,15 +5,14 @@
 
 namespace qln::engine {
 
-int ProcessLimiting(const ado::Recordset& attr, ado::Recordset& comps, const std::string& mukey, Variant& rating,
-                    bool mostLimiting, std::string& cokey, const ado::Recordset& userData)
+int ProcessLimiting(const RunInputs& in, ado::Recordset& comps, const std::string& mukey, Variant& rating,
+                    bool mostLimiting, std::string& cokey)
 {
     int line = 1;
     try {
-        const int direction = static_cast<int>(numberField(attr, "TieBreak"));
-        const std::string keyColumn = textField(attr, "TieBreakColText");
-        const std::string valueColumn = textField(attr, "AttrColText");
-        const double ignPct = numberOf(userData.value("IgnPct"));
+        const int direction = in.tieBreak;
+        const std::string& keyColumn = in.keyColumn;
+        const std::string& valueColumn = in.valueColumn;
 
         line = 2;
         long found = 0;
@@ -33,8 +32,8 @@ int ProcessLimiting(const ado::Recordset& attr, ado::Recordset& comps, const std
         for (; !unit.eof(); unit.moveNext()) {
             Variant key, value;
             ComponentCandidate(unit, keyColumn, valueColumn, direction, key, value);
-            const auto percent = unit.value("comppct_r").number();
-            if (!percent || *percent < ignPct)
+            const auto percent = ComponentPercent(unit);
+            if (!percent || *percent < in.ignPct)
                 continue;
             if (IsCriticalValue(bestKey, key, direction) == mostLimiting) {
                 bestKey = key;
@@ -44,8 +43,8 @@ int ProcessLimiting(const ado::Recordset& attr, ado::Recordset& comps, const std
         }
 
         line = 5;
-        if (IsSingleType(attr))
-            rating = RoundRating(rating, attr.value("RoundNumbers"));
+        if (in.singleType)
+            rating = RoundRating(rating, in.roundFactor);
         return kRated;
     } catch (...) {
         rethrowWithTrail("ProcessLimiting", line);

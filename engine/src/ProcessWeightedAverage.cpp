@@ -4,20 +4,11 @@
 #include "modShapeFuncs.h"
 #include "rsFunctions.h"
 #include "quillon/Error.h"
-#include "quillon/Tokens.h"
 
 #include <cmath>
 
 namespace qln::engine {
 namespace {
-
-// A value that must be a number: a text that is none ends the run.
-double requireNumber(const Variant& value, const std::string& column)
-{
-    if (const auto number = value.number())
-        return *number;
-    RaiseError(qlnErrTypeMismatch, "", "The value '" + value.text() + "' of " + column + " is not a number.");
-}
 
 // A field of the current record, Null when the record has no such field.
 Variant fieldOrNull(const ado::Recordset& record, const std::string& name)
@@ -28,46 +19,43 @@ Variant fieldOrNull(const ado::Recordset& record, const std::string& name)
 
 } // namespace
 
-Variant CalculateMultiplier(const ado::Recordset& recordset, const ado::Recordset& userData)
+Variant CalculateMultiplier(const ado::Recordset& recordset, const RunInputs& in)
 {
     int line = 1;
     try {
         double m = 1.0;
-        const std::string multipliers = textField(userData, "Multipliers");
         line = 2;
-        const int count = CountTokens(multipliers, "|");
-        for (int n = 1; n <= count; ++n) {
-            const std::string factor = getToken(multipliers, "|", n);
-            if (!factor.empty() && factor.front() == '*') {
-                const std::string column = factor.substr(1);
-                Variant key, value;
-                GetMaxValues(recordset, column, key, column, value);
-                if (value.isNull())
-                    return Variant::null();
-                m *= requireNumber(value, column);
-            } else {
-                m *= numericValue(factor);
+        for (const MultiplierFactor& factor : in.multipliers) {
+            if (factor.column.empty()) {
+                m *= factor.number;
+                continue;
             }
+            Variant key, value;
+            GetMaxValues(recordset, factor.column, key, factor.column, value);
+            if (value.isNull())
+                return Variant::null();
+            m *= requireNumber(value, ValueName(recordset, factor.column));
         }
 
         line = 3;
-        const long top = numberField(userData, "TopDepth");
-        if (top <= -1)
+        if (in.topDepth <= -1)
             return Variant(m);
-        const long bottom = numberField(userData, "BotDepth");
         const Variant hzTop = fieldOrNull(recordset, "hzdept_r");
         const Variant hzBottom = fieldOrNull(recordset, "hzdepb_r");
         if (hzTop.isNull() || hzBottom.isNull())
             return Variant::null();
-        const double t = requireNumber(hzTop, "hzdept_r");
-        const double b = requireNumber(hzBottom, "hzdepb_r");
-        const double T = static_cast<double>(top);
-        const double B = static_cast<double>(bottom);
+        const double t = requireNumber(hzTop, ValueName(recordset, "hzdept_r"));
+        const double b = requireNumber(hzBottom, ValueName(recordset, "hzdepb_r"));
+        // A top below the bottom is a depth nobody can know: the Null-depth rule applies.
+        if (t > b)
+            return Variant::null();
+        const double T = in.topDepth;
+        const double B = in.botDepth;
         line = 4;
         auto fraction = [&](double covered) {
             if (B == T)
                 RaiseError(qlnErrLayerThickness, "",
-                           "The soil layer from " + std::to_string(top) + " to " + std::to_string(bottom) +
+                           "The soil layer from " + std::to_string(in.topDepth) + " to " + std::to_string(in.botDepth) +
                                " cm has no thickness; choose a bottom depth below the top depth.");
             return covered / (B - T);
         };
@@ -95,8 +83,7 @@ Variant CalculateMultiplier(const ado::Recordset& recordset, const ado::Recordse
     }
 }
 
-double SumDepthWeighted(ado::Recordset& horizons, const std::string& column, const ado::Recordset& userData,
-                        double weight)
+double SumDepthWeighted(ado::Recordset& horizons, const std::string& column, const RunInputs& in, double weight)
 {
     double sum = 0.0;
     if (horizons.recordCount() <= 0)
@@ -106,22 +93,22 @@ double SumDepthWeighted(ado::Recordset& horizons, const std::string& column, con
         GetMaxValues(horizons, column, key, column, value);
         if (value.isNull())
             continue;
-        const Variant m = CalculateMultiplier(horizons, userData);
+        const Variant m = CalculateMultiplier(horizons, in);
         if (m.isNull())
             return 0.0;
-        sum += requireNumber(value, column) * m.real() * weight;
+        sum += requireNumber(value, ValueName(horizons, column)) * m.real() * weight;
     }
     return sum;
 }
 
-int ProcessWeightedAverage(RunContext& run, const ado::Recordset& attr, ado::Recordset& comps,
-                           const std::string& mukey, Variant& rating, const ado::Recordset& userData)
+int ProcessWeightedAverage(RunContext& run, const RunInputs& in, ado::Recordset& comps, const std::string& mukey,
+                           Variant& rating)
 {
     int line = 1;
     try {
-        const std::string keyColumn = textField(attr, "TieBreakColText");
-        const double ignPct = numberOf(userData.value("IgnPct"));
-        const bool nullsZero = flagField(userData, "SetNullsZero");
+        const std::string& keyColumn = in.keyColumn;
+        const int ignPct = in.ignPct;
+        const bool nullsZero = in.nullsZero;
         long totalPct = 0;
         long excludedPct = 0;
         long ratedPct = 0;
@@ -133,7 +120,7 @@ int ProcessWeightedAverage(RunContext& run, const ado::Recordset& attr, ado::Rec
             const Variant& pct = unitComponents.value("comppct_r");
             if (pct.isNull())
                 continue;
-            const long percent = std::lround(numberOf(pct));
+            const long percent = toInteger16(pct, ValueName(unitComponents, "component.comppct_r"));
             totalPct += percent;
             if (percent < ignPct)
                 excludedPct += percent;
@@ -146,10 +133,10 @@ int ProcessWeightedAverage(RunContext& run, const ado::Recordset& attr, ado::Rec
             double sum = 0.0;
             line = 4;
             for (comps.moveFirst(); !comps.eof(); comps.moveNext()) {
-                const Variant& pctValue = comps.value("comppct_r");
-                if (pctValue.isNull())
+                const auto percent = ComponentPercent(comps);
+                if (!percent)
                     continue;
-                const double pct = numberOf(pctValue);
+                const double pct = *percent;
                 if (ignPct > 0 && pct < ignPct)
                     continue;
                 bool rated = false;
@@ -159,22 +146,22 @@ int ProcessWeightedAverage(RunContext& run, const ado::Recordset& attr, ado::Rec
                     if (horizons.recordCount() > 0) {
                         horizons.moveFirst();
                         rated = true;
-                        sum += SumDepthWeighted(horizons, keyColumn, userData, pct / static_cast<double>(totalPct));
+                        sum += SumDepthWeighted(horizons, keyColumn, in, pct / static_cast<double>(totalPct));
                     }
                 } else {
                     Variant key, value;
                     GetMaxValues(comps, keyColumn, key, keyColumn, value);
                     if (!value.isNull()) {
-                        const Variant m = CalculateMultiplier(comps, userData);
+                        const Variant m = CalculateMultiplier(comps, in);
                         // A component whose multiplier is unknown takes no part at all.
                         if (m.isNull())
                             continue;
                         rated = true;
-                        sum += pct / static_cast<double>(totalPct) * requireNumber(value, keyColumn) * m.real();
+                        sum += pct / static_cast<double>(totalPct) * requireNumber(value, ValueName(comps, keyColumn)) * m.real();
                     }
                 }
                 if (nullsZero || rated)
-                    ratedPct += std::lround(pct);
+                    ratedPct += toInteger16(comps.value("comppct_r"), ValueName(comps, "component.comppct_r"));
             }
 
             line = 5;
@@ -193,7 +180,7 @@ int ProcessWeightedAverage(RunContext& run, const ado::Recordset& attr, ado::Rec
         }
 
         line = 6;
-        rating = RoundRating(rating, attr.value("RoundNumbers"));
+        rating = RoundRating(rating, in.roundFactor);
         return result;
     } catch (...) {
         rethrowWithTrail("ProcessWeightedAverage", line);

@@ -1,5 +1,6 @@
 #include "quillon/engine/clsQuillon.h"
 
+#include "CheckRunData.h"
 #include "DataProcessing.h"
 #include "FieldValues.h"
 #include "modCLSFuncs.h"
@@ -19,6 +20,7 @@ struct clsQuillon::State {
     ado::Connection shaped;
     ado::Recordset components;
     std::function<void(long, long)> progress;
+    InvertedHorizons inverted;
 };
 
 clsQuillon::clsQuillon() : m_state(std::make_unique<State>()) {}
@@ -27,6 +29,11 @@ clsQuillon::~clsQuillon() = default;
 void clsQuillon::setProgressHandler(std::function<void(long, long)> handler)
 {
     m_state->progress = std::move(handler);
+}
+
+const InvertedHorizons& clsQuillon::invertedHorizons() const
+{
+    return m_state->inverted;
 }
 
 ado::Recordset clsQuillon::GetMainQLNRS(const std::string& iSQL)
@@ -124,6 +131,7 @@ std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_
 {
     int line = 1;
     try {
+        m_state->inverted = InvertedHorizons{};
         if (iRSUserData.recordCount() <= 0)
             return std::nullopt;
         line = 2;
@@ -136,6 +144,7 @@ std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_
         ado::Recordset attr = GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + escapeQuotes(key) + "'");
         if (attr.recordCount() <= 0)
             RaiseError(qlnErrNoAttribute, "GetMainQLNRS", "Main QLN Rules table does not have NodeKey='" + key + "'");
+        const RunInputs in = ReadRunInputs(attr, iRSUserData);
         line = 4;
         if (GetMainQLNRS("SELECT * FROM OptionList").recordCount() <= 0)
             RaiseError(qlnErrNoOptionList, "GetMainQLNRS", "Main QLN Rules table does not have OptionList records.");
@@ -151,10 +160,8 @@ std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_
         adoOpenRecordset(state.shaped, shape, command, ado::adLockOptimistic);
 
         line = 7;
-        const std::string telvaTable = textField(attr, "TelvaTable");
-        const bool componentLevel = telvaTable != "mapunit" && telvaTable != "muaggatt";
         RunContext run;
-        if (componentLevel) {
+        if (in.componentLevel) {
             state.components = ado::Recordset();
             const std::string query =
                 "SELECT musym,comppct_r,component.cokey,mapunit.lkey,mapunit.mukey  FROM component,mapunit "
@@ -170,22 +177,22 @@ std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_
         line = 8;
         int ratingType = ado::adVariant;
         long ratingSize = 0;
-        GetDataTypeSize(shape, telvaTable, textField(attr, "AttrColText"), ratingType, ratingSize);
+        GetDataTypeSize(shape, in.telvaTable, in.valueColumn, ratingType, ratingSize);
         ado::Recordset results;
         results.appendField("musym", ado::adVarChar, 6, ado::adFldUpdatable);
         results.appendField("mukey", ado::adVarChar, 30, ado::adFldUpdatable);
-        if (IsSingleType(attr))
-            results.appendField(textField(iRSUserData, "OutputTable"), ado::adSingle, 0, ado::adFldUpdatable);
+        if (in.singleType)
+            results.appendField(in.outputTable, ado::adSingle, 0, ado::adFldUpdatable);
         else
-            results.appendField(textField(iRSUserData, "OutputTable"), ratingType, numberField(attr, "DefinedSize"),
-                                ado::adFldUpdatable);
-        if (componentLevel) {
+            results.appendField(in.outputTable, ratingType, in.definedSize, ado::adFldUpdatable);
+        if (in.componentLevel) {
             results.appendField("cokey", ado::adVarChar, 1000, ado::adFldUpdatable);
             results.appendField("NumComponents", ado::adInteger, 0, ado::adFldUpdatable);
         }
         results.open();
 
         line = 9;
+        CheckRunData(shape, in, state.inverted);
         if (state.progress) {
             long total = 0;
             for (ado::Recordset legend = shape.clone(); hasRow(legend); legend.moveNext()) {
@@ -196,7 +203,7 @@ std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_
         }
         for (shape.moveFirst(); hasRow(shape); shape.moveNext()) {
             ado::Recordset mapunits = shape.chapter("cmdmapunit");
-            ProcessMapunits(run, mapunits, rsMapunits, iRSUserData, attr, results);
+            ProcessMapunits(run, mapunits, rsMapunits, in, results);
         }
 
         line = 10;

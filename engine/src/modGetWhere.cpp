@@ -32,8 +32,10 @@ std::string GetMapunitKeyList(ado::Recordset& rsMapunits)
 std::string GetIgnorePctWhere(const ado::Recordset& userData)
 {
     try {
-        if (hasRow(userData) && numberOf(userData.value("IgnPct")) > 0)
-            return "component.comppct_r>=" + std::to_string(numberField(userData, "IgnPct"));
+        if (!hasRow(userData))
+            return {};
+        if (const int percent = toInteger16(userData.value("IgnPct"), "UserData.IgnPct"); percent > 0)
+            return "component.comppct_r>=" + std::to_string(percent);
         return {};
     } catch (...) {
         rethrowWithTrail("GetIgnorePctWhere", 1);
@@ -43,9 +45,9 @@ std::string GetIgnorePctWhere(const ado::Recordset& userData)
 std::string GetSoilLayersInformation(const ado::Recordset& attr, const ado::Recordset& userData)
 {
     try {
-        if (flagField(attr, "SoilLayerOptions") && hasRow(userData))
-            return "(hzdepb_r>=" + std::to_string(numberField(userData, "TopDepth")) +
-                   " AND hzdept_r<=" + std::to_string(numberField(userData, "BotDepth")) + ")";
+        if (toFlag(attr.value("SoilLayerOptions"), "Attributes.SoilLayerOptions") && hasRow(userData))
+            return "(hzdepb_r>=" + std::to_string(toInteger16(userData.value("TopDepth"), "UserData.TopDepth")) +
+                   " AND hzdept_r<=" + std::to_string(toInteger16(userData.value("BotDepth"), "UserData.BotDepth")) + ")";
         return {};
     } catch (...) {
         rethrowWithTrail("GetSoilLayersInformation", 1);
@@ -55,10 +57,10 @@ std::string GetSoilLayersInformation(const ado::Recordset& attr, const ado::Reco
 std::string GetMonthsInformation(const ado::Recordset& attr, const ado::Recordset& userData)
 {
     try {
-        if (!flagField(attr, "SeasonOptions") || !hasRow(userData))
+        if (!toFlag(attr.value("SeasonOptions"), "Attributes.SeasonOptions") || !hasRow(userData))
             return {};
-        const long begin = numberField(userData, "BegMonth");
-        const long end = numberField(userData, "EndMonth");
+        const int begin = toInteger16(userData.value("BegMonth"), "UserData.BegMonth");
+        const int end = toInteger16(userData.value("EndMonth"), "UserData.EndMonth");
         if (begin <= -1 || end <= -1)
             return {};
         const char* join = begin > end ? " OR " : " AND ";
@@ -75,7 +77,7 @@ void GetOptionListWhere(clsQuillon& engine, const ado::Recordset& attr, const ad
     try {
         condition.clear();
         columns.clear();
-        if (!flagField(attr, "OptionList"))
+        if (!toFlag(attr.value("OptionList"), "Attributes.OptionList"))
             return;
         line = 2;
         ado::Recordset lists =

@@ -12,6 +12,8 @@ int adoOpenDatabase(ado::Connection& connection, const std::string& connectStrin
         connection.close();
         connection.setConnectionString(connectString);
         connection.setCursorLocation(cursorLocation);
+        // The engine only reads the rules and soils databases.
+        connection.setMode(ado::adModeRead);
         line = 2;
         connection.open();
         return 1;

@@ -8,7 +8,7 @@
 
 namespace qln::engine {
 
-// Opens a new connection (client cursors, no user or password). Errors carry
+// Opens a new read-only connection (client cursors, no user or password). Errors carry
 // "; Connection: " and the connection string.
 int adoOpenDatabase(ado::Connection& connection, const std::string& connectString, int cursorLocation);
 // Opens a query on the connection. Errors carry "; SQL Query: " and the query.

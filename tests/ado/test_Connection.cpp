@@ -242,3 +242,31 @@ TEST_F(ConnectionTest, ShapeTextsThatAreWrongNameTheProblem)
               }).find("lkey"),
               std::string::npos);
 }
+
+TEST(ConnectionString, QuotedValuesReadBackExactly)
+{
+    for (const std::string value : {"plain", "a}b", "}", "}}", "{x}", "a;b=c", " blanks around ", "\"q'uote\"",
+                                    "na\xC3\xAFve", "", "{", "x;DBQ=/other.sqlite"}) {
+        const std::string text = "DBQ=" + qln::ado::quoteConnectionValue(value) + ";Provider=MSDataShape;";
+        const auto pairs = qln::ado::parseConnectionString(text);
+        EXPECT_EQ(pairs.at("DBQ"), value) << text;
+        EXPECT_EQ(pairs.at("PROVIDER"), "MSDataShape") << text;
+    }
+}
+
+TEST_F(ConnectionTest, APathWithBracesSemicolonsAndQuotesOpensExactlyThatFile)
+{
+    // Read without quoting, the path would name the decoy through its own "DBQ=".
+    const std::filesystem::path decoy = temp / "decoy.sqlite";
+    qln::test::runSql(decoy, "CREATE TABLE marker (name TEXT); INSERT INTO marker VALUES ('decoy');");
+    for (const std::string& name : {"t;DBQ=" + decoy.string(), std::string("a}b{c}}d=e 'f\" g\xC3\xA9")}) {
+        const std::filesystem::path file = temp / name / "so}ils;.sqlite";
+        std::filesystem::create_directories(file.parent_path());
+        qln::test::runSql(file, "CREATE TABLE marker (name TEXT); INSERT INTO marker VALUES ('target');");
+        Connection cn;
+        cn.setConnectionString("DBQ=" + qln::ado::quoteConnectionValue(file.string()) + ";Provider=MSDataShape;");
+        cn.open();
+        EXPECT_EQ(cn.databasePath(), file);
+        EXPECT_EQ(cn.execute("SELECT name FROM marker").value(0).str(), "target") << name;
+    }
+}

@@ -185,3 +185,38 @@ TEST(Recordset, FindSearchesForwardFromTheCurrentRow)
     rs.moveFirst();
     EXPECT_TRUE(rs.find("musym='O''k'"));
 }
+
+TEST(Recordset, AMovedFromRecordSetIsAClosedEmptyOne)
+{
+    Recordset source = makeMapunits();
+    Recordset taken = std::move(source);
+    EXPECT_EQ(taken.recordCount(), 5);
+    // NOLINTBEGIN(bugprone-use-after-move): the safe empty state is what is tested.
+    EXPECT_FALSE(source.isOpen());
+    EXPECT_EQ(source.recordCount(), -1);
+    EXPECT_EQ(source.fieldCount(), 0);
+    EXPECT_EQ(source.fieldIndex("mukey"), -1);
+    EXPECT_TRUE(source.bof());
+    EXPECT_TRUE(source.eof());
+    EXPECT_TRUE(source.filter().empty());
+    EXPECT_THROW(source.moveFirst(), qln::EngineError);
+    EXPECT_THROW(source.value("mukey"), qln::EngineError);
+    EXPECT_THROW(source.clone(), qln::EngineError);
+    EXPECT_THROW(source.setFilter("mukey='100'"), qln::EngineError);
+    Recordset copy = source;  // copies of it are closed and empty too
+    EXPECT_FALSE(copy.isOpen());
+
+    Recordset assigned;
+    assigned = std::move(taken);
+    EXPECT_FALSE(taken.isOpen());
+    EXPECT_EQ(taken.fieldCount(), 0);
+
+    // It can be built up again like a new one.
+    source.appendField("k", qln::ado::adInteger);
+    source.open();
+    source.addNew();
+    source.setValue("k", 1);
+    EXPECT_EQ(source.recordCount(), 1);
+    // NOLINTEND(bugprone-use-after-move)
+    EXPECT_EQ(assigned.recordCount(), 5);
+}

@@ -173,7 +173,7 @@ TEST_F(Driver, AMapUnitTheCallerDidNotAskForGetsNoRow)
     auto wanted = mapunits({"11", " 12 "});
     auto data = userData({});
     qln::engine::RunContext run;
-    EXPECT_EQ(qln::engine::ProcessMapunits(run, chapter, wanted, data, attr, results), 1);
+    EXPECT_EQ(qln::engine::ProcessMapunits(run, chapter, wanted, qln::engine::ReadRunInputs(attr, data), results), 1);
     ASSERT_EQ(results.recordCount(), 1);  // 10 is not asked for; " 12 " is another key
     results.moveFirst();
     EXPECT_EQ(results.value("mukey").text(), "11");

@@ -86,8 +86,10 @@ TEST(DepthFraction, EveryCaseOfTheLayerTable)
         horizon.addNew();
         horizon.setValue(0, top);
         horizon.setValue(1, bottom);
-        auto data = qln::test::EngineFixture::userData({{"TopDepth", 20}, {"BotDepth", 60}});
-        return qln::engine::CalculateMultiplier(horizon, data);
+        qln::engine::RunInputs layer;
+        layer.topDepth = 20;
+        layer.botDepth = 60;
+        return qln::engine::CalculateMultiplier(horizon, layer);
     };
     EXPECT_TRUE(sameNumber(fraction(0, 100), 1.0));
     EXPECT_TRUE(sameNumber(fraction(0, 20), 0.0));
@@ -101,7 +103,9 @@ TEST(DepthFraction, EveryCaseOfTheLayerTable)
 
 TEST(Rounding, FloorsToTheKeptPlaces)
 {
-    using qln::engine::RoundRating;
+    const auto RoundRating = [](const Variant& rating, const Variant& places) {
+        return qln::engine::RoundRating(rating, qln::engine::RoundingFactor(places, "RoundNumbers"));
+    };
     EXPECT_TRUE(sameNumber(RoundRating(14.9, 0), 14.0));
     EXPECT_TRUE(sameNumber(RoundRating(2.79, Variant::null()), 2.7));
     EXPECT_TRUE(sameNumber(RoundRating(-2.71, 1), -2.8));

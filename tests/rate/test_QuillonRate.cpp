@@ -3,6 +3,7 @@
 #include "ResultWriter.h"
 #include "quillon/Error.h"
 #include "quillon/viewer/UserData.h"
+#include "quillon/ado/Connection.h"
 
 #include <shapefil.h>
 
@@ -136,4 +137,10 @@ TEST_F(QuillonRate, JsonStaysValidForAnyBytesOfTheSoilsData)
     rate::writeResults(rows, rate::OutputFormat::Json, json);
     EXPECT_EQ(json.str(), "[\n  {\"musym\": \"Gr\\ufffdn \\ufffd\\ufffd \\ufffd\\ufffd\\ufffd \\\"q\\\"\\\\\\u0001\\t "
                           "\xc3\xa9\xe2\x82\xac\xf0\x9f\x8c\xb1\"}\n]\n");
+}
+
+TEST(QuillonRateConnection, SoilsPathsWithBracesAndSemicolonsReadBackExactly)
+{
+    const std::filesystem::path path = "/data/a}b;c={d} 'e\"/soils;DBQ=x.sqlite";
+    EXPECT_EQ(qln::ado::parseConnectionString(rate::soilsConnectString(path)).at("DBQ"), path.string());
 }

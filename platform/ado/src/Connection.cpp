@@ -74,6 +74,17 @@ std::map<std::string, std::string> parseConnectionString(std::string_view text)
     return pairs;
 }
 
+std::string quoteConnectionValue(std::string_view value)
+{
+    std::string quoted = "{";
+    for (const char c : value) {
+        quoted += c;
+        if (c == '}')
+            quoted += '}';
+    }
+    return quoted + "}";
+}
+
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
@@ -109,18 +120,22 @@ void Connection::open(std::string_view user, std::string_view password)
     if (file.is_relative() && !get("DEFAULTDIR").empty())
         file = std::filesystem::path(get("DEFAULTDIR")) / file;
 
+    const std::string mode = upper(get("MODE"));
+    bool readOnly = m_mode == adModeRead || mode == "READ" || mode == "1";
     std::filesystem::path sqliteFile;
     switch (detectFileKind(file)) {
     case FileKind::SQLite:
         sqliteFile = file;
         break;
     case FileKind::Access:
+        // The mirror is a cache of the Access file: a write to it would be lost.
         sqliteFile = mirrorAccessFile(file);
+        readOnly = true;
         break;
     case FileKind::Unknown:
         detail::raiseProviderError(file.string() + " is neither an SQLite nor an Access database");
     }
-    m_database = detail::Database::open(sqliteFile);
+    m_database = detail::Database::open(sqliteFile, readOnly);
     m_path = sqliteFile;
     m_shape = shape;
 }
@@ -135,6 +150,11 @@ void Connection::close()
     m_database.reset();
     m_path.clear();
     m_shape = false;
+}
+
+bool Connection::isReadOnly() const
+{
+    return database()->readOnly();
 }
 
 std::shared_ptr<detail::Database> Connection::database() const

@@ -249,11 +249,12 @@ FieldInfo Database::fieldForDeclaredType(std::string name, std::string_view decl
     return info;
 }
 
-std::shared_ptr<Database> Database::open(const std::filesystem::path& file)
+std::shared_ptr<Database> Database::open(const std::filesystem::path& file, bool readOnly)
 {
     sqlite3* handle = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN || rc == SQLITE_PERM) {
+    int rc = sqlite3_open_v2(file.c_str(), &handle, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    if (!readOnly && (rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN || rc == SQLITE_PERM)) {
+        readOnly = true;
         sqlite3_close(handle);
         handle = nullptr;
         rc = sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
@@ -264,7 +265,9 @@ std::shared_ptr<Database> Database::open(const std::filesystem::path& file)
         raiseProviderError("Cannot open database file " + file.string() + ": " + message);
     }
     sqlite3_busy_timeout(handle, 5000);
-    std::shared_ptr<Database> database(new Database(file, handle));
+    if (!readOnly)
+        readOnly = sqlite3_db_readonly(handle, "main") == 1;
+    std::shared_ptr<Database> database(new Database(file, handle, readOnly));
     // Reading the schema proves the file is a whole SQLite database.
     char* error = nullptr;
     if (sqlite3_exec(handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) != SQLITE_OK) {
@@ -275,7 +278,18 @@ std::shared_ptr<Database> Database::open(const std::filesystem::path& file)
     return database;
 }
 
-Database::Database(std::filesystem::path path, sqlite3* handle) : m_path(std::move(path)), m_handle(handle) {}
+Database::Database(std::filesystem::path path, sqlite3* handle, bool readOnly)
+    : m_path(std::move(path)), m_handle(handle), m_readOnly(readOnly)
+{
+}
+
+void Database::requireWritable(std::string_view table) const
+{
+    if (m_readOnly)
+        throw EngineError(adErrFeatureNotAvailable, kProviderSource,
+                          "Cannot change table " + std::string(table) + ": the database " + m_path.string() +
+                              " is open read-only.");
+}
 
 Database::~Database()
 {
@@ -372,6 +386,7 @@ void Database::exec(std::string_view sql)
 
 void Database::writeRow(Table& table, std::uint32_t row)
 {
+    requireWritable(table.sourceTable);
     std::vector<int> fields;
     for (std::size_t f = 0; f < table.fields.size(); ++f) {
         if (!table.chapters[f] && !table.sourceColumns[f].empty())

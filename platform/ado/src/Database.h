@@ -21,14 +21,19 @@ inline constexpr const char* kProviderSource = "Quillon data provider";
 // their rows back to it.
 class Database : public std::enable_shared_from_this<Database> {
 public:
-    // Opens an existing file (never creates one), read-write when the file allows it.
-    // Errors name the file when it cannot be opened or is no SQLite database.
-    static std::shared_ptr<Database> open(const std::filesystem::path& file);
+    // Opens an existing file (never creates one): read-only when asked, else read-write
+    // when the file allows it. Errors name the file when it cannot be opened or is no
+    // SQLite database.
+    static std::shared_ptr<Database> open(const std::filesystem::path& file, bool readOnly = false);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
+    // Whether every write is refused.
+    bool readOnly() const { return m_readOnly; }
+    // Raises the error of a write to a read-only database, naming the file and the table.
+    void requireWritable(std::string_view table) const;
 
     // Runs one statement. A query gives its rows (bound for write-back when every column
     // comes from one table); other statements give nullptr.
@@ -47,11 +52,12 @@ public:
     static FieldInfo fieldForDeclaredType(std::string name, std::string_view declaredType);
 
 private:
-    Database(std::filesystem::path path, sqlite3* handle);
+    Database(std::filesystem::path path, sqlite3* handle, bool readOnly);
     [[noreturn]] void fail(std::string_view what) const;
 
     std::filesystem::path m_path;
     sqlite3* m_handle;
+    bool m_readOnly;
 };
 
 } // namespace qln::ado::detail

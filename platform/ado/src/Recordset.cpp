@@ -45,6 +45,7 @@ struct Recordset::Cursor {
     std::string sortText;
     long position = 0;  // 0-based; -1 is BOF, size() is EOF
     bool open = false;
+    bool readOnly = false;  // opened with adLockReadOnly: no value may change
 
     std::size_t size() const
     {
@@ -77,39 +78,73 @@ Recordset::Recordset(std::shared_ptr<detail::Table> table, std::shared_ptr<const
 }
 
 Recordset::~Recordset() = default;
+// A moved-from record set has no cursor and reads as a closed, empty one (cur()).
 Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
-Recordset::Recordset(const Recordset& other) : m_cursor(std::make_unique<Cursor>(*other.m_cursor)) {}
+Recordset::Recordset(const Recordset& other) : m_cursor(std::make_unique<Cursor>(other.cur())) {}
 
 Recordset& Recordset::operator=(const Recordset& other)
 {
     if (this != &other)
-        m_cursor = std::make_unique<Cursor>(*other.m_cursor);
+        m_cursor = std::make_unique<Cursor>(other.cur());
     return *this;
+}
+
+// What a moved-from record set reads: closed, no fields, no rows.
+const Recordset::Cursor& Recordset::closedCursor()
+{
+    static const Cursor closed = [] {
+        Cursor cursor;
+        cursor.table = std::make_shared<detail::Table>();
+        return cursor;
+    }();
+    return closed;
+}
+
+inline const Recordset::Cursor& Recordset::cur() const
+{
+    return m_cursor ? *m_cursor : closedCursor();
+}
+
+Recordset::Cursor& Recordset::cur()
+{
+    if (!m_cursor) [[unlikely]] {
+        m_cursor = std::make_unique<Cursor>();
+        m_cursor->table = std::make_shared<detail::Table>();
+    }
+    return *m_cursor;
+}
+
+void Recordset::requireUpdatable() const
+{
+    if (cur().readOnly)
+        raise(adErrFeatureNotAvailable, "Current Recordset does not support updating: it was opened read-only.");
+    if (const auto& database = cur().table->database)
+        database->requireWritable(cur().table->sourceTable);
 }
 
 void Recordset::appendField(std::string name, int type, long definedSize, long attributes)
 {
-    if (m_cursor->open)
+    if (cur().open)
         raise(adErrObjectOpen, "Cannot append field " + name + " to an open record set");
     if (fieldIndex(name) >= 0)
         raise(adErrInvalidArgument, "The record set already has a field named " + name);
-    m_cursor->table->addField(FieldInfo{std::move(name), type, definedSize, attributes});
-    m_cursor->table->sourceColumns.emplace_back();
+    cur().table->addField(FieldInfo{std::move(name), type, definedSize, attributes});
+    cur().table->sourceColumns.emplace_back();
 }
 
 void Recordset::open()
 {
-    if (m_cursor->open)
+    if (cur().open)
         raise(adErrObjectOpen, "The record set is already open");
-    m_cursor->open = true;
-    m_cursor->position = 0;
+    cur().open = true;
+    cur().position = 0;
 }
 
-void Recordset::open(std::string_view source, Connection& connection, int /*cursorType*/, int /*lockType*/)
+void Recordset::open(std::string_view source, Connection& connection, int /*cursorType*/, int lockType)
 {
-    if (m_cursor->open)
+    if (cur().open)
         raise(adErrObjectOpen, "The record set is already open");
     auto database = connection.database();
     std::shared_ptr<detail::Table> table;
@@ -119,25 +154,26 @@ void Recordset::open(std::string_view source, Connection& connection, int /*curs
         table = database->query(source);
     if (!table)
         return;  // the statement returned no rows: the record set stays closed
-    *m_cursor = Cursor{};
-    m_cursor->table = std::move(table);
-    m_cursor->open = true;
+    cur() = Cursor{};
+    cur().table = std::move(table);
+    cur().open = true;
+    cur().readOnly = lockType == adLockReadOnly;
 }
 
 bool Recordset::isOpen() const
 {
-    return m_cursor->open;
+    return cur().open;
 }
 
 void Recordset::close()
 {
-    *m_cursor = Cursor{};
-    m_cursor->table = std::make_shared<detail::Table>();
+    cur() = Cursor{};
+    cur().table = std::make_shared<detail::Table>();
 }
 
 void Recordset::requireOpen() const
 {
-    if (!m_cursor->open)
+    if (!cur().open)
         raise(adErrObjectClosed, "Operation is not allowed when the object is closed.");
 }
 
@@ -151,18 +187,18 @@ void Recordset::requireCurrent() const
 
 bool Recordset::bof() const
 {
-    return m_cursor->position < 0 || m_cursor->size() == 0;
+    return cur().position < 0 || cur().size() == 0;
 }
 
 bool Recordset::eof() const
 {
-    return m_cursor->position >= static_cast<long>(m_cursor->size());
+    return cur().position >= static_cast<long>(cur().size());
 }
 
 void Recordset::moveFirst()
 {
     requireOpen();
-    m_cursor->position = 0;
+    cur().position = 0;
 }
 
 void Recordset::moveNext()
@@ -170,50 +206,50 @@ void Recordset::moveNext()
     requireOpen();
     if (eof())
         raise(adErrNoCurrentRecord, "Cannot move past the end of the record set.");
-    ++m_cursor->position;
+    ++cur().position;
 }
 
 void Recordset::movePrevious()
 {
     requireOpen();
-    if (m_cursor->position < 0)
+    if (cur().position < 0)
         raise(adErrNoCurrentRecord, "Cannot move before the start of the record set.");
-    --m_cursor->position;
+    --cur().position;
 }
 
 void Recordset::moveLast()
 {
     requireOpen();
-    m_cursor->position = static_cast<long>(m_cursor->size()) - 1;
-    if (m_cursor->size() == 0)
-        m_cursor->position = 0;
+    cur().position = static_cast<long>(cur().size()) - 1;
+    if (cur().size() == 0)
+        cur().position = 0;
 }
 
 long Recordset::recordCount() const
 {
-    return m_cursor->open ? static_cast<long>(m_cursor->size()) : -1;
+    return cur().open ? static_cast<long>(cur().size()) : -1;
 }
 
 long Recordset::absolutePosition() const
 {
     if (bof())
-        return m_cursor->size() == 0 ? -3 : -2;
+        return cur().size() == 0 ? -3 : -2;
     if (eof())
         return -3;
-    return m_cursor->position + 1;
+    return cur().position + 1;
 }
 
 void Recordset::setAbsolutePosition(long position)
 {
     requireOpen();
-    if (position < 1 || position > static_cast<long>(m_cursor->size()))
+    if (position < 1 || position > static_cast<long>(cur().size()))
         raise(adErrInvalidArgument, "Position " + std::to_string(position) + " is outside the record set.");
-    m_cursor->position = position - 1;
+    cur().position = position - 1;
 }
 
 int Recordset::fieldCount() const
 {
-    return static_cast<int>(m_cursor->table->fields.size());
+    return static_cast<int>(cur().table->fields.size());
 }
 
 const FieldInfo& Recordset::field(int index) const
@@ -221,12 +257,12 @@ const FieldInfo& Recordset::field(int index) const
     if (index < 0 || index >= fieldCount())
         raise(adErrItemNotFound, "Item cannot be found in the collection corresponding to the requested name or "
                                  "ordinal: " + std::to_string(index));
-    return m_cursor->table->fields[static_cast<std::size_t>(index)];
+    return cur().table->fields[static_cast<std::size_t>(index)];
 }
 
 int Recordset::fieldIndex(std::string_view name) const
 {
-    const auto& fields = m_cursor->table->fields;
+    const auto& fields = cur().table->fields;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (sameName(fields[i].name, name))
             return static_cast<int>(i);
@@ -251,7 +287,7 @@ const Variant& Recordset::value(int index) const
 {
     field(index);
     requireCurrent();
-    return m_cursor->table->columns[static_cast<std::size_t>(index)][m_cursor->currentRow()];
+    return cur().table->columns[static_cast<std::size_t>(index)][cur().currentRow()];
 }
 
 const Variant& Recordset::value(std::string_view name) const
@@ -264,7 +300,8 @@ void Recordset::setValue(int index, Variant value)
     if (field(index).type == adChapter)
         raise(adErrInvalidArgument, "A chapter field cannot be set: " + field(index).name);
     requireCurrent();
-    m_cursor->table->setCell(index, m_cursor->currentRow(), std::move(value));
+    requireUpdatable();
+    cur().table->setCell(index, cur().currentRow(), std::move(value));
 }
 
 void Recordset::setValue(std::string_view name, Variant value)
@@ -282,16 +319,18 @@ Recordset Recordset::chapter(int index) const
     if (!isChapter(index))
         raise(adErrInvalidArgument, "Field " + field(index).name + " is not a chapter.");
     requireOpen();
-    const auto& column = m_cursor->table->chapters[static_cast<std::size_t>(index)];
+    const auto& column = cur().table->chapters[static_cast<std::size_t>(index)];
     auto span = std::make_shared<detail::RowSpan>();
     span->owner = column;
     const std::uint32_t group =
-        bof() || eof() ? detail::ChapterColumn::kNoGroup : column->parentGroup[m_cursor->currentRow()];
+        bof() || eof() ? detail::ChapterColumn::kNoGroup : column->parentGroup[cur().currentRow()];
     if (group != detail::ChapterColumn::kNoGroup) {
         span->rows = column->rows.data() + column->offsets[group];
         span->size = column->offsets[group + 1] - column->offsets[group];
     }
-    return Recordset(column->child, std::move(span));
+    Recordset rows(column->child, std::move(span));
+    rows.cur().readOnly = cur().readOnly;
+    return rows;
 }
 
 Recordset Recordset::chapter(std::string_view name) const
@@ -302,7 +341,8 @@ Recordset Recordset::chapter(std::string_view name) const
 void Recordset::addNew()
 {
     requireOpen();
-    Cursor& cursor = *m_cursor;
+    requireUpdatable();
+    Cursor& cursor = cur();
     if (!cursor.hasView && cursor.base) {
         cursor.view.assign(cursor.base->rows, cursor.base->rows + cursor.base->size);
         cursor.hasView = true;
@@ -316,14 +356,14 @@ void Recordset::addNew()
 void Recordset::update()
 {
     requireCurrent();
-    detail::Table& table = *m_cursor->table;
+    detail::Table& table = *cur().table;
     if (table.database)
-        table.database->writeRow(table, m_cursor->currentRow());
+        table.database->writeRow(table, cur().currentRow());
 }
 
 void Recordset::rebuildView()
 {
-    Cursor& cursor = *m_cursor;
+    Cursor& cursor = cur();
     detail::Table& table = *cursor.table;
     cursor.hasView = false;
     cursor.view.clear();
@@ -368,12 +408,12 @@ void Recordset::rebuildView()
 void Recordset::setFilter(std::string_view text)
 {
     requireOpen();
-    const std::string previous = m_cursor->filterText;
-    m_cursor->filterText = std::string(text);
+    const std::string previous = cur().filterText;
+    cur().filterText = std::string(text);
     try {
         rebuildView();
     } catch (...) {
-        m_cursor->filterText = previous;
+        cur().filterText = previous;
         rebuildView();
         throw;
     }
@@ -381,18 +421,18 @@ void Recordset::setFilter(std::string_view text)
 
 const std::string& Recordset::filter() const
 {
-    return m_cursor->filterText;
+    return cur().filterText;
 }
 
 void Recordset::setSort(std::string_view text)
 {
     requireOpen();
-    const std::string previous = m_cursor->sortText;
-    m_cursor->sortText = std::string(text);
+    const std::string previous = cur().sortText;
+    cur().sortText = std::string(text);
     try {
         rebuildView();
     } catch (...) {
-        m_cursor->sortText = previous;
+        cur().sortText = previous;
         rebuildView();
         throw;
     }
@@ -400,15 +440,15 @@ void Recordset::setSort(std::string_view text)
 
 const std::string& Recordset::sort() const
 {
-    return m_cursor->sortText;
+    return cur().sortText;
 }
 
 bool Recordset::find(std::string_view criterion, long skipRecords)
 {
     requireOpen();
-    detail::Table& table = *m_cursor->table;
+    detail::Table& table = *cur().table;
     const auto expression = detail::FilterExpression::parse(criterion, table.fields);
-    Cursor& cursor = *m_cursor;
+    Cursor& cursor = cur();
     const long size = static_cast<long>(cursor.size());
     for (long i = std::max(0L, cursor.position + skipRecords); i < size; ++i) {
         if (expression.matches(table, cursor.rowAt(static_cast<std::size_t>(i)))) {
@@ -423,20 +463,21 @@ bool Recordset::find(std::string_view criterion, long skipRecords)
 Recordset Recordset::clone(bool keepFilterAndPosition) const
 {
     requireOpen();
-    Recordset copy(m_cursor->table, m_cursor->base);
+    Recordset copy(cur().table, cur().base);
     if (keepFilterAndPosition)
-        *copy.m_cursor = *m_cursor;
+        copy.cur() = cur();
+    copy.cur().readOnly = cur().readOnly;
     return copy;
 }
 
 void Recordset::disconnect()
 {
-    m_cursor->table->database.reset();
+    cur().table->database.reset();
 }
 
 bool Recordset::isConnected() const
 {
-    return m_cursor->table->database != nullptr;
+    return cur().table->database != nullptr;
 }
 
 } // namespace qln::ado

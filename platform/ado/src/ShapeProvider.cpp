@@ -23,7 +23,9 @@ int columnOf(const Table& table, const std::string& name, const std::string& lev
     raiseProviderError("Column " + name + " of a RELATE clause is not in the rows of " + level);
 }
 
-// The relation key of a row: texts exactly, numbers by value; nothing when a part is Null.
+// The relation key of a row in the canonical form the filter index uses, so that rows
+// relate exactly when a filter finds them equal ('10' and 10 alike); nothing when a part is
+// Null or Empty.
 bool relationKey(const Table& table, const std::vector<int>& columns, std::uint32_t row, std::string& key)
 {
     key.clear();
@@ -31,13 +33,7 @@ bool relationKey(const Table& table, const std::vector<int>& columns, std::uint3
         const Variant& value = table.columns[static_cast<std::size_t>(column)][row];
         if (value.isMissing())
             return false;
-        if (value.isText()) {
-            key += 't';
-            key += value.str();
-        } else {
-            key += 'n';
-            key += Variant(*value.number()).text();
-        }
+        key += equalityKey(value);
         key += '\x1f';
     }
     return true;

@@ -31,8 +31,9 @@ struct ChapterColumn {
     std::vector<std::uint32_t> rows;
 };
 
-// Rows of a field grouped by a key that equal values share (texts without regard to case,
-// numbers and numeric texts by value). A lookup gives candidates to check, never misses.
+// The one canonical key form of the data layer, shared by filter indexes and SHAPE
+// relations: numbers and numeric texts by value ("10", "10.0" and 10 alike), other texts
+// without regard to case. Values a filter finds equal always share a key.
 std::string equalityKey(const Variant& value);
 
 // Shared row storage of record sets, column by column.

@@ -1,6 +1,7 @@
 #include "RateRun.h"
 
 #include "quillon/SqlText.h"
+#include "quillon/ado/Connection.h"
 #include "quillon/ado/DbaseTable.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ std::filesystem::path bundledRules(const std::filesystem::path& executable)
 
 std::string soilsConnectString(const std::filesystem::path& soils)
 {
-    return "DBQ={" + soils.string() + "};";
+    return "DBQ=" + ado::quoteConnectionValue(soils.string()) + ";";
 }
 
 ado::Recordset loadMapunits(engine::clsQuillon& engine, const RateOptions& options)

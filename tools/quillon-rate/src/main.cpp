@@ -108,6 +108,11 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     if (::isatty(STDERR_FILENO))
         engine.setProgressHandler([&bar](long done, long total) { bar.update(done, total); });
     auto results = engine.ProcessData(soilsConnect, userData, mapunits);
+    if (const auto& inverted = engine.invertedHorizons(); inverted.count > 0)
+        std::cerr << "quillon-rate: warning: " << inverted.count
+                  << (inverted.count == 1 ? " horizon" : " horizons")
+                  << " with hzdept_r > hzdepb_r (top below bottom) rated as of unknown depth; the first: "
+                  << inverted.first << "\n";
     if (!results)
         return 0;
     std::ostringstream text;

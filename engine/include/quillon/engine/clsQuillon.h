@@ -12,6 +12,14 @@ namespace qln::engine {
 // The data source of the rules database ("main QLN database").
 inline constexpr const char* kRulesDataSource = "QuillonDSN2000";
 
+// Horizons of a run whose top lies below their bottom (hzdept_r > hzdepb_r). They are
+// rated as horizons of unknown depth; the caller may tell the user.
+struct InvertedHorizons {
+    long count = 0;
+    // The first one met: its keys and depths, e.g. "cokey '7', chkey '70': hzdept_r 30, hzdepb_r 10".
+    std::string first;
+};
+
 // The rating engine. Every record set it returns is a disconnected record set the caller
 // owns. Errors are qln::EngineError with the trail of procedures in their source. One run
 // at a time per object; the soils connections stay open between runs.
@@ -35,6 +43,9 @@ public:
     // component attributes, cokey and NumComponents); nothing when UserData has no row.
     std::optional<ado::Recordset> ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
                                               ado::Recordset& rsMapunits);
+
+    // The inverted horizons the latest ProcessData met (none before the first run).
+    const InvertedHorizons& invertedHorizons() const;
 
     // Progress of a run: map units done and the number the run walks.
     void setProgressHandler(std::function<void(long done, long total)> handler);

@@ -19,9 +19,14 @@ class Database;
 // The key=value pairs of an ODBC connection string; keys in upper case, braces removed.
 std::map<std::string, std::string> parseConnectionString(std::string_view text);
 
+// A value in the ODBC braced form, "}" doubled, so that any text (a path holding ";", "{",
+// "}", "=", quotes or blanks) reads back exactly: quoteConnectionValue("a;b}") is "{a;b}}}".
+std::string quoteConnectionValue(std::string_view value);
+
 // A connection to one database file named by an ODBC connection string: "DSN=name;" (a
 // data source), "DBQ=path;" (a file, relative to DefaultDir= when given); "Provider=
-// MSDataShape;" accepts SHAPE commands. Access files are read through an SQLite mirror.
+// MSDataShape;" accepts SHAPE commands. Access files are read through an SQLite mirror,
+// which is always opened read-only; "Mode=Read;" or setMode(adModeRead) opens any file so.
 class Connection {
 public:
     Connection();
@@ -35,6 +40,11 @@ public:
     const std::string& connectionString() const { return m_connectionString; }
     void setCursorLocation(int location) { m_cursorLocation = location; }
     int cursorLocation() const { return m_cursorLocation; }
+    // Set before open(); adModeRead refuses every write through this connection.
+    void setMode(int mode) { m_mode = mode; }
+    int mode() const { return m_mode; }
+    // Whether the open database takes no writes (asked for, or the file allows none).
+    bool isReadOnly() const;
 
     // Opens the database; user and password must be empty (files carry no accounts).
     void open(std::string_view user = {}, std::string_view password = {});
@@ -62,6 +72,7 @@ private:
 
     std::string m_connectionString;
     int m_cursorLocation = adUseServer;
+    int m_mode = adModeUnknown;
     bool m_shape = false;
     std::filesystem::path m_path;
     std::shared_ptr<detail::Database> m_database;

@@ -21,7 +21,9 @@ struct RowSpan;
 // A table of named, typed fields with a current row. Rows are shared: clones and chapters
 // are cheap cursors over the same storage, each with its own position, filter and sort.
 // A default-constructed record set is closed; build one in memory with appendField() and
-// open(), or open it on a query with open(source, connection).
+// open(), or open it on a query with open(source, connection). A moved-from record set is
+// a closed, empty one. One opened with adLockReadOnly, or bound to a table of a read-only
+// connection, refuses every change (adErrFeatureNotAvailable) and stays as it was.
 class Recordset {
 public:
     Recordset();
@@ -103,8 +105,12 @@ private:
     friend struct detail::Table;
     explicit Recordset(std::shared_ptr<detail::Table> table);
     Recordset(std::shared_ptr<detail::Table> table, std::shared_ptr<const detail::RowSpan> base);
+    const Cursor& cur() const;
+    Cursor& cur();
+    static const Cursor& closedCursor();
     void requireOpen() const;
     void requireCurrent() const;
+    void requireUpdatable() const;
     void rebuildView();
 };
 

@@ -143,6 +143,13 @@ ChildLimits accessReadLimits(std::uintmax_t fileSize)
     // A whole file reads at about 12 MiB/s; six times slower is still no sign of damage.
     limits.wallTime = std::chrono::milliseconds(10000 + fileSize / kMiB * 500);
 #if defined(__SANITIZE_ADDRESS__)
+#define QUILLON_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLON_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(QUILLON_ADDRESS_SANITIZER)
     // The sanitizer's shadow memory needs address space far beyond any such limit.
     limits.addressSpace = 0;
 #else

@@ -396,6 +396,7 @@ TEST(ChildProcess, ReportsHowTheChildEndedAndKeepsItsOutputAway)
     testing::internal::CaptureStderr();
     const ChildOutcome talker = runShell("echo out; echo err >&2; printf 'the reason' >&3; exit 3");
     const ChildOutcome crash = runShell("kill -SEGV $$");
+    const ChildOutcome missing = runChild(fs::path("/nonexistent") / "program", {}, {});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
@@ -405,6 +406,7 @@ TEST(ChildProcess, ReportsHowTheChildEndedAndKeepsItsOutputAway)
     EXPECT_EQ(crash.ending, ChildOutcome::Ending::Signalled);
     EXPECT_EQ(crash.signal, SIGSEGV);
     EXPECT_NE(qln::ado::detail::describeEnding(crash, {}).find("signal 11"), std::string::npos);
+    EXPECT_EQ(missing.exitCode, qln::ado::detail::kChildCannotStart);
 }
 
 TEST(ChildProcess, AChildThatLoopsIsKilledWithItsGroupInTime)

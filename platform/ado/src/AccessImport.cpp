@@ -13,6 +13,15 @@
 #include <string_view>
 #include <unistd.h>
 
+// GCC says so with a macro, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLON_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLON_ADDRESS_SANITIZER
+#endif
+#endif
+
 namespace qln::ado {
 
 using detail::ChildLimits;
@@ -142,13 +151,6 @@ ChildLimits accessReadLimits(std::uintmax_t fileSize)
     constexpr std::uint64_t kMiB = 1024 * 1024;
     // A whole file reads at about 12 MiB/s; six times slower is still no sign of damage.
     limits.wallTime = std::chrono::milliseconds(10000 + fileSize / kMiB * 500);
-#if defined(__SANITIZE_ADDRESS__)
-#define QUILLON_ADDRESS_SANITIZER
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUILLON_ADDRESS_SANITIZER
-#endif
-#endif
 #if defined(QUILLON_ADDRESS_SANITIZER)
     // The sanitizer's shadow memory needs address space far beyond any such limit.
     limits.addressSpace = 0;
@@ -172,11 +174,13 @@ void importAccessFile(const std::filesystem::path& accessFile, const std::filesy
     try {
         TemporaryFile temporary(sqliteFile);
         const ChildOutcome outcome = runChild(program, {accessFile.string(), temporary.path().string()}, limits);
-        if (outcome.ending == ChildOutcome::Ending::Exited && outcome.exitCode == kReaderCannotWrite)
+        const bool exited = outcome.ending == ChildOutcome::Ending::Exited;
+        if (exited && outcome.exitCode == kReaderCannotWrite)
             throw std::runtime_error(outcome.report);
+        if (exited && outcome.exitCode == kChildCannotStart)
+            throw std::runtime_error("the reader program '" + program.string() + "' cannot be started");
         if (outcome.ending != ChildOutcome::Ending::Exited || outcome.exitCode != 0)
-            failDamaged(accessFile, outcome.ending == ChildOutcome::Ending::Exited && outcome.exitCode == kReaderDamaged &&
-                                            !outcome.report.empty()
+            failDamaged(accessFile, exited && outcome.exitCode == kReaderDamaged && !outcome.report.empty()
                                         ? outcome.report
                                         : describeEnding(outcome, limits));
         if (!isCompleteMirror(temporary.path()))

@@ -58,9 +58,9 @@ private:
     ::setrlimit(RLIMIT_CPU, &cpu);
     // Descriptor 3 first: the report pipe may itself sit on 0, 1 or 2.
     if (::dup2(reportFd, 3) < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(nullFd, 1) < 0 || ::dup2(nullFd, 2) < 0)
-        ::_exit(127);
+        ::_exit(kChildCannotStart);
     ::execv(program, argv);
-    ::_exit(127);
+    ::_exit(kChildCannotStart);
 }
 
 } // namespace

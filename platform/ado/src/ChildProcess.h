@@ -25,6 +25,8 @@ struct ChildOutcome {
 };
 
 inline constexpr std::size_t kChildReportLimit = 16 * 1024;
+// The exit status of a child whose program could not be executed.
+inline constexpr int kChildCannotStart = 127;
 
 // Runs `program` with `arguments` in a process group of its own, its standard input,
 // output and error on /dev/null and its report channel on a pipe to us, under `limits`.

@@ -409,15 +409,25 @@ TEST(ChildProcess, ReportsHowTheChildEndedAndKeepsItsOutputAway)
     EXPECT_EQ(missing.exitCode, qln::ado::detail::kChildCannotStart);
 }
 
-TEST(ChildProcess, AChildThatLoopsIsKilledWithItsGroupInTime)
+TEST(ChildProcess, AChildThatOutlivesItsClockIsKilled)
 {
     ChildLimits limits;
     limits.wallTime = std::chrono::milliseconds(300);
     const auto start = std::chrono::steady_clock::now();
-    // The background sleeper holds the report pipe open: only killing the group ends it.
-    const ChildOutcome outcome = runShell("sleep 30 & while :; do :; done", limits);
+    // Waiting uses no processor time: only the clock ends it.
+    const ChildOutcome outcome = runShell("sleep 30 & sleep 30", limits);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(outcome.ending, ChildOutcome::Ending::TimedOut);
+}
+
+TEST(ChildProcess, AChildOverItsProcessorTimeIsStopped)
+{
+    ChildLimits limits;
+    limits.cpuTime = std::chrono::seconds(1);
+    const ChildOutcome outcome = runShell("while :; do :; done", limits);
+    EXPECT_EQ(outcome.ending, ChildOutcome::Ending::Signalled);
+    EXPECT_EQ(outcome.signal, SIGXCPU);
+    EXPECT_NE(qln::ado::detail::describeEnding(outcome, limits).find("1 s of processor time"), std::string::npos);
 }
 
 TEST(ChildProcess, MemoryBeyondTheLimitIsRefused)

@@ -134,10 +134,17 @@ TEST_F(DbaseTableTest, UnreadableCellsAreNullNeverZero)
     const std::size_t header = static_cast<unsigned char>(bytes[8]) + 256u * static_cast<unsigned char>(bytes[9]);
     bytes.replace(header + 1 + 6, 8, "********");
     bytes.replace(header + 1 + 6 + 8, 10, "     1,5e1");
+    const std::size_t second = header + 1 + 6 + 8 + 10;
+    bytes.replace(second + 1 + 6 + 8, 10, "       inf");
+    bytes.replace(second + 1 + 6 + 8 + 10 + 1 + 6 + 8, 10, "      +2.5");
     writeFile(file, bytes);
     qln::ado::Recordset table = qln::ado::readDbaseTable(file);
     EXPECT_TRUE(table.value("MUKEY").isNull());
     EXPECT_TRUE(table.value("ACRES").isNull());
+    table.moveNext();
+    EXPECT_TRUE(table.value("ACRES").isNull());
+    table.moveNext();
+    EXPECT_EQ(table.value("ACRES").real(), 2.5);
 }
 
 TEST(DbaseHeader, ProblemsAreNamedOnlyWhenSizesDisagree)

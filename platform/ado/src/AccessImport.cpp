@@ -149,10 +149,16 @@ ChildLimits accessReadLimits(std::uintmax_t fileSize)
 {
     ChildLimits limits;
     constexpr std::uint64_t kMiB = 1024 * 1024;
-    // A whole file reads at about 12 MiB/s; six times slower is still no sign of damage.
-    limits.wallTime = std::chrono::milliseconds(10000 + fileSize / kMiB * 500);
+    const auto mebibytes = static_cast<long long>(fileSize / kMiB);
+    // A whole file takes about 25 ms of processor time per MiB here: twenty times that
+    // is still no sign of damage. The wall clock only has to outlast a busy machine.
+    limits.cpuTime = std::chrono::milliseconds(10000 + mebibytes * 500);
+    limits.wallTime = std::chrono::milliseconds(120000 + mebibytes * 4000);
 #if defined(QUILLON_ADDRESS_SANITIZER)
-    // The sanitizer's shadow memory needs address space far beyond any such limit.
+    // Sanitized builds read many times slower, and the sanitizer's shadow memory needs
+    // address space far beyond any such limit.
+    limits.cpuTime *= 10;
+    limits.wallTime *= 10;
     limits.addressSpace = 0;
 #else
     // Libraries, bound column buffers and SQLite's cache, plus room for the file's pages.

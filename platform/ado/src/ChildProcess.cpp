@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -53,7 +54,8 @@ private:
     }
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
-    const auto seconds = static_cast<rlim_t>(limits.wallTime.count() / 1000 + 1);
+    // SIGXCPU at the soft limit, SIGKILL a second later should the child catch it.
+    const auto seconds = static_cast<rlim_t>(std::max<long long>(1, (limits.cpuTime.count() + 999) / 1000));
     const rlimit cpu{seconds, seconds + 1};
     ::setrlimit(RLIMIT_CPU, &cpu);
     // Descriptor 3 first: the report pipe may itself sit on 0, 1 or 2.
@@ -156,7 +158,8 @@ std::string describeEnding(const ChildOutcome& outcome, const ChildLimits& limit
         return "reading it took longer than " + std::to_string(limits.wallTime.count() / 1000) + " s";
     case ChildOutcome::Ending::Signalled:
         if (outcome.signal == SIGXCPU)
-            return "reading it took more than its share of processor time";
+            return "reading it took more than " + std::to_string((limits.cpuTime.count() + 999) / 1000) +
+                   " s of processor time";
         return "the reader stopped with signal " + std::to_string(outcome.signal) + " (" +
                ::strsignal(outcome.signal) + ")";
     case ChildOutcome::Ending::Exited:

@@ -8,10 +8,13 @@
 
 namespace qln::ado::detail {
 
-// Bounds on a child process. An address space of 0 sets no memory limit.
+// Bounds on a child process. Processor time catches a loop whatever the machine's load
+// (whole seconds, at least one); the wall-clock time, which should be far longer, catches
+// a child that waits forever. An address space of 0 sets no memory limit.
 struct ChildLimits {
     std::uint64_t addressSpace = 0;
-    std::chrono::milliseconds wallTime{10000};
+    std::chrono::milliseconds cpuTime{10000};
+    std::chrono::milliseconds wallTime{60000};
 };
 
 // How a child ended, and the text it wrote to its report channel (file descriptor 3,

@@ -6,6 +6,7 @@
 #include <shapefil.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -68,7 +69,7 @@ void keepLibraryError(const char* message)
 }
 
 // Numbers that cannot be read (dBase writers fill a number too wide for its field with
-// '*') are Null, never 0.
+// '*') are Null, never 0 or infinite.
 Variant readCell(DBFInfo* handle, int row, int field, DBFFieldType type, bool utf8)
 {
     if (DBFIsAttributeNULL(handle, row, field))
@@ -81,8 +82,9 @@ Variant readCell(DBFInfo* handle, int row, int field, DBFFieldType type, bool ut
         return number ? Variant(*number) : Variant::null();
     }
     case FTDouble: {
+        // from_chars also reads "inf" and "nan", which no dBase writer means as a number.
         const auto number = wholeNumber<double>(text);
-        return number ? Variant(*number) : Variant::null();
+        return number && std::isfinite(*number) ? Variant(*number) : Variant::null();
     }
     case FTLogical:
         return Variant(text == "T" || text == "t" || text == "Y" || text == "y");
@@ -112,7 +114,8 @@ Variant readCell(DBFInfo* handle, int row, int field, DBFFieldType type, bool ut
 }
 
 // Checks the header against the file's length before shapelib trusts it, so that a cut or
-// lying file gives one error instead of a partial table or an allocation it names.
+// lying file gives one error instead of a partial table or an allocation as large as the
+// header claims.
 void checkHeader(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);

@@ -11,7 +11,12 @@ endif()
 if(QUILLON_WERROR)
   target_compile_options(quillon_build_flags INTERFACE -Werror)
 endif()
-if(QUILLON_SANITIZE)
+if(QUILLON_FUZZ)
+  # Every library the fuzz targets reach is instrumented for coverage and checked.
+  target_compile_options(quillon_build_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                         -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(quillon_build_flags INTERFACE -fsanitize=address,undefined)
+elseif(QUILLON_SANITIZE)
   target_compile_options(quillon_build_flags INTERFACE -fsanitize=address,undefined
                          -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(quillon_build_flags INTERFACE -fsanitize=address,undefined)

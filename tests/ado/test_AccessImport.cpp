@@ -1,4 +1,7 @@
+#include "AccessCopy.h"
 #include "AccessValues.h"
+#include "ChildProcess.h"
+#include "Fixtures.h"
 #include "quillon/Error.h"
 #include "quillon/ado/AccessImport.h"
 
@@ -6,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -19,11 +23,9 @@ using qln::ado::FileKind;
 
 namespace {
 
-const fs::path kFixtures = fs::path(QUILLON_SHARED_DIR) / "fixtures" / "access";
+const fs::path kFixtures = qln::test::sharedFixtures() / "access";
 
-#define REQUIRE_ACCESS_FIXTURES()                                                                         \
-    if (!fs::exists(kFixtures / "nwind.mdb"))                                                             \
-    GTEST_SKIP() << "Access fixtures not found in " << kFixtures.string() << "; skipping"
+#define REQUIRE_ACCESS_FIXTURES() QUILLON_REQUIRE_FIXTURE(kFixtures / "nwind.mdb")
 
 // A fresh folder for one test, with the cache pointed into it.
 class AccessTest : public ::testing::Test {
@@ -365,4 +367,151 @@ TEST_F(AccessTest, MirrorFallsBackToTheHomeCache)
     const fs::path mirror = qln::ado::mirrorAccessFile(copyFixture("DateTestDatabase.mdb"));
     ::setenv("HOME", savedHome.c_str(), 1);
     EXPECT_EQ(mirror.parent_path(), home / ".cache" / "quillon" / "access-cache");
+}
+
+namespace {
+
+using qln::ado::detail::ChildLimits;
+using qln::ado::detail::ChildOutcome;
+using qln::ado::detail::runChild;
+
+ChildOutcome runShell(const std::string& script, ChildLimits limits = {})
+{
+    return runChild("/bin/sh", {"-c", script}, limits);
+}
+
+void expectDamaged(const std::string& description, const fs::path& file)
+{
+    EXPECT_EQ(description.rfind("The Access file '" + file.string() + "' is damaged or not an Access database (", 0),
+              0u)
+        << description;
+    EXPECT_EQ(description.back(), ')') << description;
+}
+
+} // namespace
+
+TEST(ChildProcess, ReportsHowTheChildEndedAndKeepsItsOutputAway)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const ChildOutcome talker = runShell("echo out; echo err >&2; printf 'the reason' >&3; exit 3");
+    const ChildOutcome crash = runShell("kill -SEGV $$");
+    const ChildOutcome missing = runChild(fs::path("/nonexistent") / "program", {}, {});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    EXPECT_EQ(talker.ending, ChildOutcome::Ending::Exited);
+    EXPECT_EQ(talker.exitCode, 3);
+    EXPECT_EQ(talker.report, "the reason");
+    EXPECT_EQ(crash.ending, ChildOutcome::Ending::Signalled);
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    EXPECT_NE(qln::ado::detail::describeEnding(crash, {}).find("signal 11"), std::string::npos);
+    EXPECT_EQ(missing.exitCode, qln::ado::detail::kChildCannotStart);
+}
+
+TEST(ChildProcess, AChildThatOutlivesItsClockIsKilled)
+{
+    ChildLimits limits;
+    limits.wallTime = std::chrono::milliseconds(300);
+    const auto start = std::chrono::steady_clock::now();
+    // Waiting uses no processor time: only the clock ends it.
+    const ChildOutcome outcome = runShell("sleep 30 & sleep 30", limits);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(outcome.ending, ChildOutcome::Ending::TimedOut);
+}
+
+TEST(ChildProcess, AChildOverItsProcessorTimeIsStopped)
+{
+    ChildLimits limits;
+    limits.cpuTime = std::chrono::seconds(1);
+    const ChildOutcome outcome = runShell("while :; do :; done", limits);
+    EXPECT_EQ(outcome.ending, ChildOutcome::Ending::Signalled);
+    EXPECT_EQ(outcome.signal, SIGXCPU);
+    EXPECT_NE(qln::ado::detail::describeEnding(outcome, limits).find("1 s of processor time"), std::string::npos);
+}
+
+TEST(ChildProcess, MemoryBeyondTheLimitIsRefused)
+{
+    if (!fs::exists("/usr/bin/python3"))
+        GTEST_SKIP() << "/usr/bin/python3 not found; skipping";
+    // A mapping that is never touched: the limit, not the machine's memory, decides.
+    const std::string grab = "import mmap, sys\ntry:\n    mmap.mmap(-1, 1 << 30)\nexcept OSError:\n    sys.exit(7)\n";
+    ChildLimits limits;
+    limits.addressSpace = 512ull << 20;
+    EXPECT_EQ(runChild("/usr/bin/python3", {"-c", grab}, limits).exitCode, 7);
+    limits.addressSpace = 0;
+    EXPECT_EQ(runChild("/usr/bin/python3", {"-c", grab}, limits).exitCode, 0);
+}
+
+TEST_F(AccessTest, CutAndCorruptedFilesEndWithTheDamagedMessageAndLeaveNothing)
+{
+    REQUIRE_ACCESS_FIXTURES();
+    const std::string whole = readFile(kFixtures / "nwind.mdb");
+    std::string scattered = whole;
+    for (std::size_t at = 2048; at < scattered.size(); at += 97)
+        scattered[at] = static_cast<char>(scattered[at] ^ 0x5A);
+    std::string overwritten = whole;
+    overwritten.replace(2048, 64 * 1024, 64 * 1024, '\xFF');
+    const std::pair<const char*, std::string> files[] = {
+        {"cut-at-page.mdb", whole.substr(0, 1024 * 1024)},   // passes the page-size check
+        {"cut-short.mdb", whole.substr(0, 1000)},
+        {"scattered.mdb", scattered},
+        {"overwritten.mdb", overwritten},
+    };
+    const fs::path source = root() / "source";
+    const fs::path output = root() / "out";
+    fs::create_directories(source);
+    fs::create_directories(output);
+    for (const auto& [name, bytes] : files) {
+        const fs::path file = source / name;
+        writeFile(file, bytes);
+        const auto start = std::chrono::steady_clock::now();
+        expectDamaged(engineErrorOf([&] { qln::ado::mirrorAccessFile(file); }), file);
+        expectDamaged(engineErrorOf([&] { qln::ado::importAccessFile(file, output / "mirror.sqlite"); }), file);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << name;
+    }
+    EXPECT_TRUE(listing(mirrorFolder()).empty());
+    EXPECT_TRUE(listing(output).empty());
+    EXPECT_EQ(listing(source).size(), 4u);
+}
+
+TEST_F(AccessTest, AReaderOverItsTimeIsStoppedAndLeavesNothing)
+{
+    REQUIRE_ACCESS_FIXTURES();
+    ChildLimits limits;
+    limits.wallTime = std::chrono::milliseconds(1);
+    const fs::path target = root() / "nwind.sqlite";
+    const std::string description = engineErrorOf(
+        [&] { qln::ado::detail::importAccessFile(kFixtures / "nwind.mdb", target, limits); });
+    expectDamaged(description, kFixtures / "nwind.mdb");
+    EXPECT_NE(description.find("took longer than"), std::string::npos) << description;
+    EXPECT_EQ(listing(root()), std::set<std::string>{"cache"});
+}
+
+TEST_F(AccessTest, ADamagedOrIncompleteMirrorIsBuiltAgain)
+{
+    REQUIRE_ACCESS_FIXTURES();
+    const fs::path source = copyFixture("nwind.mdb");
+    const fs::path mirror = qln::ado::mirrorAccessFile(source);
+    const std::string good = readFile(mirror);
+    ASSERT_TRUE(qln::ado::detail::isCompleteMirror(mirror));
+
+    std::string garbled = good;
+    garbled.replace(good.size() / 2, 16 * 1024, 16 * 1024, '\x3C');
+    std::string unfinished = good;
+    unfinished.replace(60, 4, std::string(4, '\0'));   // the user_version of the header
+    const std::pair<const char*, std::string> damages[] = {
+        {"cut in half", good.substr(0, good.size() / 2)},
+        {"garbled pages", garbled},
+        {"never marked complete", unfinished},
+        {"empty", ""},
+    };
+    for (const auto& [what, bytes] : damages) {
+        writeFile(mirror, bytes);
+        EXPECT_FALSE(qln::ado::detail::isCompleteMirror(mirror)) << what;
+        EXPECT_EQ(qln::ado::mirrorAccessFile(source), mirror) << what;
+        EXPECT_TRUE(qln::ado::detail::isCompleteMirror(mirror)) << what;
+        EXPECT_EQ(Mirror(mirror).integer("SELECT count(*) FROM Orders"), 830) << what;
+    }
+    EXPECT_EQ(listing(mirrorFolder()).size(), 1u);
 }

@@ -1,6 +1,10 @@
 # Runs quillon-import as a user would. Arguments: -DTOOL=<program> -DFIXTURES=<folder>
-# -DWORK=<scratch folder> -DMODE=list|errors. Prints "SKIPPED" when the fixtures are absent.
+# -DWORK=<scratch folder> -DMODE=list|errors|damaged. Prints "SKIPPED" when the fixtures are
+# absent, and fails instead when the environment variable CI is set.
 if(NOT EXISTS "${FIXTURES}/nwind.mdb")
+  if(DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND NOT "$ENV{CI}" STREQUAL "0" AND NOT "$ENV{CI}" STREQUAL "false")
+    message(FATAL_ERROR "Access fixtures not found in ${FIXTURES} (CI is set)")
+  endif()
   message("SKIPPED: Access fixtures not found in ${FIXTURES}")
   return()
 endif()
@@ -48,6 +52,20 @@ elseif(MODE STREQUAL "errors")
   run(2 "${WORK}/missing.mdb")
   if(NOT err MATCHES "missing\\.mdb")
     message(FATAL_ERROR "the error does not name the file:\n${err}")
+  endif()
+elseif(MODE STREQUAL "damaged")
+  # A file cut at a page boundary passes the size check and reaches the reader itself.
+  execute_process(COMMAND head -c 1048576 "${FIXTURES}/nwind.mdb" OUTPUT_FILE "${WORK}/cut.mdb")
+  run(2 "${WORK}/cut.mdb")
+  if(NOT err MATCHES "^quillon-import: The Access file '[^']*cut\\.mdb' is damaged or not an Access database \\(.+\\)\n$")
+    message(FATAL_ERROR "not the one damaged-file message:\n${err}")
+  endif()
+  if(NOT out STREQUAL "")
+    message(FATAL_ERROR "the reader's output reached the terminal:\n${out}")
+  endif()
+  file(GLOB left "${WORK}/cache/quillon/access-cache/*" "${WORK}/cut.mdb.*")
+  if(left)
+    message(FATAL_ERROR "files left behind: ${left}")
   endif()
 else()
   message(FATAL_ERROR "unknown MODE ${MODE}")

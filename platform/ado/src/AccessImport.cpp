@@ -1,23 +1,32 @@
 #include "quillon/ado/AccessImport.h"
 
+#include "AccessCopy.h"
 #include "AccessReader.h"
+#include "ChildProcess.h"
 #include "quillon/AtomicFile.h"
 #include "quillon/Error.h"
-#include "quillon/SqlText.h"
 
-#include <sqlite3.h>
-
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
-#include <memory>
 #include <string_view>
 #include <unistd.h>
 
+// GCC says so with a macro, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLON_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLON_ADDRESS_SANITIZER
+#endif
+#endif
+
 namespace qln::ado {
 
-using detail::AccessReader;
-using detail::AccessValue;
+using detail::ChildLimits;
+using detail::ChildOutcome;
 using detail::kAccessImportSource;
 
 namespace {
@@ -27,98 +36,32 @@ namespace {
     throw EngineError(kProviderError, kAccessImportSource, "Cannot read '" + file.string() + "': " + what);
 }
 
-struct SqliteCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
-};
-using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+[[noreturn]] void failDamaged(const std::filesystem::path& file, const std::string& why)
+{
+    throw EngineError(kProviderError, kAccessImportSource,
+                      "The Access file '" + file.string() + "' is damaged or not an Access database (" + why + ")");
+}
 
-// Writes the tables of an import into a fresh SQLite file. Errors are std::runtime_error
-// with SQLite's message; importAccessFile names the files.
-class SqliteWriter {
-public:
-    explicit SqliteWriter(const std::filesystem::path& file)
-    {
-        sqlite3* raw = nullptr;
-        const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-        m_db.reset(raw);
-        if (rc != SQLITE_OK)
-            fail("cannot open '" + file.string() + "'");
-        // The file only becomes the mirror after a complete import, so no journal is needed.
-        exec("PRAGMA journal_mode=OFF");
-        exec("PRAGMA synchronous=OFF");
-        exec("BEGIN");
-    }
-
-    void createTable(const std::string& name, const std::vector<detail::AccessColumn>& columns)
-    {
-        std::string create = "CREATE TABLE " + quoteIdentifier(name) + " (";
-        std::string insert = "INSERT INTO " + quoteIdentifier(name) + " VALUES (";
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            create += (i ? ", " : "") + quoteIdentifier(columns[i].name) + " " + columns[i].declaredType;
-            insert += i ? ",?" : "?";
-        }
-        exec(create + ")");
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(m_db.get(), (insert + ")").c_str(), -1, &raw, nullptr) != SQLITE_OK)
-            fail("cannot prepare the rows of table '" + name + "'");
-        m_insert.reset(raw);
-    }
-
-    void insert(const std::vector<AccessValue>& row)
-    {
-        sqlite3_stmt* stmt = m_insert.get();
-        sqlite3_reset(stmt);
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            const AccessValue& value = row[i];
-            const int index = static_cast<int>(i) + 1;
-            switch (value.kind) {
-            case AccessValue::Kind::Null:
-                sqlite3_bind_null(stmt, index);
-                break;
-            case AccessValue::Kind::Integer:
-                sqlite3_bind_int64(stmt, index, value.integer);
-                break;
-            case AccessValue::Kind::Real:
-                sqlite3_bind_double(stmt, index, value.real);
-                break;
-            case AccessValue::Kind::Text:
-                sqlite3_bind_text64(stmt, index, value.bytes.data(), value.bytes.size(), SQLITE_STATIC, SQLITE_UTF8);
-                break;
-            case AccessValue::Kind::Blob:
-                sqlite3_bind_blob64(stmt, index, value.bytes.data(), value.bytes.size(), SQLITE_STATIC);
-                break;
-            }
-        }
-        if (sqlite3_step(stmt) != SQLITE_DONE)
-            fail("cannot store a row");
-    }
-
-    void commit()
-    {
-        m_insert.reset();
-        exec("COMMIT");
-        if (sqlite3_close(m_db.release()) != SQLITE_OK)
-            throw std::runtime_error("cannot close the SQLite file");
-    }
-
-private:
-    void exec(const std::string& sql)
-    {
-        if (sqlite3_exec(m_db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            fail("cannot run \"" + sql + "\"");
-    }
-    [[noreturn]] void fail(const std::string& what) const
-    {
-        throw std::runtime_error(what + ": " + (m_db ? sqlite3_errmsg(m_db.get()) : "out of memory"));
-    }
-
-    SqliteHandle m_db;
-    Statement m_insert;
-};
+// The reader program: installed in libexec beside the libraries' folder, or found in the
+// build tree's bin folder next to lib.
+std::filesystem::path readerProgram()
+{
+    Dl_info info{};
+    std::filesystem::path libraries = "/usr/lib";
+    if (::dladdr(reinterpret_cast<void*>(&readerProgram), &info) != 0 && info.dli_fname)
+        libraries = std::filesystem::path(info.dli_fname).parent_path();
+    const std::filesystem::path candidates[] = {
+        libraries.parent_path() / "libexec" / "quillon" / "quillon-access-reader",
+        libraries.parent_path() / "bin" / "quillon-access-reader",
+        libraries / "quillon-access-reader",
+    };
+    for (const auto& candidate : candidates)
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    throw EngineError(kProviderError, kAccessImportSource,
+                      "The Access reader program quillon-access-reader is not installed (looked in " +
+                          candidates[0].parent_path().string() + " and " + candidates[1].parent_path().string() + ")");
+}
 
 } // namespace
 
@@ -151,27 +94,54 @@ FileKind detectFileKind(const std::filesystem::path& file)
     return FileKind::Unknown;
 }
 
-void importAccessFile(const std::filesystem::path& accessFile, const std::filesystem::path& sqliteFile)
+namespace detail {
+
+ChildLimits accessReadLimits(std::uintmax_t fileSize)
+{
+    ChildLimits limits;
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    const auto mebibytes = static_cast<long long>(fileSize / kMiB);
+    // A whole file takes about 25 ms of processor time per MiB here: twenty times that
+    // is still no sign of damage. The wall clock only has to outlast a busy machine.
+    limits.cpuTime = std::chrono::milliseconds(10000 + mebibytes * 500);
+    limits.wallTime = std::chrono::milliseconds(120000 + mebibytes * 4000);
+#if defined(QUILLON_ADDRESS_SANITIZER)
+    // Sanitized builds read many times slower, and the sanitizer's shadow memory needs
+    // address space far beyond any such limit.
+    limits.cpuTime *= 10;
+    limits.wallTime *= 10;
+    limits.addressSpace = 0;
+#else
+    // Libraries, bound column buffers and SQLite's cache, plus room for the file's pages.
+    limits.addressSpace = 1024 * kMiB + 4 * static_cast<std::uint64_t>(fileSize);
+#endif
+    return limits;
+}
+
+void importAccessFile(const std::filesystem::path& accessFile, const std::filesystem::path& sqliteFile,
+                      const ChildLimits& limits)
 {
     if (detectFileKind(accessFile) != FileKind::Access)
-        failFile(accessFile, "it is not an Access database");
+        failDamaged(accessFile, "its header is not that of an Access database");
     std::error_code sameError;
     if (std::filesystem::equivalent(accessFile, sqliteFile, sameError))
         failFile(accessFile, "it cannot be imported into itself");
 
-    AccessReader reader(accessFile);
+    const std::filesystem::path program = readerProgram();
     try {
-        // The mirror appears whole or not at all: a failed or interrupted import leaves
-        // nothing a later run could take for a complete mirror.
         AtomicFile temporary(sqliteFile);
-        SqliteWriter writer(temporary.writePath());
-        for (std::size_t table = 0; table < reader.tableNames().size(); ++table) {
-            reader.openTable(table);
-            writer.createTable(reader.tableNames()[table], reader.columns());
-            while (reader.nextRow())
-                writer.insert(reader.row());
-        }
-        writer.commit();
+        const ChildOutcome outcome = runChild(program, {accessFile.string(), temporary.writePath().string()}, limits);
+        const bool exited = outcome.ending == ChildOutcome::Ending::Exited;
+        if (exited && outcome.exitCode == kReaderCannotWrite)
+            throw std::runtime_error(outcome.report);
+        if (exited && outcome.exitCode == kChildCannotStart)
+            throw std::runtime_error("the reader program '" + program.string() + "' cannot be started");
+        if (outcome.ending != ChildOutcome::Ending::Exited || outcome.exitCode != 0)
+            failDamaged(accessFile, exited && outcome.exitCode == kReaderDamaged && !outcome.report.empty()
+                                        ? outcome.report
+                                        : describeEnding(outcome, limits));
+        if (!isCompleteMirror(temporary.writePath()))
+            throw std::runtime_error("the reader left an incomplete copy");
         temporary.commit();
     } catch (const EngineError&) {
         throw;
@@ -180,6 +150,15 @@ void importAccessFile(const std::filesystem::path& accessFile, const std::filesy
                           "Cannot import the Access file '" + accessFile.string() + "' into '" +
                               sqliteFile.string() + "': " + error.what());
     }
+}
+
+} // namespace detail
+
+void importAccessFile(const std::filesystem::path& accessFile, const std::filesystem::path& sqliteFile)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(accessFile, error);
+    detail::importAccessFile(accessFile, sqliteFile, detail::accessReadLimits(error ? 0 : size));
 }
 
 } // namespace qln::ado

@@ -1,5 +1,6 @@
 #include "quillon/ado/AccessImport.h"
 
+#include "AccessCopy.h"
 #include "AccessReader.h"
 #include "quillon/Error.h"
 
@@ -120,7 +121,8 @@ std::filesystem::path mirrorAccessFile(const std::filesystem::path& accessFile)
     std::string prefix;
     const std::string name = mirrorName(before, prefix);
     const std::filesystem::path mirror = folder / name;
-    if (std::filesystem::exists(mirror, error))
+    // A mirror cut short, damaged or never finished is built again over itself.
+    if (std::filesystem::exists(mirror, error) && detail::isCompleteMirror(mirror))
         return mirror;
 
     importAccessFile(before.absolute, mirror);

@@ -103,8 +103,7 @@ struct AccessReader::Impl {
 
     [[noreturn]] void fail(const std::string& what) const
     {
-        throw EngineError(kProviderError, kAccessImportSource,
-                          "Cannot read the Access file '" + file.string() + "': " + what);
+        throw EngineError(kProviderError, kAccessImportSource, what);
     }
     [[noreturn]] void failTable(const std::string& what) const { fail("table '" + tableName + "' " + what); }
     [[noreturn]] void failColumn(const ColumnReader& reader, const std::string& what) const
@@ -145,7 +144,7 @@ AccessReader::AccessReader(const std::filesystem::path& file) : m_impl(std::make
     d.file = file;
     d.mdb.reset(mdb_open(file.c_str(), MDB_NOFLAGS));
     if (!d.mdb)
-        d.fail("libmdb cannot open it (damaged, encrypted or not an Access database)");
+        d.fail("libmdb cannot open it; it may be encrypted");
     mdb_set_bind_size(d.mdb.get(), kBindSize);
     mdb_set_boolean_fmt_numbers(d.mdb.get());
     // libmdb reads past the end of a cut-off file without complaint; whole pages, a whole
@@ -153,7 +152,7 @@ AccessReader::AccessReader(const std::filesystem::path& file) : m_impl(std::make
     std::error_code error;
     const auto fileSize = std::filesystem::file_size(file, error);
     if (error || d.mdb->fmt->pg_size <= 0 || fileSize % static_cast<std::uintmax_t>(d.mdb->fmt->pg_size) != 0)
-        d.fail("it is cut off (its size is no whole number of pages)");
+        d.fail("it is cut off: its size is no whole number of pages");
     if (!mdb_read_catalog(d.mdb.get(), MDB_TABLE))
         d.fail("its list of tables cannot be read");
     MdbCatalogEntry* objects = nullptr;
@@ -167,7 +166,7 @@ AccessReader::AccessReader(const std::filesystem::path& file) : m_impl(std::make
         }
     }
     if (!objects || !d.readsWhole(objects))
-        d.fail("its list of tables cannot be read (the file is damaged or cut off)");
+        d.fail("its list of tables cannot be read");
 }
 
 AccessReader::~AccessReader() = default;
@@ -228,7 +227,7 @@ bool AccessReader::nextRow()
         // row count tells a cut-off file from a whole one.
         if (d.rowsRead < table->num_rows)
             d.failTable("ends after " + std::to_string(d.rowsRead) + " of its " +
-                        std::to_string(table->num_rows) + " rows (the file is damaged or cut off)");
+                        std::to_string(table->num_rows) + " rows");
         return false;
     }
     ++d.rowsRead;
@@ -351,7 +350,7 @@ void AccessReader::Impl::readMemo(ColumnReader& reader, AccessValue& value)
     // holds its stored length (two bytes are the mark of compressed text).
     if (value.bytes.empty() && reader.size >= MDB_MEMO_OVERHEAD &&
         (mdb_get_int32(const_cast<unsigned char*>(pageBytes(reader, MDB_MEMO_OVERHEAD)), 0) & 0x3fffffff) > 2)
-        failColumn(reader, "holds a memo whose pages are missing (the file is damaged or cut off)");
+        failColumn(reader, "holds a memo whose pages are missing");
 }
 
 void AccessReader::Impl::readObject(ColumnReader& reader, AccessValue& value)
@@ -375,7 +374,7 @@ void AccessReader::Impl::readObject(ColumnReader& reader, AccessValue& value)
         length = mdb_ole_read_next(mdb.get(), reader.column, header);
     }
     if (reader.owned.size() != declared)
-        failColumn(reader, "holds an object whose pages are missing (the file is damaged or cut off)");
+        failColumn(reader, "holds an object whose pages are missing");
     value.bytes = reader.owned;
 }
 

@@ -29,8 +29,9 @@ struct AccessValue {
 };
 
 // Reads the user tables of an Access file (.mdb or .accdb) row by row through libmdb.
-// Every failure is an EngineError whose description names the file (and the table and
-// column where it applies).
+// libmdb trusts the file, so this runs only in the reader program (AccessCopy.h). Every
+// failure is an EngineError whose description says what is wrong with the file (and
+// names the table and column where it applies); the caller names the file.
 class AccessReader {
 public:
     explicit AccessReader(const std::filesystem::path& file);

@@ -1,6 +1,7 @@
 #include "quillon/ado/DbaseTable.h"
 
 #include "Database.h"
+#include "DbaseHeader.h"
 
 #include <shapefil.h>
 
@@ -8,8 +9,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <string_view>
 #include <type_traits>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -65,11 +69,22 @@ Variant numberCell(const std::string& text, const std::filesystem::path& file, i
     return Variant(value);
 }
 
+// shapelib reports damaged reads through this hook; the reader turns the first one into
+// its own error instead of letting the library print it.
+thread_local std::string t_libraryError;
+
+void keepLibraryError(const char* message)
+{
+    if (t_libraryError.empty())
+        t_libraryError = message ? message : "unknown error";
+}
+
 Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, int field, DBFFieldType type, bool utf8)
 {
     if (DBFIsAttributeNULL(handle, row, field))
         return Variant::null();
-    const std::string text = DBFReadStringAttribute(handle, row, field);
+    const char* raw = DBFReadStringAttribute(handle, row, field);
+    const std::string text = raw ? raw : "";
     switch (type) {
     case FTInteger:
         return numberCell<long long>(text, file, row, field);
@@ -79,13 +94,16 @@ Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, in
         return Variant(text == "T" || text == "t" || text == "Y" || text == "y");
     case FTDate: {
         // YYYYMMDD as days since 1899-12-30, through the civil-date formula.
-        const long year = std::strtol(text.substr(0, 4).c_str(), nullptr, 10);
-        const long month = std::strtol(text.substr(4, 2).c_str(), nullptr, 10);
-        const long day = std::strtol(text.substr(6, 2).c_str(), nullptr, 10);
-        const long y = year - (month <= 2 ? 1 : 0);
+        const std::string_view digits(text);
+        const auto year = digits.size() == 8 ? wholeNumber<long>(digits.substr(0, 4)) : std::nullopt;
+        const auto month = digits.size() == 8 ? wholeNumber<long>(digits.substr(4, 2)) : std::nullopt;
+        const auto day = digits.size() == 8 ? wholeNumber<long>(digits.substr(6, 2)) : std::nullopt;
+        if (!year || !month || !day || *year < 0 || *month < 1 || *month > 12 || *day < 1 || *day > 31)
+            return Variant::null();
+        const long y = *year - (*month <= 2 ? 1 : 0);
         const long era = (y >= 0 ? y : y - 399) / 400;
         const long yoe = y - era * 400;
-        const long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+        const long doy = (153 * (*month + (*month > 2 ? -3 : 9)) + 2) / 5 + *day - 1;
         const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
         return Variant(Date{static_cast<double>(era * 146097 + doe - 719468 + 25569)});
     }
@@ -94,13 +112,40 @@ Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, in
     }
 }
 
+[[noreturn]] void failTable(const std::filesystem::path& file, const std::string& what)
+{
+    detail::raiseProviderError("Cannot read the dBase table " + file.string() + ": " + what);
+}
+
+// Checks the header against the file's length before shapelib trusts it, so that a cut or
+// lying file gives one error instead of a partial table or an allocation as large as the
+// header claims.
+void checkHeader(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::error_code error;
+    const std::uintmax_t length = std::filesystem::file_size(file, error);
+    if (!in || error)
+        failTable(file, "it cannot be opened");
+    std::string head(detail::kDbaseHeaderReadLimit, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (const auto problem = detail::dbaseHeaderProblem(head, length))
+        failTable(file, *problem);
+}
+
 } // namespace
 
 Recordset readDbaseTable(const std::filesystem::path& file)
 {
-    std::unique_ptr<DBFInfo, DbfCloser> handle(DBFOpen(file.c_str(), "rb"));
+    checkHeader(file);
+    SAHooks hooks;
+    SASetupDefaultHooks(&hooks);
+    hooks.Error = keepLibraryError;
+    t_libraryError.clear();
+    std::unique_ptr<DBFInfo, DbfCloser> handle(DBFOpenLL(file.c_str(), "rb", &hooks));
     if (!handle)
-        detail::raiseProviderError("Cannot open the dBase table " + file.string());
+        failTable(file, t_libraryError.empty() ? "it cannot be opened" : t_libraryError);
     const bool utf8 = isUtf8CodePage(DBFGetCodePage(handle.get()));
     const int fieldCount = DBFGetFieldCount(handle.get());
     Recordset table;
@@ -136,6 +181,8 @@ Recordset readDbaseTable(const std::filesystem::path& file)
         table.addNew();
         for (int f = 0; f < fieldCount; ++f)
             table.setValue(f, readCell(handle.get(), file, row, f, types[static_cast<std::size_t>(f)], utf8));
+        if (!t_libraryError.empty())
+            failTable(file, t_libraryError);
     }
     if (table.recordCount() > 0)
         table.moveFirst();

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
+#include <charconv>
+
 #include <fstream>
 #include <string>
 
@@ -41,8 +43,14 @@ fs::path writeMapUnits(const fs::path& file, int rows)
     for (int row = 0; row < rows; ++row) {
         DBFWriteStringAttribute(handle, row, 0, ("Ab" + std::to_string(row)).c_str());
         DBFWriteIntegerAttribute(handle, row, 1, 1000 + row);
-        if (row % 2 == 0)
-            DBFWriteDoubleAttribute(handle, row, 2, 12.5 + row);
+        // shapelib formats doubles with the C library's locale: write the cell's text ourselves
+        // so the file is the same when the tests run under a comma-decimal locale.
+        if (row % 2 == 0) {
+            char cell[16];
+            const auto end = std::to_chars(cell, cell + sizeof cell, 12.5 + row, std::chars_format::fixed, 2).ptr;
+            std::string text = std::string(10 - static_cast<std::size_t>(end - cell), ' ') + std::string(cell, end);
+            DBFWriteAttributeDirectly(handle, row, 2, text.data());
+        }
         else
             DBFWriteNULLAttribute(handle, row, 2);
     }

@@ -48,25 +48,33 @@ std::string latin1ToUtf8(const std::string& text)
     return result;
 }
 
+// The whole text as a number of type T, without the C locale; a leading '+' is allowed.
+template <typename T>
+std::optional<T> wholeNumber(std::string_view text)
+{
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    T value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
 // The number of a numeric cell, read without the locale (a cell always has a point). A
 // cell that is not a number is a damaged file, never 0.
 template <typename Number>
 Variant numberCell(const std::string& text, const std::filesystem::path& file, int row, int field)
 {
-    std::string digits = trimBlanks(text);
-    if (!digits.empty() && digits.front() == '+')
-        digits.erase(0, 1);
-    Number value{};
-    const char* end = digits.data() + digits.size();
-    const auto result = std::from_chars(digits.data(), end, value);
-    bool finite = true;
+    const std::optional<Number> value = wholeNumber<Number>(trimBlanks(text));
+    bool finite = value.has_value();
     if constexpr (std::is_floating_point_v<Number>)
-        finite = std::isfinite(value);
-    if (digits.empty() || result.ec != std::errc() || result.ptr != end || !finite)
+        finite = finite && std::isfinite(*value);
+    if (!finite)
         detail::raiseProviderError("The dBase table " + file.string() + " holds \"" + text + "\" in field " +
                                    std::to_string(field + 1) + " of record " + std::to_string(row + 1) +
                                    ", which is not a number.");
-    return Variant(value);
+    return Variant(*value);
 }
 
 // shapelib reports damaged reads through this hook; the reader turns the first one into

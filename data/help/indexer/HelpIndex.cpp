@@ -13,6 +13,9 @@ const std::set<std::string, std::less<>> kCommonWords = {
     "it", "its", "of", "on", "or", "so", "that", "the", "then", "this", "to", "was", "when", "which", "with",
     "you", "your"};
 
+constexpr int kHeadingWeight = 4;
+constexpr int kTitleWeight = 10;
+
 char lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -143,6 +146,24 @@ std::vector<std::string> words(std::string_view text)
     return found;
 }
 
+std::string headingText(std::string_view html)
+{
+    std::string text;
+    for (std::size_t i = 0; i + 3 < html.size(); ++i) {
+        if (html[i] != '<' || lower(html[i + 1]) != 'h' || html[i + 2] < '1' || html[i + 2] > '3') continue;
+        const char level = html[i + 2];
+        const auto open = html.find('>', i);
+        if (open == std::string_view::npos) break;
+        std::size_t close = open + 1;
+        while (close + 3 < html.size() &&
+               !(html[close] == '<' && html[close + 1] == '/' && lower(html[close + 2]) == 'h' && html[close + 3] == level))
+            ++close;
+        text += pageText(html.substr(open + 1, close - open - 1)) + " ";
+        i = close;
+    }
+    return text;
+}
+
 std::string searchIndex(const std::vector<Page>& pages)
 {
     std::vector<Page> sorted = pages;
@@ -151,8 +172,10 @@ std::string searchIndex(const std::vector<Page>& pages)
     std::map<std::string, std::map<std::string, int>> counts;
     for (const auto& page : sorted) {
         out += "P\t" + page.file + "\t" + pageTitle(page.html) + "\n";
-        for (const auto& word : words(pageText(page.html))) ++counts[word][page.file];
-        for (const auto& word : words(pageTitle(page.html))) ++counts[word][page.file];
+        // A word in the title or a heading says more about the page than one in the text.
+        for (const auto& word : words(pageText(page.html))) counts[word][page.file] += 1;
+        for (const auto& word : words(headingText(page.html))) counts[word][page.file] += kHeadingWeight;
+        for (const auto& word : words(pageTitle(page.html))) counts[word][page.file] += kTitleWeight;
     }
     for (const auto& [word, byPage] : counts) {
         std::vector<std::pair<std::string, int>> entries(byPage.begin(), byPage.end());

@@ -6,8 +6,9 @@
 //   pageTitle(html)    the text of its <title>
 //   searchIndex(pages) the index as text, one line per page and per word:
 //                        P <tab> file <tab> title
-//                        W <tab> word <tab> file:count <tab> file:count ...
-//                      words lower-cased, pages of a word by count (highest first), then name
+//                        W <tab> word <tab> file:score <tab> file:score ...
+//                      words lower-cased; a page scores 1 for each mention in its text,
+//                      4 more in a heading, 10 more in its title; highest score first
 
 #include <map>
 #include <string>
@@ -18,6 +19,8 @@ namespace qln::help {
 
 std::string pageText(std::string_view html);
 std::string pageTitle(std::string_view html);
+// The text of the page's h1, h2 and h3 headings.
+std::string headingText(std::string_view html);
 // Lower-cased words of two or more letters or digits, common English words left out.
 std::vector<std::string> words(std::string_view text);
 

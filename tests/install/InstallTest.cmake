@@ -31,7 +31,7 @@ foreach(file
 endforeach()
 
 run(${CMAKE_COMMAND} -S ${CONSUMER} -B ${WORK}/consumer -G ${GENERATOR} -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_BUILD_TYPE=Debug)
+    -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS=${CONSUMER_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${CONSUMER_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK}/consumer)
 run(${WORK}/consumer/consumer ${prefix}/share/quillon/quillon-rules.sqlite)
 if(NOT output MATCHES "attributes: [1-9]")

@@ -23,7 +23,7 @@ foreach(file
     ${LIBDIR}/cmake/Quillon/QuillonTargets.cmake
     include/quillon/engine/clsQuillon.h include/quillon/ado/Recordset.h include/quillon/Variant.h
     share/quillon/quillon-rules.sqlite share/quillon/quillon-results.sqlite share/quillon/quillon.svg
-    share/quillon/help/contents.html share/quillon/help/search-index.tsv share/quillon/sample/sample.sqlite
+    share/quillon/help/contents.html share/quillon/help/keywords.html share/quillon/sample/sample.sqlite
     share/applications/quillon.desktop share/icons/hicolor/scalable/apps/quillon.svg)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "cmake --install did not install ${file}")

@@ -1,4 +1,4 @@
-#include "quillon/engine/clsQuillon.h"
+#include "Quillon.h"
 
 #include "CheckRunData.h"
 #include "DataProcessing.h"
@@ -15,7 +15,7 @@
 namespace qln::engine {
 
 // The connections and component rows of the latest run; replaced by the next run.
-struct clsQuillon::State {
+struct Quillon::State {
     ado::Connection soils;
     ado::Connection shaped;
     ado::Recordset components;
@@ -23,20 +23,25 @@ struct clsQuillon::State {
     InvertedHorizons inverted;
 };
 
-clsQuillon::clsQuillon() : m_state(std::make_unique<State>()) {}
-clsQuillon::~clsQuillon() = default;
+Quillon::Quillon() : m_state(std::make_unique<State>()) {}
+Quillon::~Quillon() = default;
 
-void clsQuillon::setProgressHandler(std::function<void(long, long)> handler)
+std::unique_ptr<clsQuillon> createQuillon()
+{
+    return std::make_unique<Quillon>();
+}
+
+void Quillon::setProgressHandler(std::function<void(long, long)> handler)
 {
     m_state->progress = std::move(handler);
 }
 
-const InvertedHorizons& clsQuillon::invertedHorizons() const
+const InvertedHorizons& Quillon::invertedHorizons() const
 {
     return m_state->inverted;
 }
 
-ado::Recordset clsQuillon::GetMainQLNRS(const std::string& iSQL)
+ado::Recordset Quillon::GetMainQLNRS(const std::string& iSQL)
 {
     try {
         return sGetMainQLNRS(iSQL);
@@ -45,7 +50,7 @@ ado::Recordset clsQuillon::GetMainQLNRS(const std::string& iSQL)
     }
 }
 
-ado::Recordset clsQuillon::GetSoilsDataRS(const std::string& iSoils_CS, const std::string& iSQL)
+ado::Recordset Quillon::GetSoilsDataRS(const std::string& iSoils_CS, const std::string& iSQL)
 {
     try {
         return sGetDisconnectedRS(iSoils_CS, iSQL);
@@ -54,7 +59,7 @@ ado::Recordset clsQuillon::GetSoilsDataRS(const std::string& iSoils_CS, const st
     }
 }
 
-short clsQuillon::CheckForAlternateMUKey(const std::string& iConnectStr)
+short Quillon::CheckForAlternateMUKey(const std::string& iConnectStr)
 {
     int line = 1;
     try {
@@ -78,7 +83,7 @@ short clsQuillon::CheckForAlternateMUKey(const std::string& iConnectStr)
     }
 }
 
-std::optional<ado::Recordset> clsQuillon::GetOptionListsRS(const std::string& iSoils_CS, const std::string& iNodeKey)
+std::optional<ado::Recordset> Quillon::GetOptionListsRS(const std::string& iSoils_CS, const std::string& iNodeKey)
 {
     int line = 1;
     try {
@@ -126,7 +131,7 @@ std::optional<ado::Recordset> clsQuillon::GetOptionListsRS(const std::string& iS
     }
 }
 
-std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
+std::optional<ado::Recordset> Quillon::ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
                                                       ado::Recordset& rsMapunits)
 {
     int line = 1;

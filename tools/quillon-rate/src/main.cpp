@@ -79,7 +79,8 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
         file.emplace(output);
     }
     qln::ado::defineDataSource(qln::engine::kRulesDataSource, options.rules);
-    qln::engine::clsQuillon engine;
+    const auto ownEngine = qln::engine::createQuillon();
+    qln::engine::clsQuillon& engine = *ownEngine;
     if (listOnly) {
         std::ostringstream tree;
         tree.imbue(std::locale::classic());

@@ -2,6 +2,8 @@
 
 #include "quillon/ado/Recordset.h"
 
+#include <pugixml.hpp>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,6 +37,12 @@ public:
     // component attributes, cokey and NumComponents); nothing when UserData has no row.
     std::optional<ado::Recordset> ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
                                               ado::Recordset& rsMapunits);
+
+    // The report document of a run (title, options, description, one row per rated map unit
+    // of rsSelection in its order); oDocument stays empty when UserData has no row. Runs
+    // after ProcessData with the same inputs and its results.
+    void PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iRSUserData, ado::Recordset& rsResults,
+                           ado::Recordset& rsSelection, std::unique_ptr<pugi::xml_document>& oDocument);
 
     // Progress of a run: map units done and the number the run walks.
     void setProgressHandler(std::function<void(long done, long total)> handler);

@@ -1,5 +1,6 @@
 // quillon-rate: one rating run of the engine from the command line.
 #include "RateRun.h"
+#include "ReportOutput.h"
 #include "ResultWriter.h"
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
@@ -47,7 +48,7 @@ private:
 };
 
 int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputFormat format,
-        const std::string& output)
+        const std::string& output, const qln::rate::ReportRequest& request)
 {
     if (!std::filesystem::exists(options.rules))
         throw qln::rate::RefusedRun("The rules database " + options.rules.string() + " does not exist.");
@@ -59,6 +60,13 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     }
     if (options.soils.empty())
         throw qln::rate::UsageError("--soils is required for a rating run");
+    const bool ratings = !request.any() || !output.empty();
+    if (!ratings && !request.ratingDocuments()) {
+        auto mapunits = qln::rate::loadMapunits(engine, options);
+        qln::rate::writeReports(engine, options, nullptr, mapunits, request,
+                                qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe")), std::cerr);
+        return 0;
+    }
     if (options.attribute.empty())
         throw qln::rate::UsageError("--attribute is required for a rating run");
 
@@ -75,6 +83,12 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     ProgressBar bar;
     if (::isatty(STDERR_FILENO))
         engine.setProgressHandler([&bar](long done, long total) { bar.update(done, total); });
+    if (request.any()) {
+        qln::rate::writeReports(engine, options, &userData, mapunits, request,
+                                qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe")), std::cerr);
+        if (!ratings)
+            return 0;
+    }
     auto results = engine.ProcessData(qln::rate::soilsConnectString(options.soils), userData, mapunits);
     if (!results)
         return 0;
@@ -107,6 +121,7 @@ int main(int argc, char** argv)
     options.rules = qln::rate::bundledRules(std::filesystem::canonical("/proc/self/exe"));
     std::string method, column, list, output, format = "csv";
     bool listOnly = false;
+    qln::rate::ReportRequest request;
 
     app.add_option("--soils", options.soils, "soils database (SQLite, or an Access .mdb/.accdb file)");
     app.add_option("--rules", options.rules, "rules database (default: the bundled one)")->capture_default_str();
@@ -127,6 +142,16 @@ int main(int argc, char** argv)
     app.add_option("--format", format, "csv, json or table")->check(CLI::IsMember({"csv", "json", "table"}))
         ->capture_default_str();
     app.add_option("--output", output, "write the ratings to this file instead of standard output");
+    app.add_option("--xml", request.xml, "write the XML report document of the run to this file");
+    app.add_option("--report", request.report, "write the rating report to this .docx file");
+    app.add_flag("--description", request.description, "rating report: include the attribute's description");
+    app.add_flag("--reasons,!--no-reasons", request.reasons,
+                 "rating report: include the components and reasons column (default on)");
+    app.add_flag("--label", request.label, "reports: begin with the open customer contact's address label");
+    auto* nontech = app.add_option("--nontech", request.nontech, "write the non-technical report to this .docx file");
+    app.add_option("--category", request.categories, "non-technical report: description categories (one or more)")
+        ->needs(nontech);
+    nontech->needs(app.get_option("--category"));
     app.add_flag("--list-attributes", listOnly, "print the rules tree with each attribute's key, methods and options");
 
     try {
@@ -144,7 +169,8 @@ int main(int argc, char** argv)
         options.column = column;
     if (!list.empty())
         options.list = list;
-    if (!listOnly && (options.soils.empty() || options.attribute.empty())) {
+    const bool attributeNeeded = !request.any() || request.ratingDocuments() || !output.empty();
+    if (!listOnly && (options.soils.empty() || (attributeNeeded && options.attribute.empty()))) {
         std::cerr << "quillon-rate: --soils and --attribute are required\n" << app.help();
         return kExitUsage;
     }
@@ -153,7 +179,7 @@ int main(int argc, char** argv)
         {"table", qln::rate::OutputFormat::Table}};
 
     try {
-        return run(options, listOnly, formatOf.at(format), output);
+        return run(options, listOnly, formatOf.at(format), output, request);
     } catch (const qln::rate::UsageError& error) {
         std::cerr << "quillon-rate: " << error.what() << "\n" << app.help();
         return kExitUsage;

@@ -26,10 +26,12 @@ protected:
         inputs.messages.report = [this](int, const std::string& procedure, const std::string& text) {
             boxes.push_back(procedure + ": " + text);
         };
+        inputs.messages.status = [this](const std::string& text) { statuses.push_back(text); };
     }
 
     viewer::RatingReportInputs inputs;
     std::vector<std::string> boxes;
+    std::vector<std::string> statuses;
 
     // The heading typed for a document made of these option elements.
     std::string heading(const std::string& options)
@@ -155,7 +157,9 @@ TEST_F(RatingReport, ADocumentStillOpenInAnEditorGivesTheAlreadyOpenMessage)
     EXPECT_EQ(std::filesystem::file_size(folder / "QLN_Temporary.docx"), 8u);
 
     std::filesystem::remove(folder / ".~lock.QLN_Temporary.docx#");
+    statuses.clear();
     EXPECT_EQ(viewer::PopulateReport(engine, soilsConnect(), data, selection, inputs, {}), 1);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Processing Attribute ...", "Preparing Word Document ..."}));
     EXPECT_GT(std::filesystem::file_size(folder / "QLN_Temporary.docx"), 1000u);
 }
 

@@ -5,7 +5,7 @@
 #include "quillon/viewer/NonTechReport.h"
 #include "quillon/viewer/RatingReport.h"
 
-#include <fstream>
+#include <cstdlib>
 #include <sstream>
 
 namespace qln::rate {
@@ -79,6 +79,8 @@ void writeReports(engine::clsQuillon& engine, const RateOptions& options, ado::R
                   ado::Recordset& mapunits, const ReportRequest& request, const std::filesystem::path& templates,
                   std::ostream& messages)
 {
+    // A batch run writes its documents and opens none of them.
+    ::setenv("QUILLON_NO_OPEN", "1", 0);
     const std::string connect = soilsConnectString(options.soils);
     const viewer::Messages sink = streamMessages(messages);
     ado::Recordset list = reportMapunitList(engine, options, mapunits);

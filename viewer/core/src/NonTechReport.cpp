@@ -119,6 +119,8 @@ short PopulateNonTechReport(engine::clsQuillon& engine, const std::string& soils
         return -1;
     }
     try {
+        if (inputs.messages.status)
+            inputs.messages.status("Preparing Word Document...");
         std::unique_ptr<word::Application> application;
         if (target.empty()) {
             const std::filesystem::path folder = GetTempFolderPath();

@@ -40,6 +40,12 @@ void box(const Messages& messages, const std::string& text)
         messages.box(text);
 }
 
+void status(const Messages& messages, const std::string& text)
+{
+    if (messages.status)
+        messages.status(text);
+}
+
 } // namespace
 
 word::Table& SetupTable(word::Document& document, ado::Recordset& table, int rows, int columns)
@@ -202,6 +208,7 @@ short PopulateReport(engine::clsQuillon& engine, const std::string& soilsConnect
                      ado::Recordset& selection, const RatingReportInputs& inputs, std::filesystem::path target)
 {
     try {
+        status(inputs.messages, "Processing Attribute ...");
         if (selection.recordCount() <= 0) {
             box(inputs.messages, "No map units selected. Select one or more map units, and then click Preview Report.");
             return -1;
@@ -209,6 +216,7 @@ short PopulateReport(engine::clsQuillon& engine, const std::string& soilsConnect
         auto results = engine.ProcessData(soilsConnect, userData, selection);
         if (!results)
             return -1;
+        status(inputs.messages, "Preparing Word Document ...");
         std::unique_ptr<pugi::xml_document> xml;
         engine.PopulateXMLReport(soilsConnect, userData, *results, selection, xml);
         if (!xml)

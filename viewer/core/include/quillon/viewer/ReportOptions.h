@@ -25,9 +25,11 @@ struct NonTechOptions {
 inline constexpr int gmrERR = 4;
 inline constexpr int gmrINFO = 16;
 
-// Where the report code speaks to the user: a message box (title "Quillon") and the
-// message reporter (message 1 with a free text, shown as well as logged).
+// Where the report code speaks to the user: a message box (title "Quillon"), the
+// message reporter (message 1 with a free text, shown as well as logged) and the status
+// bar. Any of them may be left empty.
 struct Messages {
+    std::function<void(const std::string& text)> status;
     std::function<void(const std::string& text)> box;
     std::function<void(int type, const std::string& procedure, const std::string& text)> report;
 };

@@ -19,7 +19,7 @@ install(DIRECTORY
 
 # Libraries found by the others at run time, beside them.
 install(TARGETS quillon_reporter msgreporter ambutil genutil
-                ambmessages ambcategories landsort quillon_desktop quillon_desktop_qt quillon_viewer_core
+                ambmessages ambcategories landsort quillon_desktop quillon_desktop_qt quillon_viewer_core quillon_word quillon_mail
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Quillon)

@@ -16,6 +16,8 @@ public:
     short CheckForAlternateMUKey(const std::string& iConnectStr) override;
     std::optional<ado::Recordset> ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
                                               ado::Recordset& rsMapunits) override;
+    void PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iRSUserData, ado::Recordset& rsResults,
+                           ado::Recordset& rsSelection, std::unique_ptr<pugi::xml_document>& oDocument) override;
     const InvertedHorizons& invertedHorizons() const override;
     void setProgressHandler(std::function<void(long done, long total)> handler) override;
 

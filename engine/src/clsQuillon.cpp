@@ -7,6 +7,7 @@
 #include "modErrorCodes.h"
 #include "modGetWhere.h"
 #include "modShapeFuncs.h"
+#include "modXMLFunctions.h"
 #include "rsFunctions.h"
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
@@ -217,6 +218,62 @@ std::optional<ado::Recordset> Quillon::ProcessData(const std::string& iSoils_CS,
         return results.clone();
     } catch (...) {
         rethrowWithTrail("ProcessData", line);
+    }
+}
+
+void Quillon::PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
+                                ado::Recordset& rsResults, ado::Recordset& rsSelection,
+                                std::unique_ptr<pugi::xml_document>& oDocument)
+{
+    int line = 1;
+    oDocument.reset();
+    try {
+        if (!iRSUserData.isOpen() || iRSUserData.recordCount() <= 0)
+            return;
+        line = 2;
+        iRSUserData.moveFirst();
+        const std::string key = textField(iRSUserData, "InterpKey");
+        ado::Recordset attr = GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + escapeQuotes(key) + "'");
+        if (attr.recordCount() <= 0)
+            RaiseError(qlnErrNoAttribute, "", "Main QLN Rules table does not have NodeKey='" + key + "'");
+        line = 3;
+        if (GetMainQLNRS("SELECT * FROM OptionList").recordCount() <= 0)
+            RaiseError(qlnErrNoOptionList, "GetMainQLNRS", "Main QLN Rules table does not have OptionList records.");
+
+        line = 4;
+        const std::string title = GetReportTitle(attr, iRSUserData);
+        const std::string description = GetReportDescription(attr);
+
+        line = 5;
+        ado::Connection soils;
+        ado::Connection shaped;
+        // Either connection failing means the soils database cannot be read.
+        try {
+            adoOpenDatabase(soils, iSoils_CS + "Provider=MSDASQL.1;", ado::adUseClient);
+            adoOpenDatabase(shaped, iSoils_CS + "Provider=MSDataShape;", ado::adUseClient);
+        } catch (const EngineError&) {
+            RaiseError(qlnErrSoilsDatabase, "", "Error opening Soils database.");
+        }
+        ado::Recordset soilsRS;
+        try {
+            const std::string command = SetAdoTelvaRS(*this, soils, attr, iRSUserData, rsSelection);
+            adoOpenRecordset(shaped, soilsRS, command, ado::adLockOptimistic);
+        } catch (const EngineError&) {
+            RaiseError(qlnErrNoOptionList, "", "Error opening Soils Recordset.");
+        }
+
+        line = 6;
+        ado::Recordset table;
+        GetReportBody(rsResults, attr, soils, soilsRS, table, rsSelection);
+        auto document = PopulateXMLDocument(title, description, table, iRSUserData);
+
+        line = 7;
+        adoCloseRecordset(soilsRS);
+        adoCloseDatabase(shaped);
+        adoCloseDatabase(soils);
+        oDocument = std::move(document);
+    } catch (...) {
+        rethrowWithTrail("PopulateXMLReport", line);
     }
 }
 

@@ -5,6 +5,7 @@
 namespace qln::engine {
 
 // The engine's own error numbers.
+inline constexpr std::int64_t qlnErrSoilsDatabase = 0x80040201;     // soils database cannot be opened
 inline constexpr std::int64_t qlnErrNoOptionList = 0x80040202;      // OptionList table empty
 inline constexpr std::int64_t qlnErrNoAttribute = 0x80040203;       // no Attributes row for the key
 inline constexpr std::int64_t qlnErrLayerThickness = 0x80040204;    // a soil layer of no thickness

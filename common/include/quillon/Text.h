@@ -11,4 +11,8 @@ std::string trimBlanks(std::string_view text);
 // The text with ASCII letters in lower case.
 std::string lowerAscii(std::string_view text);
 
+// A date as reports print it, "mm/dd/yyyy", from a value whose text begins "yyyy-mm-dd" (a date
+// field or an ISO text); any other text is returned as it stands, Empty and Null as "".
+std::string formatReportDate(std::string_view text);
+
 } // namespace qln

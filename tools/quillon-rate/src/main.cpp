@@ -1,5 +1,6 @@
 // quillon-rate: one rating run of the engine from the command line.
 #include "RateRun.h"
+#include "ReportOutput.h"
 #include "ResultWriter.h"
 #include "quillon/AtomicFile.h"
 #include "quillon/Error.h"
@@ -66,7 +67,7 @@ void emit(const std::string& text, qln::AtomicFile* file)
 }
 
 int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputFormat format,
-        const std::string& output)
+        const std::string& output, const qln::rate::ReportRequest& request)
 {
     if (!std::filesystem::exists(options.rules))
         throw qln::viewer::RefusedRun("The rules database " + options.rules.string() + " does not exist.");
@@ -86,6 +87,13 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
         tree.imbue(std::locale::classic());
         qln::rate::listAttributes(engine, tree);
         emit(tree.str(), file ? &*file : nullptr);
+        return 0;
+    }
+    const bool ratings = !request.any() || !output.empty();
+    if (!ratings && !request.ratingDocuments()) {
+        auto mapunits = qln::rate::loadMapunits(engine, options);
+        qln::rate::writeReports(engine, options, nullptr, mapunits, request,
+                                qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe")), std::cerr);
         return 0;
     }
 
@@ -108,6 +116,12 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     ProgressBar bar;
     if (::isatty(STDERR_FILENO))
         engine.setProgressHandler([&bar](long done, long total) { bar.update(done, total); });
+    if (request.any()) {
+        qln::rate::writeReports(engine, options, &userData, mapunits, request,
+                                qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe")), std::cerr);
+        if (!ratings)
+            return 0;
+    }
     auto results = engine.ProcessData(soilsConnect, userData, mapunits);
     if (const auto& inverted = engine.invertedHorizons(); inverted.count > 0)
         std::cerr << "quillon-rate: warning: " << inverted.count
@@ -138,6 +152,7 @@ int main(int argc, char** argv)
     std::string method, column, list, output, format = "csv";
     std::string top, bottom, beginMonth, endMonth, ignoreBelow;
     bool listOnly = false;
+    qln::rate::ReportRequest request;
 
     app.add_option("--soils", options.soils, "soils database (SQLite, or an Access .mdb/.accdb file)");
     app.add_option("--rules", options.rules, "rules database (default: the bundled one)")->capture_default_str();
@@ -159,6 +174,16 @@ int main(int argc, char** argv)
     app.add_option("--format", format, "csv, json or table")->check(CLI::IsMember({"csv", "json", "table"}))
         ->capture_default_str();
     app.add_option("--output", output, "write the ratings to this file instead of standard output");
+    app.add_option("--xml", request.xml, "write the XML report document of the run to this file");
+    app.add_option("--report", request.report, "write the rating report to this .docx file");
+    app.add_flag("--description", request.description, "rating report: include the attribute's description");
+    app.add_flag("--reasons,!--no-reasons", request.reasons,
+                 "rating report: include the components and reasons column (default on)");
+    app.add_flag("--label", request.label, "reports: begin with the open customer contact's address label");
+    auto* nontech = app.add_option("--nontech", request.nontech, "write the non-technical report to this .docx file");
+    app.add_option("--category", request.categories, "non-technical report: description categories (one or more)")
+        ->needs(nontech);
+    nontech->needs(app.get_option("--category"));
     app.add_flag("--list-attributes", listOnly, "print the rules tree with each attribute's key, methods and options");
     app.footer("Exit status: 0 done, 2 the run failed or was refused, 64 a wrong option, 74 the output could not "
                "be written.");
@@ -189,7 +214,8 @@ int main(int argc, char** argv)
         choices.beginMonth = given("--begin-month", beginMonth);
         choices.endMonth = given("--end-month", endMonth);
         choices.ignoreBelow = given("--ignore-below", ignoreBelow);
-        if (!listOnly && (options.soils.empty() || choices.attribute.empty()))
+        const bool attributeNeeded = !request.any() || request.ratingDocuments() || !output.empty();
+        if (!listOnly && (options.soils.empty() || (attributeNeeded && choices.attribute.empty())))
             throw qln::viewer::OptionError("--soils and --attribute are required for a rating run.");
         qln::viewer::checkRunOptions(choices);
     } catch (const qln::viewer::OptionError& error) {
@@ -201,7 +227,7 @@ int main(int argc, char** argv)
         {"table", qln::rate::OutputFormat::Table}};
 
     try {
-        return run(options, listOnly, formatOf.at(format), output);
+        return run(options, listOnly, formatOf.at(format), output, request);
     } catch (const qln::viewer::OptionError& error) {
         std::cerr << "quillon-rate: " << error.what() << "\n";
         return kExitUsage;

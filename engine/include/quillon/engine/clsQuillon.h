@@ -2,6 +2,8 @@
 
 #include "quillon/ado/Recordset.h"
 
+#include <pugixml.hpp>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +53,13 @@ public:
 
     // The inverted horizons the latest ProcessData met (none before the first run).
     virtual const InvertedHorizons& invertedHorizons() const = 0;
+
+    // The report document of a run (title, options, description, one row per rated map unit
+    // of rsSelection in its order); oDocument stays empty when UserData has no row. Runs
+    // after ProcessData with the same inputs and its results.
+    virtual void PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
+                                   ado::Recordset& rsResults, ado::Recordset& rsSelection,
+                                   std::unique_ptr<pugi::xml_document>& oDocument) = 0;
 
     // Progress of a run: map units done and the number the run walks.
     virtual void setProgressHandler(std::function<void(long done, long total)> handler) = 0;

@@ -1,0 +1,137 @@
+#include "Package.h"
+
+#include "quillon/word/Document.h"
+
+#include <zip.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace qln::word {
+namespace {
+
+struct ZipCloser {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+struct SourceFree {
+    void operator()(zip_source_t* source) const { zip_source_free(source); }
+};
+
+} // namespace
+
+Parts readPackage(const std::filesystem::path& path)
+{
+    int code = 0;
+    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    if (!archive) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const std::string message = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        throw DocumentError("Cannot read the template " + path.string() + ": " + message);
+    }
+    Parts parts;
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t stat;
+        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &stat) != 0)
+            throw DocumentError("Cannot read the template " + path.string() + ": damaged entry");
+        std::string data(static_cast<std::size_t>(stat.size), '\0');
+        zip_file_t* file = zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(i), 0);
+        const zip_int64_t read = file ? zip_fread(file, data.data(), stat.size) : -1;
+        if (file)
+            zip_fclose(file);
+        if (read != static_cast<zip_int64_t>(stat.size))
+            throw DocumentError("Cannot read the template " + path.string() + ": damaged entry " + stat.name);
+        parts.emplace(stat.name, std::move(data));
+    }
+    return parts;
+}
+
+std::string writePackage(const Parts& parts)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    std::unique_ptr<zip_source_t, SourceFree> buffer(zip_source_buffer_create(nullptr, 0, 0, &error));
+    if (!buffer)
+        throw DocumentError("Cannot build a document package: out of memory");
+    zip_source_keep(buffer.get());
+    zip_t* archive = zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error);
+    if (!archive)
+        throw DocumentError(std::string("Cannot build a document package: ") + zip_error_strerror(&error));
+    // The content types part first, as some readers expect.
+    auto add = [&](const std::string& name, const std::string& data) {
+        zip_source_t* source = zip_source_buffer(archive, data.data(), data.size(), 0);
+        if (!source || zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
+            if (source)
+                zip_source_free(source);
+            const std::string message = zip_strerror(archive);
+            zip_discard(archive);
+            throw DocumentError("Cannot build a document package: " + message);
+        }
+    };
+    const auto types = parts.find("[Content_Types].xml");
+    if (types != parts.end())
+        add(types->first, types->second);
+    for (const auto& [name, data] : parts) {
+        if (name != "[Content_Types].xml")
+            add(name, data);
+    }
+    if (zip_close(archive) != 0) {
+        const std::string message = zip_strerror(archive);
+        zip_discard(archive);
+        throw DocumentError("Cannot build a document package: " + message);
+    }
+    zip_stat_t stat;
+    if (zip_source_stat(buffer.get(), &stat) != 0 || zip_source_open(buffer.get()) != 0)
+        throw DocumentError("Cannot build a document package");
+    std::string bytes(static_cast<std::size_t>(stat.size), '\0');
+    const zip_int64_t read = zip_source_read(buffer.get(), bytes.data(), stat.size);
+    zip_source_close(buffer.get());
+    if (read != static_cast<zip_int64_t>(stat.size))
+        throw DocumentError("Cannot build a document package");
+    return bytes;
+}
+
+void replaceFile(const std::filesystem::path& target, const std::string& bytes)
+{
+    const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(errno));
+    const auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(error));
+    };
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
+        fail(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(pattern.c_str());
+        throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(error));
+    }
+    if (::rename(pattern.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(pattern.c_str());
+        throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(error));
+    }
+}
+
+} // namespace qln::word

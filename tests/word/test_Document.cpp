@@ -1,0 +1,159 @@
+#include "../support/TempFolder.h"
+#include "quillon/word/Document.h"
+
+#include <gtest/gtest.h>
+
+#include <zip.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace word = qln::word;
+
+namespace {
+
+const std::filesystem::path kTemplate = std::filesystem::path(QUILLON_TEMPLATES_DIR) / "QLNTemplate.dotx";
+
+// One part of a zip package, "" when it has none.
+std::string partOf(const std::filesystem::path& package, const char* name)
+{
+    int code = 0;
+    zip_t* archive = zip_open(package.c_str(), ZIP_RDONLY, &code);
+    if (!archive)
+        return {};
+    std::string data;
+    zip_stat_t stat;
+    if (zip_stat(archive, name, 0, &stat) == 0) {
+        data.resize(stat.size);
+        zip_file_t* file = zip_fopen(archive, name, 0);
+        zip_fread(file, data.data(), stat.size);
+        zip_fclose(file);
+    }
+    zip_discard(archive);
+    return data;
+}
+
+TEST(Document, TypedTextSplitsIntoParagraphsAndRunsByFont)
+{
+    word::Document document(kTemplate);
+    auto& selection = document.selection();
+    selection.font().size = 13;
+    selection.font().bold = true;
+    selection.typeText("Title");
+    selection.font().size = 11;
+    selection.typeText("\r\n(Set Null to Zero.)\nnext\rlast");
+    selection.font().bold = false;
+    selection.typeText(" plain\x01\tend");
+    EXPECT_EQ(selection.text(), "Title\n(Set Null to Zero.)\nnext\nlast plain\tend");
+    EXPECT_EQ(document.bodyXml(),
+              "<w:p><w:r><w:rPr><w:b/><w:sz w:val=\"26\"/><w:szCs w:val=\"26\"/></w:rPr>"
+              "<w:t xml:space=\"preserve\">Title</w:t></w:r></w:p>"
+              "<w:p><w:r><w:rPr><w:b/><w:sz w:val=\"22\"/><w:szCs w:val=\"22\"/></w:rPr>"
+              "<w:t xml:space=\"preserve\">(Set Null to Zero.)</w:t></w:r></w:p>"
+              "<w:p><w:r><w:rPr><w:b/><w:sz w:val=\"22\"/><w:szCs w:val=\"22\"/></w:rPr>"
+              "<w:t xml:space=\"preserve\">next</w:t></w:r></w:p>"
+              "<w:p><w:r><w:rPr><w:b/><w:sz w:val=\"22\"/><w:szCs w:val=\"22\"/></w:rPr>"
+              "<w:t xml:space=\"preserve\">last</w:t></w:r>"
+              "<w:r><w:rPr><w:sz w:val=\"22\"/><w:szCs w:val=\"22\"/></w:rPr>"
+              "<w:t xml:space=\"preserve\"> plain</w:t><w:tab/><w:t xml:space=\"preserve\">end</w:t></w:r></w:p>");
+}
+
+TEST(Document, BrokenUtf8AndMarkupInTextStayHarmless)
+{
+    word::Document document(kTemplate);
+    document.selection().typeText("a\xFF<b>&\"c\xC3");
+    EXPECT_EQ(document.selection().text(), "a\xEF\xBF\xBD<b>&\"c\xEF\xBF\xBD");
+    EXPECT_NE(document.bodyXml().find("a\xEF\xBF\xBD&lt;b&gt;&amp;\"c"), std::string::npos);
+}
+
+TEST(Document, TablesHaveFixedWidthsAHeaderRowAndSymbols)
+{
+    word::Document document(kTemplate);
+    word::Table& table = document.addTable(2, 2);
+    table.setFontSize(10);
+    table.setRowFont(1, 11, true);
+    table.setHeadingRow(true);
+    table.setColumnWidth(1, 50);
+    table.setColumnWidth(2, 120.5);
+    table.cell(1, 1).typeText("H");
+    table.cell(2, 2).insertSymbol(183, "Symbol");
+    table.cell(2, 2).typeText("  reason");
+    table.addRow();
+    EXPECT_EQ(table.rowCount(), 3);
+    EXPECT_EQ(table.cell(3, 1).font().size, 10);
+    const std::string xml = document.bodyXml();
+    EXPECT_NE(xml.find("<w:tblW w:w=\"3410\" w:type=\"dxa\"/>"), std::string::npos);
+    EXPECT_NE(xml.find("<w:tblGrid><w:gridCol w:w=\"1000\"/><w:gridCol w:w=\"2410\"/></w:tblGrid>"), std::string::npos);
+    EXPECT_NE(xml.find("<w:trPr><w:tblHeader/></w:trPr>"), std::string::npos);
+    EXPECT_NE(xml.find("<w:sym w:font=\"Symbol\" w:char=\"F0B7\"/>"), std::string::npos);
+    // Empty cells still hold a paragraph, and the body does not end in the table.
+    EXPECT_NE(xml.find("<w:tcW w:w=\"1000\" w:type=\"dxa\"/></w:tcPr><w:p/></w:tc>"), std::string::npos);
+    EXPECT_EQ(xml.substr(xml.size() - 6), "<w:p/>");
+}
+
+TEST(Document, SavedDocumentKeepsTheTemplatePartsAndIsADocument)
+{
+    qln::test::TempFolder temp;
+    word::Document document(kTemplate);
+    document.selection().typeText("Hello");
+    const auto target = temp / "out.docx";
+    document.saveAs(target);
+    const std::string types = partOf(target, "[Content_Types].xml");
+    EXPECT_NE(types.find("wordprocessingml.document.main+xml"), std::string::npos);
+    EXPECT_EQ(types.find("template.main+xml"), std::string::npos);
+    EXPECT_EQ(partOf(target, "word/header1.xml"), partOf(kTemplate, "word/header1.xml"));
+    const std::string main = partOf(target, "word/document.xml");
+    EXPECT_NE(main.find(">Hello</w:t>"), std::string::npos);
+    EXPECT_LT(main.find("Hello"), main.find("<w:sectPr"));
+    EXPECT_NE(main.find("w:headerReference"), std::string::npos);
+    // Nothing of the write is left beside the document.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.path()), {}), 1);
+}
+
+TEST(Document, MissingOrBrokenTemplatesAreErrorsNamingTheFile)
+{
+    qln::test::TempFolder temp;
+    try {
+        word::Document document(temp / "none.dotx");
+        FAIL() << "no error";
+    } catch (const word::DocumentError& error) {
+        EXPECT_NE(std::string(error.what()).find("none.dotx"), std::string::npos);
+    }
+    std::ofstream(temp / "bad.dotx") << "not a zip";
+    EXPECT_THROW(word::Document(temp / "bad.dotx"), word::DocumentError);
+}
+
+TEST(Document, LockFilesOfEditorsRefuseTheSaveAndKeepTheOldFile)
+{
+    qln::test::TempFolder temp;
+    word::Document document(kTemplate);
+    const auto target = temp / "QLN_Temporary.docx";
+    std::ofstream(target) << "old";
+    std::ofstream(temp / ".~lock.QLN_Temporary.docx#") << "user";
+    EXPECT_THROW(document.saveAs(target), word::DocumentLocked);
+    std::filesystem::remove(temp / ".~lock.QLN_Temporary.docx#");
+    std::ofstream(temp / "~$N_Temporary.docx") << "user";
+    EXPECT_THROW(document.saveAs(target), word::DocumentLocked);
+    std::ifstream old(target);
+    std::string text;
+    old >> text;
+    EXPECT_EQ(text, "old");
+}
+
+TEST(Document, ALinkPlantedAtTheNameIsReplacedNotFollowed)
+{
+    qln::test::TempFolder temp;
+    const auto victim = temp / "victim.txt";
+    std::ofstream(victim) << "keep";
+    const auto target = temp / "report.docx";
+    std::filesystem::create_symlink(victim, target);
+    word::Document document(kTemplate);
+    document.saveAs(target);
+    EXPECT_FALSE(std::filesystem::is_symlink(target));
+    std::ifstream kept(victim);
+    std::string text;
+    kept >> text;
+    EXPECT_EQ(text, "keep");
+}
+
+} // namespace

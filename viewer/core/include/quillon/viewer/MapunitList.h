@@ -1,0 +1,27 @@
+#pragma once
+
+#include "quillon/ado/Recordset.h"
+#include "quillon/engine/clsQuillon.h"
+#include "quillon/viewer/ReportOptions.h"
+
+#include <string>
+
+namespace qln::viewer {
+
+// The map unit list of both report grids: Survey Area, Map Unit, Map Unit Name, mukey,
+// areaname, ssastatus, cordate, distgendate and Selected (all unticked), in the survey's
+// sort order, for the map units given (mukey). 1, or -1 after reporting the failure (an
+// empty key list among them).
+short PopulateMapunitList(engine::clsQuillon& engine, const std::string& soilsConnect, ado::Recordset& mapunits,
+                          ado::Recordset& list, const Messages& messages);
+
+// Ticks or unticks every row of the list.
+void SetAllRows(ado::Recordset& list, bool tick);
+
+// A copy of the list with the same fields showing only the ticked (or unticked) rows.
+ado::Recordset ShowSelectedRows(const ado::Recordset& list, bool ticked = true);
+
+// The ticked rows in list order: musym and mukey.
+ado::Recordset GetSelectedRS(const ado::Recordset& list);
+
+} // namespace qln::viewer

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "quillon/ado/Recordset.h"
+#include "quillon/word/Application.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace qln::viewer {
+
+// The user's private folder for temporary documents: quillon under $XDG_RUNTIME_DIR, else
+// quillon-<uid> under the system's temporary folder; created with mode 0700. A folder there
+// that is a link, belongs to someone else or is open to others (and cannot be closed) is
+// refused with an error naming it.
+std::filesystem::path GetTempFolderPath();
+
+// Removes the file (a link itself, never what it points to); true when nothing is left.
+// word::DocumentLocked when an editor's lock file says the document is open.
+bool RemoveFile(const std::filesystem::path& path);
+
+// Clears the previous temporary document and starts the word processor.
+std::unique_ptr<word::Application> Initialize_Word_Application(const std::filesystem::path& folder,
+                                                                const std::string& fileName);
+
+// The month's name from the run's month list (monthseq, month); the number itself when
+// the list has no such month.
+std::string GetMonthStr(const ado::Recordset& months, long monthNumber);
+// The month number of a name in the list; -1 when there is none.
+long GetMonthSeq(const ado::Recordset& months, const std::string& monthName);
+
+} // namespace qln::viewer

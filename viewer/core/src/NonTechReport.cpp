@@ -1,0 +1,176 @@
+#include "quillon/viewer/NonTechReport.h"
+
+#include "quillon/Error.h"
+#include "quillon/SqlText.h"
+#include "quillon/Text.h"
+#include "quillon/viewer/modGenericFunctions.h"
+
+namespace qln::viewer {
+namespace {
+
+constexpr const char* kLockedMessage =
+    "Word Document already open.  Close the Word Document, then click Preview Report button.";
+
+void box(const Messages& messages, const std::string& text)
+{
+    if (messages.box)
+        messages.box(text);
+}
+
+void setFont(word::TextRange& selection, double size, bool bold, bool italic)
+{
+    selection.font().size = size;
+    selection.font().bold = bold;
+    selection.font().italic = italic;
+}
+
+// The map units of one survey area: heading line and, when the soils database has the map
+// unit, its texts of the chosen categories sorted by category.
+void typeMapunit(word::TextRange& selection, engine::clsQuillon& engine, const std::string& soilsConnect,
+                 const NonTechRSs& rss, const std::string& categories, const ado::Recordset& unit)
+{
+    const std::string mukey = trimBlanks(unit.value("mukey").text());
+    const std::string musym = trimBlanks(unit.value("musym").text());
+    ado::Recordset found = rss.mapunits.clone();
+    found.setFilter("mukey='" + escapeQuotes(mukey) + "'");
+    if (found.recordCount() <= 0) {
+        setFont(selection, 11, true, false);
+        selection.typeText("\r\nMap Unit: " + musym + " NOT FOUND IN SOILS DATABASE!\r\n");
+        return;
+    }
+    setFont(selection, 11, true, true);
+    selection.typeText("\r\nMap Unit: " + musym + " " + found.value("muname").text() + "\r\n");
+    ado::Recordset texts = engine.GetSoilsDataRS(soilsConnect, "SELECT * FROM mutext WHERE mukey='" +
+                                                                    escapeQuotes(mukey) + "' AND textcat IN (" +
+                                                                    categories + ")");
+    if (texts.recordCount() <= 0)
+        return;
+    texts.setSort("textcat");
+    for (texts.moveFirst(); !texts.eof(); texts.moveNext()) {
+        setFont(selection, 12, true, true);
+        selection.typeText("Description Category: " + texts.value("textcat").text() + "\r\n");
+        setFont(selection, 11, false, false);
+        selection.typeText(texts.value("text").text() + "\r\n");
+    }
+}
+
+} // namespace
+
+NonTechRSs SetNonTechRSs(engine::clsQuillon& engine, const std::string& soilsConnect)
+{
+    NonTechRSs rss;
+    rss.categories = engine.GetSoilsDataRS(soilsConnect, "SELECT DISTINCT textcat  FROM mutext WHERE "
+                                                         "mapunittextkind='Nontechnical description' ORDER BY textcat");
+    rss.mapunits = engine.GetSoilsDataRS(soilsConnect, "SELECT mukey,musym,muname FROM mapunit");
+    return rss;
+}
+
+std::vector<std::string> PopulateCategories(const NonTechRSs& rss)
+{
+    std::vector<std::string> categories;
+    for (ado::Recordset row = rss.categories.clone(); !row.eof(); row.moveNext()) {
+        const std::string category = trimBlanks(row.value("textcat").text());
+        if (!category.empty())
+            categories.push_back(category);
+    }
+    return categories;
+}
+
+ado::Recordset GetNonTechSelectedRS(const ado::Recordset& list)
+{
+    ado::Recordset selected;
+    selected.appendField("areasymbol", ado::adVarChar, 20);
+    selected.appendField("musym", ado::adVarChar, 20);
+    selected.appendField("mukey", ado::adChar, 30);
+    selected.appendField("areaname", ado::adChar, 255);
+    selected.appendField("ssastatus", ado::adChar, 30);
+    selected.appendField("cordate", ado::adChar, 10);
+    selected.appendField("distgendate", ado::adChar, 10);
+    selected.open();
+    for (ado::Recordset row = list.clone(); !row.eof(); row.moveNext()) {
+        if (row.value("Selected").number().value_or(0) == 0)
+            continue;
+        selected.addNew();
+        selected.setValue("areasymbol", trimBlanks(row.value("Survey Area").text()));
+        selected.setValue("musym", trimBlanks(row.value("Map Unit").text()));
+        selected.setValue("mukey", trimBlanks(row.value("mukey").text()));
+        selected.setValue("areaname", trimBlanks(row.value("areaname").text()));
+        selected.setValue("ssastatus", trimBlanks(row.value("ssastatus").text()));
+        selected.setValue("cordate", formatReportDate(row.value("cordate").text()));
+        selected.setValue("distgendate", formatReportDate(row.value("distgendate").text()));
+        selected.update();
+    }
+    if (selected.recordCount() > 0)
+        selected.moveFirst();
+    return selected;
+}
+
+short PopulateNonTechReport(engine::clsQuillon& engine, const std::string& soilsConnect, const NonTechRSs& rss,
+                            const ado::Recordset& list, const NonTechInputs& inputs, std::filesystem::path target)
+{
+    if (inputs.options.categories.empty()) {
+        box(inputs.messages, "No report category selected. Select one or more report categories, then click "
+                             "Preview Report.");
+        return -1;
+    }
+    ado::Recordset selected = GetNonTechSelectedRS(list);
+    if (selected.recordCount() <= 0) {
+        box(inputs.messages, "No map units selected. Select one or more map units, then click Preview Report.");
+        return -1;
+    }
+    try {
+        if (inputs.messages.status)
+            inputs.messages.status("Preparing Word Document...");
+        std::unique_ptr<word::Application> application;
+        if (target.empty()) {
+            const std::filesystem::path folder = GetTempFolderPath();
+            application = Initialize_Word_Application(folder, kNonTechReportFile);
+            target = folder / kNonTechReportFile;
+        } else {
+            application = std::make_unique<word::Application>();
+        }
+        word::Document& document = application->addDocument(inputs.templatePath);
+        word::TextRange& selection = document.selection();
+        if (inputs.options.chkCustomerAddress)
+            PopulateCustomerLabel(selection, inputs.customer, inputs.messages);
+
+        std::string categories;
+        for (const std::string& category : inputs.options.categories)
+            categories += (categories.empty() ? "'" : ",'") + escapeQuotes(trimBlanks(category)) + "'";
+
+        // Survey areas follow each other in the list's sort order; each heading is followed
+        // by the units of its own run of rows.
+        std::string area;
+        bool first = true;
+        for (selected.moveFirst(); !selected.eof(); selected.moveNext()) {
+            const std::string symbol = selected.value("areasymbol").text();
+            if (first || symbol != area) {
+                first = false;
+                area = symbol;
+                setFont(selection, 13, true, false);
+                selection.typeText("\r\nSoil Survey Area: " + selected.value("areaname").text() +
+                                   "\r\nSurvey Status:       " + selected.value("ssastatus").text() +
+                                   "\r\nCorrelation Date:  " + selected.value("cordate").text() +
+                                   "\r\nDistribution Date: " + selected.value("distgendate").text() + "\r\n");
+            }
+            typeMapunit(selection, engine, soilsConnect, rss, categories, selected);
+        }
+        document.saveAs(target);
+        application->show(target);
+        return 1;
+    } catch (const word::DocumentLocked&) {
+        box(inputs.messages, kLockedMessage);
+        return -1;
+    } catch (const EngineError& error) {
+        if (inputs.messages.report)
+            inputs.messages.report(gmrERR, "PopulateNonTechReport",
+                                   hexNumber(error.number()) + " " + error.source() + ": " + error.description());
+        return -1;
+    } catch (const std::exception& error) {
+        if (inputs.messages.report)
+            inputs.messages.report(gmrERR, "PopulateNonTechReport", error.what());
+        return -1;
+    }
+}
+
+} // namespace qln::viewer

@@ -21,7 +21,7 @@ constexpr std::array<const char*, 7> kMethodNames = {"Weighted Average",  "Most 
 // A whole number of the UserData record as its element text ("-1", "25").
 std::string numberText(const ado::Recordset& userData, const char* name)
 {
-    return std::to_string(numberField(userData, name));
+    return std::to_string(toInteger16(userData.value(name), ValueName(userData, name)));
 }
 
 // The text from the first "mrulename" on (any letter case), the rule part of SQLWhere.
@@ -85,19 +85,19 @@ std::unique_ptr<pugi::xml_document> PopulateXMLDocument(const std::string& title
         pugi::xml_node root = rootHolder.append_child("Report");
         AppendXMLTextNode(*document, "Title", title, root);
         line = 2;
-        if (numberField(userData, "IgnPct") > 0)
+        if (toInteger16(userData.value("IgnPct"), ValueName(userData, "IgnPct")) > 0)
             AppendXMLTextNode(*document, "IgnorePct", numberText(userData, "IgnPct"), root);
-        if (flagField(userData, "SetNullsZero"))
+        if (toFlag(userData.value("SetNullsZero"), ValueName(userData, "SetNullsZero")))
             AppendXMLTextNode(*document, "SetNullsZero", "TRUE", root);
-        if (numberField(userData, "TopDepth") > -1 && numberField(userData, "BotDepth") > -1) {
+        if (toInteger16(userData.value("TopDepth"), ValueName(userData, "TopDepth")) > -1 && toInteger16(userData.value("BotDepth"), ValueName(userData, "BotDepth")) > -1) {
             AppendXMLTextNode(*document, "TopDepth", numberText(userData, "TopDepth"), root);
             AppendXMLTextNode(*document, "BotDepth", numberText(userData, "BotDepth"), root);
         }
-        if (numberField(userData, "BegMonth") > -1 && numberField(userData, "EndMonth") > -1) {
+        if (toInteger16(userData.value("BegMonth"), ValueName(userData, "BegMonth")) > -1 && toInteger16(userData.value("EndMonth"), ValueName(userData, "EndMonth")) > -1) {
             AppendXMLTextNode(*document, "BegMonth", numberText(userData, "BegMonth"), root);
             AppendXMLTextNode(*document, "EndMonth", numberText(userData, "EndMonth"), root);
         }
-        const long rate = numberField(userData, "Rate");
+        const long rate = toInteger16(userData.value("Rate"), ValueName(userData, "Rate"));
         if (rate == -1 || rate == 1)
             AppendXMLTextNode(*document, "Rate", std::to_string(rate), root);
         line = 3;
@@ -119,7 +119,7 @@ std::string GetReportTitle(const ado::Recordset& attr, const ado::Recordset& use
         std::string item;
         if (textField(attr, "TelvaTable") != "mapunit") {
             const bool hasUserData = userData.isOpen() && userData.recordCount() > 0;
-            const long code = hasUserData ? numberField(userData, "Algorithm") : -1;
+            const long code = hasUserData ? toInteger16(userData.value("Algorithm"), ValueName(userData, "Algorithm")) : -1;
             if (code >= 0 && code < static_cast<long>(kMethodNames.size()))
                 method = kMethodNames[static_cast<std::size_t>(code)];
             if (hasUserData)
@@ -129,7 +129,7 @@ std::string GetReportTitle(const ado::Recordset& attr, const ado::Recordset& use
         if (method.empty())
             return name;
         std::string title = name + " - " + method;
-        if (flagField(attr, "OptionList") && !item.empty())
+        if (toFlag(attr.value("OptionList"), ValueName(attr, "OptionList")) && !item.empty())
             title += " (" + item + ")";
         return title;
     } catch (...) {
@@ -157,7 +157,7 @@ std::string GetComponentReason(const ado::Recordset& results, const ado::Records
         line = 2;
         std::string text;
         const std::string cokeys = results.value("cokey").text();
-        const long count = numberField(results, "NumComponents");
+        const long count = static_cast<long>(requireNumber(results.value("NumComponents"), ValueName(results, "NumComponents")));
         for (long i = 1; i <= count; ++i) {
             const std::string cokey = getToken(cokeys, "|", static_cast<int>(i));
             reasons.setFilter("cokey='" + escapeQuotes(cokey) + "'");

@@ -299,7 +299,8 @@ void MapWindow::startViewer()
 void MapWindow::error(const QString& text)
 {
     statusBar()->showMessage(text);
-    qln::desktop::messageBox({text.toStdString(), "ArcView GIS", qln::desktop::Buttons::Ok, qln::desktop::Icon::Critical});
+    // Not titled "ArcView GIS": the viewer counts windows so titled as GIS sessions.
+    qln::desktop::messageBox({text.toStdString(), "Quillon Map", qln::desktop::Buttons::Ok, qln::desktop::Icon::Critical});
 }
 
 void MapWindow::closeEvent(QCloseEvent* e)

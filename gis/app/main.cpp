@@ -1,0 +1,56 @@
+// quillon-map: the soils map that works beside the viewer in the desktop GIS's place.
+#include "MapWindow.h"
+
+#include "quillon/dde/Dde.h"
+#include "quillon/desktop/QtDesktop.h"
+
+#include <CLI/CLI.hpp>
+
+#include <QApplication>
+
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("quillon-map");
+
+    CLI::App cli {"The soils map: shows a soils shapefile, starts Quillon on it and draws its ratings"};
+    std::vector<std::string> shapefiles;
+    std::string results;
+    std::string viewer;
+    std::string exportPng;
+    cli.add_option("shapefile", shapefiles, "soils shapefiles (.shp) to open");
+    cli.add_option("--results", results, "results database to read MU_Data from (default: the viewer's settings)");
+    cli.add_option("--viewer", viewer, "the viewer program (default: quillon beside this program)");
+    cli.add_option("--export", exportPng, "write the map as PNG after drawing and quit");
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return cli.exit(e);
+    }
+
+    qln::desktop::installQtHandlers();
+    MapOptions options;
+    options.viewerProgram = viewer.empty() ? QApplication::applicationDirPath() + "/quillon" : QString::fromStdString(viewer);
+    if (!results.empty())
+        options.results = results;
+
+    std::unique_ptr<MapWindow> window;
+    try {
+        window = std::make_unique<MapWindow>(options);
+    } catch (const qln::dde::DdeError& e) {
+        std::cerr << "quillon-map: " << e.what() << '\n';
+        return 1;
+    }
+    for (const auto& shp : shapefiles)
+        window->openSoilsTheme(QString::fromStdString(shp));
+    window->show();
+    if (!exportPng.empty()) {
+        QObject::connect(&window->canvas(), &MapCanvas::drawingFinished, window.get(), [&] {
+            const bool ok = window->exportPng(QString::fromStdString(exportPng));
+            QApplication::exit(ok ? 0 : 1);
+        });
+    }
+    return QApplication::exec();
+}

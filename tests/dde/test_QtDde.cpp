@@ -1,0 +1,92 @@
+// The Qt adapter: commands served on the owner's thread by the event loop, executes that
+// never block the caller and report their outcome, in order, as signals.
+#include "quillon/dde/QtDde.h"
+
+#include "../support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+using namespace qln::dde;
+using namespace std::chrono_literals;
+
+namespace {
+
+QCoreApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 3000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+class QtDdeTest : public ::testing::Test {
+protected:
+    QtDdeTest()
+    {
+        app();
+        std::filesystem::create_directory(m_temp / "dde");
+        std::filesystem::permissions(m_temp / "dde", std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        ::setenv("QUILLON_DDE_DIR", (m_temp / "dde").c_str(), 1);
+    }
+    qln::test::TempFolder m_temp;
+};
+
+} // namespace
+
+TEST_F(QtDdeTest, ServesOnTheOwnersThreadAndAnswersInOrder)
+{
+    std::vector<std::string> served;
+    Qt::HANDLE servingThread = nullptr;
+    QtServer server("Quillon", "messageToVB", [&](const std::string& command) {
+        servingThread = QThread::currentThreadId();
+        served.push_back(command);
+        return command == "NOPE" ? Reply::refuse("unknown command NOPE") : Reply::ack();
+    });
+    QtConversation conversation("Quillon", "messageToVB");
+    std::vector<std::pair<QByteArray, bool>> outcomes;
+    QString reason;
+    QObject::connect(&conversation, &QtConversation::executed, [&](QByteArray c, bool accepted, QString why) {
+        outcomes.emplace_back(c, accepted);
+        if (!accepted)
+            reason = why;
+    });
+    for (const char* c : {"DISABLECONTROLS", "NOPE", "ENABLECONTROLS"})
+        conversation.execute(c);
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 3; }));
+    EXPECT_EQ(servingThread, QThread::currentThreadId());
+    EXPECT_EQ(served, (std::vector<std::string> {"DISABLECONTROLS", "NOPE", "ENABLECONTROLS"}));
+    EXPECT_EQ(outcomes[0], std::make_pair(QByteArray("DISABLECONTROLS"), true));
+    EXPECT_EQ(outcomes[1], std::make_pair(QByteArray("NOPE"), false));
+    EXPECT_EQ(reason, "unknown command NOPE");
+    EXPECT_EQ(conversation.pending(), 0);
+}
+
+TEST_F(QtDdeTest, FailureOfAGoneServerArrivesAsASignal)
+{
+    auto server = std::make_unique<QtServer>("ArcView", "System", [](const std::string&) { return Reply::ack(); });
+    QtConversation conversation("ArcView", "System", 500ms);
+    server.reset();
+    QString error;
+    QObject::connect(&conversation, &QtConversation::failed, [&](QByteArray, QString e) { error = e; });
+    QElapsedTimer timer;
+    timer.start();
+    conversation.execute("av.run(\"Quillon.InterpsCleanup\", \"\" )");
+    EXPECT_LT(timer.elapsed(), 100) << "execute must not wait for the server";
+    ASSERT_TRUE(waitFor([&] { return !error.isEmpty(); }));
+    EXPECT_TRUE(error.contains("ArcView|System")) << error.toStdString();
+}

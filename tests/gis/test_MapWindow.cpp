@@ -1,0 +1,300 @@
+// The companion's window driven as the viewer drives it: a rating column written by
+// quillon-rate into the results database is drawn as a theme with a legend, identified,
+// exported and cleaned up; the viewer hears DISABLECONTROLS, ENABLECONTROLS and EXIT.
+#include "MapWindow.h"
+
+#include "quillon/dde/QtDde.h"
+#include "quillon/desktop/MessageBox.h"
+#include "quillon/gis/MapRenderer.h"
+#include "quillon/registry/Registry.h"
+
+#include "../support/SqliteFile.h"
+#include "../support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QTest>
+
+#include <atomic>
+#include <mutex>
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::filesystem::path kShare = QUILLON_SHARE;
+
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt's own statics (the pointing device of simulated clicks) outlive it.
+    static auto* instance = new QApplication(argc, argv);
+    return *instance;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+std::string run(const std::string& command)
+{
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        out.append(buf, n);
+    ::pclose(pipe);
+    return out;
+}
+
+std::string sqlText(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+}
+
+// Executes a command on ArcView|System from another thread, as the viewer does, while this
+// thread keeps the window's event loop running.
+qln::dde::Reply executeOnMap(const std::string& command)
+{
+    qln::dde::Reply reply;
+    std::string error;
+    bool done = false;
+    std::thread viewer([&] {
+        try {
+            qln::dde::Conversation conversation("ArcView", "System", 20000ms);
+            reply = conversation.execute(command);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        done = true;
+    });
+    waitFor([&] { return done; }, 30000);
+    viewer.join();
+    EXPECT_EQ(error, "");
+    return reply;
+}
+
+std::string display(const std::string& argument)
+{
+    return "av.run(\"Quillon.DisplayInterps\", \"" + argument + "\" )";
+}
+
+class MapWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::filesystem::exists(kShare / "sample" / "sample_soils.shp")) {
+            if (std::getenv("CI"))
+                FAIL() << "the bundled sample is missing: " << kShare;
+            GTEST_SKIP() << "the bundled sample is not built (target quillon-data): " << kShare;
+        }
+        app();
+        std::filesystem::create_directory(m_temp / "dde");
+        std::filesystem::permissions(m_temp / "dde", std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        ::setenv("QUILLON_DDE_DIR", (m_temp / "dde").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", m_temp.path().c_str(), 1);
+
+        // The rating the viewer would store: quillon-rate's column in a copy of the results database.
+        const std::string csv = run(std::string(QUILLON_RATE) + " --soils " + (kShare / "sample" / "sample.sqlite").string() +
+                                    " --rules " + (kShare / "quillon-rules.sqlite").string() +
+                                    " --attribute WAT_DRAIN --format csv");
+        std::istringstream lines(csv);
+        std::string line;
+        std::getline(lines, line);
+        ASSERT_EQ(line.substr(0, 23), "musym,mukey,DRAIN_DC,co") << csv;
+        m_results = m_temp / "results.sqlite";
+        std::filesystem::copy_file(kShare / "quillon-results.sqlite", m_results);
+        std::string sql = "ALTER TABLE MU_Data ADD DRAIN_DC TEXT";
+        while (std::getline(lines, line)) {
+            std::vector<std::string> f;
+            std::stringstream cells(line);
+            for (std::string c; std::getline(cells, c, ',');)
+                f.push_back(c);
+            ASSERT_GE(f.size(), 3u) << line;
+            sql += "; INSERT INTO MU_Data (mukey, musym, DRAIN_DC) VALUES (" + sqlText(f[1]) + ", " + sqlText(f[0]) +
+                   ", " + (f[2].empty() ? std::string("NULL") : sqlText(f[2])) + ")";
+            m_values.insert(f[2]);
+        }
+        qln::test::runSql(m_results, sql);
+        ASSERT_GT(m_values.size(), 2u);
+
+        // The viewer's topic, served on a thread of its own as another process would.
+        m_viewer = std::make_unique<qln::dde::Server>("Quillon", "messageToVB", [this](const std::string& c) {
+            std::lock_guard lock(m_mutex);
+            m_viewerHeard.push_back(c);
+            return qln::dde::Reply::ack();
+        });
+        m_viewerThread = std::thread([this] {
+            while (!m_stop)
+                m_viewer->serveFor(10ms);
+        });
+        m_window = std::make_unique<MapWindow>(MapOptions {"/nonexistent/quillon", m_results});
+        m_window->show();
+        ASSERT_TRUE(m_window->openSoilsTheme(QString::fromStdString((kShare / "sample" / "sample_soils.shp").string())));
+        ASSERT_TRUE(waitFor([&] { return !m_window->canvas().drawing() && !m_window->canvas().image().isNull(); }));
+        // The first drawing's notices have reached the viewer.
+        ASSERT_TRUE(waitFor([&] { return !heard().empty() && heard().back() == "ENABLECONTROLS"; }));
+    }
+
+    void TearDown() override
+    {
+        m_window.reset();
+        m_stop = true;
+        if (m_viewerThread.joinable())
+            m_viewerThread.join();
+    }
+
+    std::vector<std::string> heard()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_viewerHeard;
+    }
+
+    void forget()
+    {
+        std::lock_guard lock(m_mutex);
+        m_viewerHeard.clear();
+    }
+
+    std::string enableValue() const
+    {
+        qln::registry::Store store = qln::registry::Store::fromEnvironment();
+        const auto v = store.getValue(qln::registry::Hive::LocalMachine, "Software\\Kelvaro\\Quillon 2000", "EnableQLNDialog");
+        return v ? v->text : "(none)";
+    }
+
+    QStringList rows(const char* list) const
+    {
+        QStringList out;
+        auto* w = m_window->findChild<QListWidget*>(list);
+        for (int i = 0; w && i < w->count(); ++i)
+            out << w->item(i)->text();
+        return out;
+    }
+
+    qln::test::TempFolder m_temp;
+    std::filesystem::path m_results;
+    std::set<std::string> m_values;
+    std::mutex m_mutex;
+    std::vector<std::string> m_viewerHeard;
+    std::unique_ptr<qln::dde::Server> m_viewer;
+    std::atomic<bool> m_stop {false};
+    std::thread m_viewerThread;
+    std::unique_ptr<MapWindow> m_window;
+};
+
+} // namespace
+
+TEST_F(MapWindowTest, DisplaysIdentifiesExportsAndCleansUp)
+{
+    EXPECT_EQ(m_window->windowTitle().left(11), "ArcView GIS");
+    EXPECT_EQ(enableValue(), "Y");
+    forget();
+
+    const std::string title = "Drainage \"Class\" | wet - Dominant Condition";
+    const auto reply = executeOnMap(display("DRAIN_DC|" + title + "|DYNAMIC"));
+    ASSERT_TRUE(reply.accepted) << reply.reason;
+    ASSERT_TRUE(waitFor([&] { return !m_window->canvas().drawing() && heard().size() >= 2; }));
+    EXPECT_EQ(heard().front(), "DISABLECONTROLS");
+    EXPECT_EQ(heard().back(), "ENABLECONTROLS");
+    EXPECT_EQ(rows("lstThemes"), (QStringList {QString::fromStdString(title), "sample_soils"}));
+    EXPECT_EQ(m_window->findChild<QListWidget*>("lstThemes")->currentRow(), 0);
+    EXPECT_EQ(enableValue(), "Y");
+
+    // The legend's classes are the column's values (and "Not rated" for units without one).
+    QStringList legend = rows("lstLegend");
+    ASSERT_FALSE(legend.isEmpty());
+    EXPECT_EQ(legend.takeFirst(), QString::fromStdString(title));
+    std::set<std::string> classes;
+    for (const auto& l : legend)
+        if (l != "Not rated")
+            classes.insert(l.toStdString());
+    std::set<std::string> values = m_values;
+    values.erase("");
+    EXPECT_EQ(classes, values);
+    EXPECT_TRUE(legend.contains("Not rated")) << "the shapefile has units without a rating";
+
+    // Identify a polygon: its symbol, key and rating.
+    const auto& theme = m_window->document().ratingThemes().at(0);
+    const auto& layer = *theme.layer;
+    std::size_t shape = 0;
+    QPointF inside;
+    for (; shape < layer.size(); ++shape) {
+        inside = layer.bounds(shape).center();
+        if (layer.shapeAt(inside) == shape && !theme.values[shape].isMissing())
+            break;
+    }
+    ASSERT_LT(shape, layer.size());
+    const QTransform t = qln::gis::viewTransform({m_window->canvas().extent(), m_window->canvas().size()});
+    QTest::mouseClick(&m_window->canvas(), Qt::LeftButton, {}, t.map(inside).toPoint());
+    const QString identified = m_window->identifyText();
+    EXPECT_TRUE(identified.contains("musym: " + QString::fromStdString(layer.musym(shape)))) << identified.toStdString();
+    EXPECT_TRUE(identified.contains(QString::fromStdString(title + ": " + theme.values[shape].text())))
+        << identified.toStdString();
+
+    // The bundled legend file: every value has its class.
+    ASSERT_TRUE(executeOnMap(display("DRAIN_DC|Drainage Class|" + (kShare / "legends" / "drainage_class.avl").string())).accepted);
+    EXPECT_FALSE(rows("lstLegend").contains("Other values"));
+
+    ASSERT_TRUE(waitFor([&] { return !m_window->canvas().drawing(); }));
+    const auto png = m_temp / "map.png";
+    ASSERT_TRUE(m_window->exportPng(QString::fromStdString(png.string())));
+    const QImage exported(QString::fromStdString(png.string()));
+    EXPECT_EQ(exported.width(), m_window->canvas().image().width() + 300) << "the map with its legend";
+
+    ASSERT_TRUE(executeOnMap("av.run(\"Quillon.InterpsCleanup\", \"\" )").accepted);
+    EXPECT_EQ(rows("lstThemes"), QStringList {"sample_soils"});
+    EXPECT_TRUE(rows("lstLegend").isEmpty());
+}
+
+TEST_F(MapWindowTest, FailuresLeaveTheMapAsItWas)
+{
+    ASSERT_TRUE(executeOnMap(display("DRAIN_DC|Drainage|DYNAMIC")).accepted);
+    const QStringList themes = rows("lstThemes");
+
+    const auto refused = executeOnMap(display("NO_SUCH|Missing|DYNAMIC"));
+    EXPECT_FALSE(refused.accepted);
+    EXPECT_NE(refused.reason.find("The column NO_SUCH is not in MU_Data"), std::string::npos) << refused.reason;
+    EXPECT_EQ(rows("lstThemes"), themes);
+
+    qln::desktop::MessageBoxSeam boxes;
+    std::ofstream(m_temp / "broken.shp") << "broken";
+    EXPECT_FALSE(m_window->openSoilsTheme(QString::fromStdString((m_temp / "broken.shp").string())));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_NE(boxes.shown()[0].text.find("broken.shp"), std::string::npos);
+    EXPECT_EQ(rows("lstThemes"), themes);
+
+    // Another soils theme made active is not the viewer's: the viewer is told to wait.
+    ASSERT_TRUE(m_window->openSoilsTheme(QString::fromStdString((kShare / "sample" / "sample_soils.shp").string())));
+    EXPECT_EQ(enableValue(), "N");
+    m_window->findChild<QListWidget*>("lstThemes")->setCurrentRow(0);
+    EXPECT_EQ(enableValue(), "Y");
+
+    // Closing the companion closes the viewer.
+    forget();
+    m_window->close();
+    ASSERT_TRUE(waitFor([&] { return !heard().empty(); }));
+    EXPECT_EQ(heard().back(), "EXIT");
+}

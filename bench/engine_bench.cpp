@@ -68,7 +68,8 @@ int main(int argc, char** argv)
     const std::filesystem::path rules =
         argc > 2 ? std::filesystem::path(argv[2]) : qln::rate::bundledRules(std::filesystem::canonical("/proc/self/exe"));
     qln::ado::defineDataSource(qln::engine::kRulesDataSource, rules);
-    qln::engine::clsQuillon engine;
+    const auto ownEngine = qln::engine::createQuillon();
+    qln::engine::clsQuillon& engine = *ownEngine;
 
     const Case cases[] = {
         {"PHY_AWC", "Weighted Average", 0, 100, -1, -1},  {"QUA_SLOPE", "Dominant Soil", -1, -1, -1, -1},

@@ -1,4 +1,4 @@
-#include "quillon/engine/clsQuillon.h"
+#include "Quillon.h"
 
 #include "DataProcessing.h"
 #include "FieldValues.h"
@@ -14,22 +14,27 @@
 namespace qln::engine {
 
 // The connections and component rows of the latest run; replaced by the next run.
-struct clsQuillon::State {
+struct Quillon::State {
     ado::Connection soils;
     ado::Connection shaped;
     ado::Recordset components;
     std::function<void(long, long)> progress;
 };
 
-clsQuillon::clsQuillon() : m_state(std::make_unique<State>()) {}
-clsQuillon::~clsQuillon() = default;
+Quillon::Quillon() : m_state(std::make_unique<State>()) {}
+Quillon::~Quillon() = default;
 
-void clsQuillon::setProgressHandler(std::function<void(long, long)> handler)
+std::unique_ptr<clsQuillon> createQuillon()
+{
+    return std::make_unique<Quillon>();
+}
+
+void Quillon::setProgressHandler(std::function<void(long, long)> handler)
 {
     m_state->progress = std::move(handler);
 }
 
-ado::Recordset clsQuillon::GetMainQLNRS(const std::string& iSQL)
+ado::Recordset Quillon::GetMainQLNRS(const std::string& iSQL)
 {
     try {
         return sGetMainQLNRS(iSQL);
@@ -38,7 +43,7 @@ ado::Recordset clsQuillon::GetMainQLNRS(const std::string& iSQL)
     }
 }
 
-ado::Recordset clsQuillon::GetSoilsDataRS(const std::string& iSoils_CS, const std::string& iSQL)
+ado::Recordset Quillon::GetSoilsDataRS(const std::string& iSoils_CS, const std::string& iSQL)
 {
     try {
         return sGetDisconnectedRS(iSoils_CS, iSQL);
@@ -47,7 +52,7 @@ ado::Recordset clsQuillon::GetSoilsDataRS(const std::string& iSoils_CS, const st
     }
 }
 
-short clsQuillon::CheckForAlternateMUKey(const std::string& iConnectStr)
+short Quillon::CheckForAlternateMUKey(const std::string& iConnectStr)
 {
     int line = 1;
     try {
@@ -71,7 +76,7 @@ short clsQuillon::CheckForAlternateMUKey(const std::string& iConnectStr)
     }
 }
 
-std::optional<ado::Recordset> clsQuillon::GetOptionListsRS(const std::string& iSoils_CS, const std::string& iNodeKey)
+std::optional<ado::Recordset> Quillon::GetOptionListsRS(const std::string& iSoils_CS, const std::string& iNodeKey)
 {
     int line = 1;
     try {
@@ -119,7 +124,7 @@ std::optional<ado::Recordset> clsQuillon::GetOptionListsRS(const std::string& iS
     }
 }
 
-std::optional<ado::Recordset> clsQuillon::ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
+std::optional<ado::Recordset> Quillon::ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
                                                       ado::Recordset& rsMapunits)
 {
     int line = 1;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,8 @@ protected:
     TempFolder temp;
     std::filesystem::path rules = temp / "rules.sqlite";
     std::filesystem::path soils = temp / "soils.sqlite";
-    engine::clsQuillon engine;
+    std::unique_ptr<engine::clsQuillon> ownEngine = engine::createQuillon();
+    engine::clsQuillon& engine = *ownEngine;
 
     void SetUp() override;
 

@@ -1,4 +1,4 @@
-#include "LoadedLibrary.h"
+#include "../support/LoadedLibrary.h"
 
 #include "quillon/registry/Registry.h"
 #include "quillon/reporter/Display.h"

@@ -1,7 +1,7 @@
 // clsReporter as programs use it: registered, created by ProgID, over the real component
 // and catalogs.
 
-#include "LoadedLibrary.h"
+#include "../support/LoadedLibrary.h"
 
 #include "quillon/Error.h"
 #include "quillon/components/Components.h"

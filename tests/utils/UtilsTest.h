@@ -3,7 +3,7 @@
 // A fresh registry and log per test, the message catalogs registered and reporting started
 // with every message type recorded, and the log read back record by record.
 
-#include "../reporting/LoadedLibrary.h"
+#include "../support/LoadedLibrary.h"
 #include "../support/TempFolder.h"
 
 #include "quillon/reporter/Reporter.h"

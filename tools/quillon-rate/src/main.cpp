@@ -52,7 +52,8 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     if (!std::filesystem::exists(options.rules))
         throw qln::rate::RefusedRun("The rules database " + options.rules.string() + " does not exist.");
     qln::ado::defineDataSource(qln::engine::kRulesDataSource, options.rules);
-    qln::engine::clsQuillon engine;
+    const auto ownEngine = qln::engine::createQuillon();
+    qln::engine::clsQuillon& engine = *ownEngine;
     if (listOnly) {
         qln::rate::listAttributes(engine, std::cout);
         return 0;

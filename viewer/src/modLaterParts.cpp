@@ -1,0 +1,15 @@
+#include "modLaterParts.h"
+
+namespace qln::viewer {
+
+int CheckOutlookCustomer(ViewerState&)
+{
+    return 1;
+}
+
+int SetNonTechRSs(ViewerState&)
+{
+    return -1;
+}
+
+} // namespace qln::viewer

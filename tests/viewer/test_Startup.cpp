@@ -4,10 +4,12 @@
 #include "ReporterDisplay.h"
 #include "ViewerFixture.h"
 #include "frmAbout.h"
+#include "frmHelp.h"
 #include "frmQuillon.h"
 #include "modInstance.h"
 #include "OptionsTab.h"
 #include "modMain.h"
+#include "quillon/desktop/FileDialog.h"
 #include "quillon/desktop/InstanceLock.h"
 #include "quillon/desktop/WindowDirectory.h"
 #include "quillon/viewer/RulesTree.h"
@@ -18,6 +20,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -258,6 +261,56 @@ private slots:
         m_install->setAt("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", "/bin/true");
         StartSysInfo(*m_st);
         QCOMPARE(m_install->boxes().size(), 1);
+    }
+
+    void helpMenusOpenTheBookOnTheirTabs()
+    {
+        const auto form = start();
+        QVERIFY(form);
+        form->ui().mnuHelpIndex->trigger();
+        auto* help = form->findChild<frmHelp*>("frmHelp");
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->tabs()->currentIndex(), 1);
+        form->ui().mnuHelpSearch->trigger();
+        QCOMPARE(help->tabs()->currentIndex(), 2);
+        form->ui().mnuHelpContents->trigger();
+        QCOMPARE(help->tabs()->currentIndex(), 0);
+        QVERIFY(help->page()->toPlainText().contains("The attribute tree"));
+    }
+
+    void emptySoilsFolderIsReportedAndLeavesTheTreeDisabled()
+    {
+        std::filesystem::create_directories(m_install->folder / "empty");
+        m_install->set("SoilsDataPath", (m_install->folder / "empty").string());
+        const auto form = start();
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QCOMPARE(boxesContaining("There are no valid soil databases in current default folder.  Select valid database on "
+                                 "Options Tab.")
+                     .size(),
+                 1);
+        QCOMPARE(form->optionsTab().ui().cboSSAList->count(), 0);
+        QVERIFY(!form->ui().tvInterps->isEnabled());
+        QVERIFY(!form->ui().cmdCreateDBFFile->isEnabled());
+    }
+
+    void accessFileChoiceSplitsFolderAndNameAndCancelKeepsThem()
+    {
+        std::filesystem::create_directories(m_install->folder / "data");
+        std::ofstream(m_install->folder / "data" / "soils.mdb") << "x";
+        desktop::FileDialogSeam dialogs;
+        dialogs.choose(m_install->folder / "data" / "soils.mdb");
+        dialogs.cancel();
+        std::string folder = "before", file = "before";
+        QVERIFY(AccessFileSelect(m_install->folder.path().string(), folder, file));
+        QCOMPARE(folder, (m_install->folder / "data").string() + "/");
+        QCOMPARE(file, std::string("soils.mdb"));
+        QVERIFY(!AccessFileSelect(m_install->folder.path().string(), folder, file));
+        QCOMPARE(file, std::string("soils.mdb"));
+        const auto asked = dialogs.requests();
+        QCOMPARE(asked.size(), std::size_t{2});
+        QCOMPARE(QString::fromStdString(asked[0].filters.at(0).description), QString("Microsoft Access file (*.mdb)"));
+        QVERIFY(asked[0].fileMustExist);
     }
 
     void shortNameOfMissingFileIsMinusOneAndLeavesTheOutputs()

@@ -1,0 +1,93 @@
+#include "Layout.h"
+
+#include <cstdlib>
+
+namespace qln::setup {
+
+namespace {
+
+bool hasData(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(folder / "quillon-rules.sqlite", error);
+}
+
+// A folder path with the "/" the settings concatenate after it.
+std::string withSlash(const std::filesystem::path& folder)
+{
+    std::string text = folder.string();
+    if (text.empty() || text.back() != '/') text += '/';
+    return text;
+}
+
+} // namespace
+
+Sources locateSources(const std::filesystem::path& executable)
+{
+    const auto programs = executable.parent_path();
+    const auto root = programs.parent_path();
+    Sources sources{programs, {}, root / "share" / "quillon"};
+    if (!hasData(sources.data))
+        throw SetupError("No bundled data beside the program: " + (sources.data / "quillon-rules.sqlite").string() +
+                         " is missing (build the quillon-data target)");
+    for (const char* libdir : {QUILLON_INSTALL_LIBDIR, "lib"}) {
+        std::error_code error;
+        if (std::filesystem::exists(root / libdir / "libQLN2000.so", error)) {
+            sources.libraries = root / libdir;
+            return sources;
+        }
+    }
+    throw SetupError("No libraries beside the program: libQLN2000.so is in neither " +
+                     (root / QUILLON_INSTALL_LIBDIR).string() + " nor " + (root / "lib").string());
+}
+
+std::filesystem::path userDataHome()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && *data && std::filesystem::path(data).is_absolute()) return data;
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) throw SetupError("Neither XDG_DATA_HOME nor HOME is set: give --prefix");
+    return std::filesystem::path(home) / ".local" / "share";
+}
+
+std::filesystem::path defaultPrefix()
+{
+    return userDataHome() / "quillon";
+}
+
+std::vector<NamedValue> installationSettings(const Target& target)
+{
+    // The viewer joins drive, installation folder and sub-folder without separators: the
+    // drive is the root, the installation folder the prefix below it.
+    const std::string installed = target.prefix.lexically_relative("/").string();
+    return {
+        {"InstalledDrive", "/"},
+        {"SoilsPath", installed.empty() || installed == "." ? "" : installed + "/"},
+        {"ArcviewLegendPath", target.legendFolder().filename().string()},
+        {"QuillonDBDSN", kRulesDsn},
+        {"OutputDBPath", target.resultsFolder().filename().string()},
+        {"OutputDBFile", target.workingResults().filename().string()},
+        {"OutputDBDSN", kOutputDsn},
+        {"OutputDBOrig", target.pristineResults().filename().string()},
+        {"VBHelpPath", withSlash(target.helpFolder())},
+        {"VBHelpFile", "contents.html"},
+    };
+}
+
+std::vector<NamedValue> choiceSettings(const Target& target)
+{
+    return {
+        {"SoilsDataPath", withSlash(target.soilsFolder())},
+        {"SoilsDataFile", "sample.mdb"},
+    };
+}
+
+std::vector<NamedValue> dataSources(const Target& target)
+{
+    return {
+        {kRulesDsn, target.rulesDatabase().string()},
+        {kOutputDsn, target.workingResults().string()},
+    };
+}
+
+} // namespace qln::setup

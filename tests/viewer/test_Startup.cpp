@@ -8,6 +8,7 @@
 #include "frmQuillon.h"
 #include "modInstance.h"
 #include "OptionsTab.h"
+#include "ReportsTab.h"
 #include "modMain.h"
 #include "quillon/desktop/FileDialog.h"
 #include "quillon/desktop/InstanceLock.h"
@@ -261,6 +262,35 @@ private slots:
         m_install->setAt("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", "/bin/true");
         StartSysInfo(*m_st);
         QCOMPARE(m_install->boxes().size(), 1);
+    }
+
+    void tabChangesFollowTheMenusAndGateTheReportButton()
+    {
+        const auto form = start();
+        QVERIFY(form);
+        auto& ui = form->ui();
+        auto* report = form->reportsTab().findChild<QPushButton*>("cmdGenerateReport");
+        auto* ssaList = form->optionsTab().ui().cboSSAList;
+        QCOMPARE(ssaList->focusPolicy(), Qt::StrongFocus);
+
+        ui.mnuFileDescription->trigger();
+        QCOMPARE(ui.SSTab1->currentIndex(), 1);
+        QCOMPARE(ssaList->focusPolicy(), Qt::ClickFocus);
+
+        // Opening a soils database enables the report tabs.
+        ui.SSTab1->setTabEnabled(2, true);
+        m_st->ReportReady = true;
+        form->SSTab1_Click(2);
+        QVERIFY(report->isEnabled());
+        QCOMPARE(form->optionsTab().ui().txtDBFColumn->focusPolicy(), Qt::ClickFocus);
+        m_st->ReportReady = false;
+        form->SSTab1_Click(2);
+        QVERIFY(!report->isEnabled());
+
+        ui.mnuFileOptions->trigger();
+        QCOMPARE(ui.SSTab1->currentIndex(), 0);
+        QCOMPARE(ssaList->focusPolicy(), Qt::StrongFocus);
+        QVERIFY(!report->isEnabled());
     }
 
     void helpMenusOpenTheBookOnTheirTabs()

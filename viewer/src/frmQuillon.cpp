@@ -17,6 +17,7 @@
 #include "quillon/viewer/RulesTree.h"
 #include "quillon/viewer/SurveyAreaList.h"
 #include "ui_OptionsTab.h"
+#include "ui_ReportsTab.h"
 #include "ui_frmQuillon.h"
 
 #include <QApplication>
@@ -211,6 +212,7 @@ void frmQuillon::Form_Unload()
         if (m_st.genutils) m_st.genutils->cStopRegChangeNotifications();
     } catch (...) {
     }
+    setRegistryWindow(nullptr);
     try {
         End_DDE_Connection(m_st);
     } catch (...) {
@@ -276,9 +278,9 @@ void frmQuillon::SSTab1_Click(int index)
     const int reports = FindTabNumber("Reports");
     const int nonTech = FindTabNumber("Non-Tech Reports");
     const int description = FindTabNumber("Description");
-    m_reports->findChild<QPushButton*>("cmdGenerateReport")->setEnabled(false);
+    m_reports->ui().cmdGenerateReport->setEnabled(false);
     if (index == reports) {
-        m_reports->findChild<QPushButton*>("cmdGenerateReport")->setEnabled(m_st.ReportReady);
+        m_reports->ui().cmdGenerateReport->setEnabled(m_st.ReportReady);
         DisableDataOptionsTab();
     } else if (index == nonTech) {
         if (!m_st.NonTechSetsLoaded && SetNonTechRSs(m_st) == 1) m_st.NonTechSetsLoaded = true;

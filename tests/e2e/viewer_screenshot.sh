@@ -49,7 +49,7 @@ export DISPLAY=:$display
 "$bin/quillon" >"$tmp/quillon.log" 2>&1 &
 viewer_pid=$!
 window=""
-for _ in $(seq 150); do
+for _ in $(seq 600); do  # up to a minute: sanitizer builds start slowly
   window=$(xdotool search --onlyvisible --name '^Quillon$' 2>/dev/null | head -1 || true)
   [ -n "$window" ] && break
   kill -0 "$viewer_pid" 2>/dev/null || { echo "quillon ended before showing its window:"; cat "$tmp/quillon.log"; exit 1; }

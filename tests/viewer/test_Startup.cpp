@@ -6,6 +6,7 @@
 #include "frmAbout.h"
 #include "frmHelp.h"
 #include "frmQuillon.h"
+#include "modGisLink.h"
 #include "modInstance.h"
 #include "OptionsTab.h"
 #include "ReportsTab.h"
@@ -119,6 +120,24 @@ private slots:
         QVERIFY(!m_st->ArcViewLinked);
         QCOMPARE(boxesContaining("Quillon requires 2 arguments:").size(), 1);
         QVERIFY(form->ui().cmdCreateDBFFile->isHidden());
+    }
+
+    void twoPartCommandLineLinksWithOrWithoutItsQuotes()
+    {
+        const std::string folder = (m_install->folder / "soils").string();
+        std::ofstream(m_install->folder / "soils" / "layer.dbf") << "x";
+        for (const std::string& line : {"\"" + folder + "|layer.dbf\"", folder + "|layer.dbf"}) {
+            ViewerState st;
+            st.commandLine = line;
+            QCOMPARE(Initialize_DDE_Connection(st), 1);
+            QVERIFY(st.ArcViewLinked);
+            QCOMPARE(st.ShapeDirectory, folder);
+            QCOMPARE(st.AttributeFileName, std::string("layer"));
+        }
+        ViewerState missing;
+        missing.commandLine = "\"" + folder + "|nothere.dbf\"";
+        QCOMPARE(Initialize_DDE_Connection(missing), -1);
+        QVERIFY(!missing.ArcViewLinked);
     }
 
     void missingInstalledDriveReportsEveryValueNameInOrder()

@@ -10,7 +10,7 @@
 #include "frmHelp.h"
 #include "modGisLink.h"
 #include "modResults.h"
-#include "modLaterParts.h"
+#include "modStandAlone.h"
 #include "modSoilsDatabase.h"
 #include "quillon/components/Components.h"
 #include "quillon/desktop/QtDesktop.h"

@@ -14,8 +14,7 @@ int main(int argc, char** argv)
     qln::reporter::setDisplayHandler(std::make_shared<qln::viewer::ReporterDisplay>());
 
     qln::viewer::ViewerState st;
-    // The GIS starts the viewer with one quoted argument; its parts never hold blanks the
-    // shell split, but join them back as the program received its line.
+    // The GIS passes one argument; should a shell have split it at blanks, join it again.
     for (int i = 1; i < argc; ++i) st.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
 
     const std::unique_ptr<qln::viewer::frmQuillon> form = qln::viewer::Main(st);

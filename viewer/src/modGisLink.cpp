@@ -28,8 +28,10 @@ int Initialize_DDE_Connection(ViewerState& st)
     const std::string line = trimBlanks(st.commandLine);
     if (line.empty()) return 1;
 
-    // The argument comes in quotes: drop the first and last character.
-    const std::string inner = line.size() >= 2 ? line.substr(1, line.size() - 2) : std::string();
+    // The argument comes in quotes unless a shell has taken them off already; only real
+    // quotes are dropped, never a character of the folder or the file name.
+    const bool quoted = line.size() >= 2 && line.front() == '"' && line.back() == '"';
+    const std::string inner = quoted ? line.substr(1, line.size() - 2) : line;
     std::vector<std::string> parts;
     for (std::size_t start = 0;;) {
         const std::size_t bar = inner.find('|', start);

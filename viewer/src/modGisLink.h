@@ -7,7 +7,7 @@
 
 namespace qln::viewer {
 
-// Parses the command line ("folder|attribute file", in quotes). Empty: 1, not linked. Not
+// Parses the command line ("folder|attribute file", in quotes or not). Empty: 1, not linked. Not
 // of two parts: message 1454 and -1. The attribute file must exist (its short name without
 // the extension becomes AttributeFileName); then the viewer is linked.
 int Initialize_DDE_Connection(ViewerState& st);

@@ -3,7 +3,7 @@
 #include "frmQuillon.h"
 #include "modGisLink.h"
 #include "modInstance.h"
-#include "modLaterParts.h"
+#include "modStandAlone.h"
 #include "modResults.h"
 #include "quillon/components/Components.h"
 #include "quillon/desktop/MessageBox.h"

@@ -1,4 +1,4 @@
-#include "modLaterParts.h"
+#include "modStandAlone.h"
 
 namespace qln::viewer {
 

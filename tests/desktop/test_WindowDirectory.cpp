@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -187,9 +188,14 @@ TEST_F(DesktopTest, RuntimeFolderOpenToOthersOrALinkIsRefused)
 TEST_F(DesktopTest, WithoutRuntimeFolderAPrivateFolderInTheTemporaryFolderIsUsed)
 {
     ::unsetenv("XDG_RUNTIME_DIR");
+    const char* before = std::getenv("TMPDIR");
+    const std::optional<std::string> saved = before ? std::optional<std::string>(before) : std::nullopt;
     ::setenv("TMPDIR", temp().path().c_str(), 1);
     const auto folder = privateRuntimeFolder("quillon-desktop");
-    ::unsetenv("TMPDIR");
+    if (saved)
+        ::setenv("TMPDIR", saved->c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
     EXPECT_EQ(folder, temp().path() / ("quillon-desktop-" + std::to_string(::getuid())));
     EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
 }

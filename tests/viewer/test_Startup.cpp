@@ -1,0 +1,377 @@
+// Start-up of the real viewer in this process: components created by ProgID from the
+// build's libraries, settings from a fresh registry, the bundled rules, boxes recorded.
+
+#include "ReporterDisplay.h"
+#include "ViewerFixture.h"
+#include "frmAbout.h"
+#include "frmHelp.h"
+#include "frmQuillon.h"
+#include "modGisLink.h"
+#include "modInstance.h"
+#include "OptionsTab.h"
+#include "ReportsTab.h"
+#include "modMain.h"
+#include "quillon/desktop/FileDialog.h"
+#include "quillon/desktop/InstanceLock.h"
+#include "quillon/desktop/WindowDirectory.h"
+#include "quillon/viewer/RulesTree.h"
+#include "ui_OptionsTab.h"
+#include "ui_frmQuillon.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace qln;
+using namespace qln::viewer;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::ViewerInstall> m_install;
+    std::unique_ptr<ViewerState> m_st;
+    QStringList m_steps;
+
+    std::unique_ptr<frmQuillon> start(const std::string& commandLine = "")
+    {
+        m_st->commandLine = commandLine;
+        m_st->onStep = [this](const char* name) { m_steps << name; };
+        return Main(*m_st);
+    }
+    QStringList boxesContaining(const QString& text) const
+    {
+        return m_install->boxes().filter(text);
+    }
+
+private slots:
+    void init()
+    {
+        m_install = std::make_unique<test::ViewerInstall>();
+        reporter::setDisplayHandler(std::make_shared<ReporterDisplay>());
+        m_st = std::make_unique<ViewerState>();
+        m_steps.clear();
+    }
+    void cleanup()
+    {
+        m_st.reset();
+        reporter::setDisplayHandler(nullptr);
+        m_install.reset();
+    }
+
+    void startsInOrderAndShowsTheWindowWithReportsDisabled()
+    {
+        const auto form = start();
+        QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
+        QCOMPARE(m_steps, (QStringList{"QLNIsRunning", "Form_Load", "MultipleArcviewSessions", "Check_QLN_System",
+                                       "Initialize_DDE_Connection", "SetFileDefaults", "GetMainQLNRS",
+                                       "DisableControls", "OverwriteOutputDB", "SetMainFormValues", "Show",
+                                       "CheckOutlookCustomer"}));
+        QVERIFY(form->isVisible());
+        QVERIFY(m_st->MainFormReady);
+        QCOMPARE(form->windowTitle(), QString("Quillon"));
+        QVERIFY(m_install->boxes().isEmpty());
+
+        auto& ui = form->ui();
+        QCOMPARE(ui.SSTab1->currentIndex(), 0);
+        QCOMPARE(ui.SSTab1->tabText(3), QString("Non-Tech Reports"));
+        QVERIFY(ui.SSTab1->isTabEnabled(0) && ui.SSTab1->isTabEnabled(1));
+        QVERIFY(!ui.SSTab1->isTabEnabled(2) && !ui.SSTab1->isTabEnabled(3));
+        QVERIFY(!ui.mnuFileReport->isEnabled() && !ui.mnuFileNonTechReports->isEnabled());
+        QVERIFY(ui.mnuHelpContents->isEnabled());
+        QCOMPARE(form->FindTabNumber("Description"), 1);
+        QCOMPARE(form->FindTabNumber("description"), -1);
+
+        // The tree holds the bundled rules' folders with the first one selected.
+        QVERIFY(ui.tvInterps->topLevelItemCount() > 0);
+        QCOMPARE(ui.tvInterps->currentItem(), ui.tvInterps->topLevelItem(0));
+        QCOMPARE(form->selectedImage(), QString(kClosedFolder));
+        // The remembered soils database is selected, so the tree is enabled again.
+        QCOMPARE(form->optionsTab().ui().cboSSAList->currentText(), QString("sample.mdb"));
+        QVERIFY(ui.tvInterps->isEnabled());
+
+        QVERIFY(QRegularExpression("^Screen may be resized\\. \\(\\d+,\\d+\\)$").match(form->statusText()).hasMatch());
+        QVERIFY2(form->sizeInTwips().width() >= 11985, qPrintable(form->statusText()));
+
+        // The window is published for later copies under its caption.
+        QVERIFY(viewer::QLNIsRunning(desktopWindows()));
+    }
+
+    void emptyCommandLineRunsUnlinkedWithoutProcessButtonsOrNotification()
+    {
+        const auto form = start();
+        QVERIFY(form);
+        QVERIFY(!m_st->ArcViewLinked);
+        QVERIFY(form->ui().cmdCreateDBFFile->isHidden());
+        QVERIFY(form->ui().cmdRESET->isHidden());
+        QVERIFY(!m_steps.contains("Open_DDE_Connection"));
+        QVERIFY(!m_steps.contains("RequestRegistryNotify"));
+    }
+
+    void badCommandLineIsReportedAndStartUpGoesOnUnlinked()
+    {
+        const auto form = start("\"a|b|c\"");
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QVERIFY(!m_st->ArcViewLinked);
+        QCOMPARE(boxesContaining("Quillon requires 2 arguments:").size(), 1);
+        QVERIFY(form->ui().cmdCreateDBFFile->isHidden());
+    }
+
+    void twoPartCommandLineLinksWithOrWithoutItsQuotes()
+    {
+        const std::string folder = (m_install->folder / "soils").string();
+        std::ofstream(m_install->folder / "soils" / "layer.dbf") << "x";
+        for (const std::string& line : {"\"" + folder + "|layer.dbf\"", folder + "|layer.dbf"}) {
+            ViewerState st;
+            st.commandLine = line;
+            QCOMPARE(Initialize_DDE_Connection(st), 1);
+            QVERIFY(st.ArcViewLinked);
+            QCOMPARE(st.ShapeDirectory, folder);
+            QCOMPARE(st.AttributeFileName, std::string("layer"));
+        }
+        ViewerState missing;
+        missing.commandLine = "\"" + folder + "|nothere.dbf\"";
+        QCOMPARE(Initialize_DDE_Connection(missing), -1);
+        QVERIFY(!missing.ArcViewLinked);
+    }
+
+    void missingInstalledDriveReportsEveryValueNameInOrder()
+    {
+        m_install->remove("InstalledDrive");
+        QVERIFY(!start());
+        QStringList names;
+        for (const QString& box : boxesContaining("Unable to query the registry for "))
+            names << box.section("Unable to query the registry for ", 1).section('.', 0, 0);
+        QCOMPARE(names, (QStringList{"InstalledDrive", "SoilsPath", "ArcviewLegendPath", "SoilsDataPath",
+                                     "SoilsDataFile", "QuillonDBDSN", "OutputDBPath", "OutputDBFile", "OutputDBDSN",
+                                     "OutputDBOrig", "VBHelpPath", "VBHelpFile"}));
+        QVERIFY(!m_steps.contains("Show"));
+    }
+
+    void secondCopyIsRefusedBeforeAnyComponentIsCreated()
+    {
+        for (const char* title : {"quillon", "Quillon - Disabled"}) {
+            desktop::PublishedWindow other(title, false);
+            m_steps.clear();
+            QVERIFY(!start());
+            QCOMPARE(m_steps, QStringList{"QLNIsRunning"});
+            QVERIFY(!m_st->reporter && !m_st->engine && !m_st->genutils);
+        }
+        const auto boxes = m_install->seam.shown();
+        QCOMPARE(boxes.size(), std::size_t{2});
+        QCOMPARE(QString::fromStdString(boxes[0].text), QString("Quillon is already running."));
+        QCOMPARE(QString::fromStdString(boxes[0].title), QString("Quillon"));
+        QVERIFY(boxes[0].icon == desktop::Icon::Critical);
+
+        // "Quillon 2" is another program.
+        desktop::PublishedWindow notUs("Quillon 2", true);
+        QVERIFY(start());
+    }
+
+    void copyStartedAtTheSameMomentIsRefusedByTheLock()
+    {
+        auto held = desktop::InstanceLock::tryAcquire("quillon");
+        QVERIFY(held);
+        QVERIFY(!start());
+        QCOMPARE(m_install->boxes(), QStringList{"Quillon is already running."});
+        QVERIFY(!m_st->reporter);
+    }
+
+    void twoGisWindowsAreRefusedOneIsAccepted()
+    {
+        desktop::PublishedWindow first("ArcView GIS 3.2 - soils.apr", true);
+        desktop::PublishedWindow hidden("ArcView GIS 3.2 - hidden", false);
+        desktop::PublishedWindow notes("My ArcView GIS notes", true);
+        {
+            const auto form = start();
+            QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
+        }
+        m_st = std::make_unique<ViewerState>();
+        desktop::PublishedWindow second("arcview gis 3.2", true);
+        QVERIFY(!start());
+        QCOMPARE(boxesContaining("Too many instances of ArcView are running.  Close all but one ArcView to use Quillon.")
+                     .size(),
+                 1);
+        QVERIFY(!m_st->reporter);
+    }
+
+    void unregisteredEngineIsNamedInAFatalBox()
+    {
+        registry::Store::fromEnvironment().deleteKey(registry::Hive::ClassesRoot, "QLN2000.clsQuillon");
+        QVERIFY(!start());
+        const auto boxes = m_install->seam.shown();
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(boxes[0].title), QString("Fatal Message - Quillon"));
+        QVERIFY2(QString::fromStdString(boxes[0].text).contains("QLN2000.clsQuillon"), boxes[0].text.c_str());
+        QVERIFY(!m_steps.contains("SetFileDefaults"));
+    }
+
+    void missingRulesTableEndsStartUpBeforeTheWindowShows()
+    {
+        m_install->rulesSql("DROP TABLE OptionList");
+        QVERIFY(!start());
+        QVERIFY(m_steps.contains("GetMainQLNRS"));
+        QVERIFY(!m_steps.contains("OverwriteOutputDB"));
+        QVERIFY(!m_steps.contains("Show"));
+        QVERIFY(!m_install->boxes().isEmpty());
+    }
+
+    void dataSourceDifferingInCaseIsNotFound()
+    {
+        m_install->set("QuillonDBDSN", "quillondsn2000");
+        QVERIFY(!start());
+        QCOMPARE(boxesContaining("ODBC Data source name (DSN) quillondsn2000 not found.").size(), 1);
+        QVERIFY(!m_steps.contains("GetMainQLNRS"));
+    }
+
+    void treeThatCannotBeFilledEndsThroughUnloadAndFreesTheWindowEntry()
+    {
+        m_install->rulesSql("ALTER TABLE Folders DROP COLUMN DisplayFlag");
+        QVERIFY(!start());
+        QCOMPARE(boxesContaining("Error occurred populating interpretation list.  Contact the Help Desk or your support person.")
+                     .size(),
+                 1);
+        QVERIFY(!m_steps.contains("Show"));
+        QVERIFY(!viewer::QLNIsRunning(desktopWindows()));
+    }
+
+    void missingHelpSwitchesHelpOff()
+    {
+        m_install->set("VBHelpFile", "missing.html");
+        const auto form = start();
+        QVERIFY(form);
+        QCOMPARE(boxesContaining("Unable to find the file " + QString::fromStdString(m_install->folder.path().string()) +
+                                 "/help/missing.html.")
+                     .size(),
+                 1);
+        QVERIFY(m_st->settings.helpFile.empty());
+        QVERIFY(!form->ui().mnuHelpContents->isEnabled());
+        QVERIFY(!form->ui().mnuHelpIndex->isEnabled());
+        QVERIFY(!form->ui().mnuHelpSearch->isEnabled());
+    }
+
+    void gisCommandsBeforeTheWindowIsReadyChangeNothing()
+    {
+        m_st->MainFormReady = false;
+        frmQuillon form(*m_st);
+        form.DisableControls();
+        form.Form_LinkExecute("ENABLECONTROLS");
+        QVERIFY(!form.ui().cmdCreateDBFFile->isEnabled() && !form.ui().tvInterps->isEnabled());
+        m_st->MainFormReady = true;
+        form.Form_LinkExecute("enablecontrols");
+        QVERIFY(!form.ui().tvInterps->isEnabled());
+        form.Form_LinkExecute("ENABLECONTROLS");
+        QVERIFY(form.ui().cmdCreateDBFFile->isEnabled() && form.ui().tvInterps->isEnabled() &&
+                form.ui().cmdRESET->isEnabled());
+        form.Form_LinkExecute("DISABLECONTROLS");
+        QVERIFY(!form.ui().cmdRESET->isEnabled());
+    }
+
+    void systemInformationRunsTheInstalledToolOrSaysItIsUnavailable()
+    {
+        const auto form = start();
+        QVERIFY(form);
+        StartSysInfo(*m_st);
+        QCOMPARE(m_install->boxes(), QStringList{"System Information Is Unavailable At This Time"});
+        m_install->setAt("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", "/bin/true");
+        StartSysInfo(*m_st);
+        QCOMPARE(m_install->boxes().size(), 1);
+    }
+
+    void tabChangesFollowTheMenusAndGateTheReportButton()
+    {
+        const auto form = start();
+        QVERIFY(form);
+        auto& ui = form->ui();
+        auto* report = form->reportsTab().findChild<QPushButton*>("cmdGenerateReport");
+        auto* ssaList = form->optionsTab().ui().cboSSAList;
+        QCOMPARE(ssaList->focusPolicy(), Qt::StrongFocus);
+
+        ui.mnuFileDescription->trigger();
+        QCOMPARE(ui.SSTab1->currentIndex(), 1);
+        QCOMPARE(ssaList->focusPolicy(), Qt::ClickFocus);
+
+        // Opening a soils database enables the report tabs.
+        ui.SSTab1->setTabEnabled(2, true);
+        m_st->ReportReady = true;
+        form->SSTab1_Click(2);
+        QVERIFY(report->isEnabled());
+        QCOMPARE(form->optionsTab().ui().txtDBFColumn->focusPolicy(), Qt::ClickFocus);
+        m_st->ReportReady = false;
+        form->SSTab1_Click(2);
+        QVERIFY(!report->isEnabled());
+
+        ui.mnuFileOptions->trigger();
+        QCOMPARE(ui.SSTab1->currentIndex(), 0);
+        QCOMPARE(ssaList->focusPolicy(), Qt::StrongFocus);
+        QVERIFY(!report->isEnabled());
+    }
+
+    void helpMenusOpenTheBookOnTheirTabs()
+    {
+        const auto form = start();
+        QVERIFY(form);
+        form->ui().mnuHelpIndex->trigger();
+        auto* help = form->findChild<frmHelp*>("frmHelp");
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->tabs()->currentIndex(), 1);
+        form->ui().mnuHelpSearch->trigger();
+        QCOMPARE(help->tabs()->currentIndex(), 2);
+        form->ui().mnuHelpContents->trigger();
+        QCOMPARE(help->tabs()->currentIndex(), 0);
+        QVERIFY(help->page()->toPlainText().contains("The attribute tree"));
+    }
+
+    void emptySoilsFolderIsReportedAndLeavesTheTreeDisabled()
+    {
+        std::filesystem::create_directories(m_install->folder / "empty");
+        m_install->set("SoilsDataPath", (m_install->folder / "empty").string());
+        const auto form = start();
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QCOMPARE(boxesContaining("There are no valid soil databases in current default folder.  Select valid database on "
+                                 "Options Tab.")
+                     .size(),
+                 1);
+        QCOMPARE(form->optionsTab().ui().cboSSAList->count(), 0);
+        QVERIFY(!form->ui().tvInterps->isEnabled());
+        QVERIFY(!form->ui().cmdCreateDBFFile->isEnabled());
+    }
+
+    void accessFileChoiceSplitsFolderAndNameAndCancelKeepsThem()
+    {
+        std::filesystem::create_directories(m_install->folder / "data");
+        std::ofstream(m_install->folder / "data" / "soils.mdb") << "x";
+        desktop::FileDialogSeam dialogs;
+        dialogs.choose(m_install->folder / "data" / "soils.mdb");
+        dialogs.cancel();
+        std::string folder = "before", file = "before";
+        QVERIFY(AccessFileSelect(m_install->folder.path().string(), folder, file));
+        QCOMPARE(folder, (m_install->folder / "data").string() + "/");
+        QCOMPARE(file, std::string("soils.mdb"));
+        QVERIFY(!AccessFileSelect(m_install->folder.path().string(), folder, file));
+        QCOMPARE(file, std::string("soils.mdb"));
+        const auto asked = dialogs.requests();
+        QCOMPARE(asked.size(), std::size_t{2});
+        QCOMPARE(QString::fromStdString(asked[0].filters.at(0).description), QString("Microsoft Access file (*.mdb)"));
+        QVERIFY(asked[0].fileMustExist);
+    }
+
+    void shortNameOfMissingFileIsMinusOneAndLeavesTheOutputs()
+    {
+        std::string path = "kept", name = "kept";
+        QCOMPARE(GetShortFilename(m_install->folder.path().string() + "/a long folder/no such file.dbf", path, name), -1);
+        QCOMPARE(path, std::string("kept"));
+        QCOMPARE(name, std::string("kept"));
+        QCOMPARE(GetShortFilename(m_install->folder.path().string() + "/help/index.html", path, name), 1);
+        QCOMPARE(name, std::string("index.html"));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "test_Startup.moc"

@@ -1,0 +1,57 @@
+#pragma once
+
+// The viewer's program-wide values, kept from start to end; every module of the viewer
+// reads and writes them.
+
+#include "quillon/ado/Recordset.h"
+#include "quillon/desktop/InstanceLock.h"
+#include "quillon/reporting/clsReporter.h"
+#include "quillon/utils/clsGenUtils.h"
+#include "quillon/viewer/Settings.h"
+#include "EngineObject.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qln::viewer {
+
+struct ViewerState {
+    // This copy's hold on the per-user lock, from the instance check to the end.
+    std::optional<desktop::InstanceLock> instanceLock;
+    std::unique_ptr<reporting::clsReporter> reporter;
+    std::unique_ptr<EngineObject> engine;
+    std::unique_ptr<utils::clsGenUtils> genutils;
+
+    ado::Recordset rsAttributes;
+    ado::Recordset rsAlgorithms;
+    ado::Recordset rsFolders;
+    ado::Recordset rsOptionList;
+    ado::Recordset spareRecordset;
+
+    Settings settings;
+
+    // The program's command line as it came, for the GIS link.
+    std::string commandLine;
+    bool ArcViewLinked = false;
+    std::string ShapeDirectory;
+    std::string AttributeFileName;
+    std::string CurrentThemeTitle;
+
+    bool starting = false;
+    bool databaseChanged = false;  // set while a browsed-to database is being opened
+    bool firstOpening = false;     // the first opening does not reset the results again
+    bool MainFormReady = false;
+    bool NonTechSetsLoaded = false;
+    bool ReportReady = false;
+
+    // The open soils database.
+    std::string soilsDataFile;
+    std::string soilsConnectString;
+
+    // Told the name of each start-up step as it begins (for timing and tests).
+    std::function<void(const char*)> onStep;
+};
+
+} // namespace qln::viewer

@@ -1,0 +1,52 @@
+#include "frmAbout.h"
+
+#include "ViewerState.h"
+
+#include "ui_frmAbout.h"
+
+#include <QProcess>
+
+#include <filesystem>
+
+namespace qln::viewer {
+
+using namespace reporting;
+
+frmAbout::frmAbout(ViewerState& st, QWidget* parent) : QDialog(parent), m_st(st), m_ui(std::make_unique<Ui::frmAbout>())
+{
+    m_ui->setupUi(this);
+    m_ui->lblVersion->setText(QString("Version ") + QUILLON_VERSION_MAJOR + "." + QUILLON_VERSION_MINOR + "." +
+                              QUILLON_VERSION_PATCH);
+    m_ui->lblTitle->setText(QString("Ambrel") + "\r\n" + "Quillon");
+    QFont title = m_ui->lblTitle->font();
+    title.setPointSizeF(title.pointSizeF() * 1.5);
+    title.setBold(true);
+    m_ui->lblTitle->setFont(title);
+    connect(m_ui->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui->cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_st); });
+}
+
+frmAbout::~frmAbout() = default;
+
+std::string systemInfoPath(utils::clsGenUtils& genutils)
+{
+    std::string path;
+    genutils.cGetRegistryString(utils::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", path);
+    if (!path.empty()) return path;
+    std::string folder;
+    genutils.cGetRegistryString(utils::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
+                                folder);
+    if (folder.empty()) return {};
+    const std::filesystem::path tool = std::filesystem::path(folder) / "MSINFO32.EXE";
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(tool, ignored) ? tool.string() : std::string();
+}
+
+void StartSysInfo(ViewerState& st)
+{
+    const std::string path = st.genutils ? systemInfoPath(*st.genutils) : std::string();
+    if (!path.empty() && QProcess::startDetached(QString::fromStdString(path), {})) return;
+    st.reporter->cReportMsg(gmrERR, gmrDISP, "StartSysInfo", 1, 0, {"System Information Is Unavailable At This Time"});
+}
+
+} // namespace qln::viewer

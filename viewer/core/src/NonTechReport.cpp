@@ -8,9 +8,6 @@
 namespace qln::viewer {
 namespace {
 
-constexpr const char* kLockedMessage =
-    "Word Document already open.  Close the Word Document, then click Preview Report button.";
-
 void box(const Messages& messages, const std::string& text)
 {
     if (messages.box)
@@ -158,18 +155,8 @@ short PopulateNonTechReport(engine::clsQuillon& engine, const std::string& soils
         document.saveAs(target);
         application->show(target);
         return 1;
-    } catch (const word::DocumentLocked&) {
-        box(inputs.messages, kLockedMessage);
-        return -1;
-    } catch (const EngineError& error) {
-        if (inputs.messages.report)
-            inputs.messages.report(gmrERR, "PopulateNonTechReport",
-                                   hexNumber(error.number()) + " " + error.source() + ": " + error.description());
-        return -1;
-    } catch (const std::exception& error) {
-        if (inputs.messages.report)
-            inputs.messages.report(gmrERR, "PopulateNonTechReport", error.what());
-        return -1;
+    } catch (...) {
+        return ReportDocumentFailure(inputs.messages, "PopulateNonTechReport");
     }
 }
 

@@ -11,9 +11,6 @@
 namespace qln::viewer {
 namespace {
 
-constexpr const char* kLockedMessage =
-    "Word Document already open.  Close the Word Document, then click Preview Report button.";
-
 std::size_t characterCount(const std::string& text)
 {
     std::size_t count = 0;
@@ -237,18 +234,8 @@ short PopulateReport(engine::clsQuillon& engine, const std::string& soilsConnect
         }
         PopulateWordDocument(*application, *xml, inputs, target);
         return 1;
-    } catch (const word::DocumentLocked&) {
-        box(inputs.messages, kLockedMessage);
-        return -1;
-    } catch (const EngineError& error) {
-        if (inputs.messages.report)
-            inputs.messages.report(gmrERR, "PopulateReport",
-                                   hexNumber(error.number()) + " " + error.source() + ": " + error.description());
-        return -1;
-    } catch (const std::exception& error) {
-        if (inputs.messages.report)
-            inputs.messages.report(gmrERR, "PopulateReport", error.what());
-        return -1;
+    } catch (...) {
+        return ReportDocumentFailure(inputs.messages, "PopulateReport");
     }
 }
 

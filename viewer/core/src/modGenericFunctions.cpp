@@ -1,5 +1,6 @@
 #include "quillon/viewer/modGenericFunctions.h"
 
+#include "quillon/Error.h"
 #include "quillon/Text.h"
 #include "quillon/word/Document.h"
 
@@ -77,6 +78,24 @@ long GetMonthSeq(const ado::Recordset& months, const std::string& monthName)
             const auto seq = list.value("monthseq").number();
             return seq ? static_cast<long>(*seq) : -1;
         }
+    }
+    return -1;
+}
+
+short ReportDocumentFailure(const Messages& messages, const std::string& procedure)
+{
+    try {
+        throw;
+    } catch (const word::DocumentLocked&) {
+        if (messages.box)
+            messages.box("Word Document already open.  Close the Word Document, then click Preview Report button.");
+    } catch (const EngineError& error) {
+        if (messages.report)
+            messages.report(gmrERR, procedure, hexNumber(error.number()) + " " + error.source() + ": " +
+                                                   error.description());
+    } catch (const std::exception& error) {
+        if (messages.report)
+            messages.report(gmrERR, procedure, error.what());
     }
     return -1;
 }

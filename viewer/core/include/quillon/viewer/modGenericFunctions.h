@@ -1,6 +1,7 @@
 #pragma once
 
 #include "quillon/ado/Recordset.h"
+#include "quillon/viewer/ReportOptions.h"
 #include "quillon/word/Application.h"
 
 #include <filesystem>
@@ -28,5 +29,10 @@ std::unique_ptr<word::Application> Initialize_Word_Application(const std::filesy
 std::string GetMonthStr(const ado::Recordset& months, long monthNumber);
 // The month number of a name in the list; -1 when there is none.
 long GetMonthSeq(const ado::Recordset& months, const std::string& monthName);
+
+// Call only while an exception is being handled: shows the "already open" box when the
+// document is locked by a word processor, else reports the error under the procedure's
+// name. Returns -1, the report procedures' failure status.
+short ReportDocumentFailure(const Messages& messages, const std::string& procedure);
 
 } // namespace qln::viewer

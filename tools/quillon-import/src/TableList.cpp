@@ -8,7 +8,7 @@ namespace qln::tools {
 std::vector<TableCount> listTables(const std::filesystem::path& sqliteFile)
 {
     ado::Connection connection;
-    connection.setConnectionString("DBQ={" + sqliteFile.string() + "};");
+    connection.setConnectionString("DBQ=" + ado::quoteConnectionValue(sqliteFile.string()) + ";");
     connection.open();
     std::vector<TableCount> tables;
     for (const std::string& name : connection.tableNames()) {

@@ -3,6 +3,7 @@
 // Run: quillon_engine_bench SOILS.sqlite [RULES.sqlite]   (a state-sized SOILS comes from
 // quillon-sample --preset state)
 #include "RateRun.h"
+#include "quillon/viewer/UserData.h"
 #include "Shape.h"
 #include "modShapeFuncs.h"
 #include "quillon/ado/Connection.h"
@@ -13,6 +14,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <functional>
 #include <iostream>
 
@@ -84,14 +86,18 @@ int main(int argc, char** argv)
         qln::rate::RateOptions options;
         options.soils = soils;
         options.rules = rules;
-        options.attribute = c.attribute;
-        options.method = c.method;
-        options.top = c.top;
-        options.bottom = c.bottom;
-        options.beginMonth = c.beginMonth;
-        options.endMonth = c.endMonth;
+        // -1 in a case stands for a hidden control: the option is absent.
+        const auto given = [](long value) { return value >= 0 ? std::optional<long>(value) : std::nullopt; };
+        options.run.attribute = c.attribute;
+        options.run.method = c.method;
+        options.run.top = given(c.top);
+        options.run.bottom = given(c.bottom);
+        options.run.beginMonth = given(c.beginMonth);
+        options.run.endMonth = given(c.endMonth);
         auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + std::string(c.attribute) + "'");
-        auto userData = qln::rate::buildUserData(engine, options, attr);
+        auto userData = qln::viewer::buildUserData(
+            options.run, attr,
+            qln::viewer::chooseMethod(qln::viewer::attributeMethods(engine, c.attribute), options.run.method));
         auto mapunits = qln::rate::loadMapunits(engine, options);
         const long units = mapunits.recordCount();
 

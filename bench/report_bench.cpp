@@ -3,6 +3,7 @@
 // Run: quillon_report_bench SOILS.sqlite [MAPUNITS] [ATTRIBUTE]   (a state-sized SOILS comes
 // from quillon-sample --preset state; MAPUNITS defaults to 5000, ATTRIBUTE to INT_DWB)
 #include "RateRun.h"
+#include "quillon/viewer/UserData.h"
 #include "ReportOutput.h"
 #include "quillon/ado/DataSources.h"
 #include "quillon/viewer/MapunitList.h"
@@ -35,15 +36,17 @@ int main(int argc, char** argv)
     const std::filesystem::path executable = std::filesystem::canonical("/proc/self/exe");
     qln::rate::RateOptions options;
     options.soils = argv[1];
-    options.attribute = argc > 3 ? argv[3] : "INT_DWB";
+    options.run.attribute = argc > 3 ? argv[3] : "INT_DWB";
     options.rules = qln::rate::bundledRules(executable);
     qln::ado::defineDataSource(qln::engine::kRulesDataSource, options.rules);
     ::setenv("QUILLON_NO_OPEN", "1", 1);
 
     const auto ownEngine = qln::engine::createQuillon();
     qln::engine::clsQuillon& engine = *ownEngine;
-    auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + options.attribute + "'");
-    auto userData = qln::rate::buildUserData(engine, options, attr);
+    auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + options.run.attribute + "'");
+    auto userData = qln::viewer::buildUserData(
+        options.run, attr,
+        qln::viewer::chooseMethod(qln::viewer::attributeMethods(engine, options.run.attribute), options.run.method));
     auto mapunits = qln::rate::loadMapunits(engine, options);
     auto list = qln::rate::reportMapunitList(engine, options, mapunits);
     // The first map units of the list are the ticked ones.
@@ -72,7 +75,7 @@ int main(int argc, char** argv)
     if (status != 1)
         return 1;
     std::printf("rating report of %ld map units (%s): %.2f s (%.2f s CPU), %ju bytes\n", selection.recordCount(),
-                options.attribute.c_str(), seconds, cpu,
+                options.run.attribute.c_str(), seconds, cpu,
                 static_cast<std::uintmax_t>(std::filesystem::file_size(target)));
     std::filesystem::remove(target);
     return 0;

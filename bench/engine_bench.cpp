@@ -95,9 +95,10 @@ int main(int argc, char** argv)
         options.run.beginMonth = given(c.beginMonth);
         options.run.endMonth = given(c.endMonth);
         auto attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + std::string(c.attribute) + "'");
-        auto userData = qln::viewer::buildUserData(
-            options.run, attr,
-            qln::viewer::chooseMethod(qln::viewer::attributeMethods(engine, c.attribute), options.run.method));
+        // A map-unit attribute offers no method: the engine does not read it.
+        const auto offered = qln::viewer::attributeMethods(engine, c.attribute);
+        const long method = offered.empty() ? -1 : qln::viewer::chooseMethod(offered, options.run.method);
+        auto userData = qln::viewer::buildUserData(options.run, attr, method);
         auto mapunits = qln::rate::loadMapunits(engine, options);
         const long units = mapunits.recordCount();
 

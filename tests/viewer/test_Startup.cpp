@@ -11,6 +11,9 @@
 #include "OptionsTab.h"
 #include "ReportsTab.h"
 #include "modMain.h"
+#include "quillon/components/Components.h"
+#include "quillon/dde/Dde.h"
+#include "quillon/viewer/link/LinkTexts.h"
 #include "quillon/desktop/FileDialog.h"
 #include "quillon/desktop/InstanceLock.h"
 #include "quillon/desktop/WindowDirectory.h"
@@ -26,8 +29,63 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <thread>
+
 using namespace qln;
 using namespace qln::viewer;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A GIS serving its scripts on a thread of its own; keeps the commands it was sent.
+class ServedGis {
+public:
+    ServedGis()
+        : m_server("ArcView", "System",
+                   [this](const std::string& command) {
+                       std::lock_guard lock(m_mutex);
+                       m_commands.push_back(command);
+                       return dde::Reply::ack();
+                   })
+        , m_thread([this] {
+            while (!m_stop) m_server.serveFor(20ms);
+        })
+    {
+    }
+    ~ServedGis()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::vector<std::string> commands() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_commands;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_commands;
+    std::atomic<bool> m_stop{false};
+    dde::Server m_server;
+    std::thread m_thread;
+};
+
+// Sends a command as the GIS does, keeping this thread's events (the viewer's server) going.
+dde::Reply sendToViewer(const std::string& command)
+{
+    auto reply = std::async(std::launch::async, [command] {
+        dde::Conversation viewer("Quillon", "messageToVB");
+        return viewer.execute(command);
+    });
+    while (reply.wait_for(0ms) != std::future_status::ready) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return reply.get();
+}
+
+} // namespace
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -105,7 +163,7 @@ private slots:
     {
         const auto form = start();
         QVERIFY(form);
-        QVERIFY(!m_st->ArcViewLinked);
+        QVERIFY(!m_st->ArcViewLinked());
         QVERIFY(form->ui().cmdCreateDBFFile->isHidden());
         QVERIFY(form->ui().cmdRESET->isHidden());
         QVERIFY(!m_steps.contains("Open_DDE_Connection"));
@@ -117,27 +175,70 @@ private slots:
         const auto form = start("\"a|b|c\"");
         QVERIFY(form);
         QVERIFY(form->isVisible());
-        QVERIFY(!m_st->ArcViewLinked);
+        QVERIFY(!m_st->ArcViewLinked());
         QCOMPARE(boxesContaining("Quillon requires 2 arguments:").size(), 1);
         QVERIFY(form->ui().cmdCreateDBFFile->isHidden());
     }
 
-    void twoPartCommandLineLinksWithOrWithoutItsQuotes()
+    void linkedStartUpServesTheGisAndObeysItsCommands()
     {
         const std::string folder = (m_install->folder / "soils").string();
         std::ofstream(m_install->folder / "soils" / "layer.dbf") << "x";
-        for (const std::string& line : {"\"" + folder + "|layer.dbf\"", folder + "|layer.dbf"}) {
-            ViewerState st;
-            st.commandLine = line;
-            QCOMPARE(Initialize_DDE_Connection(st), 1);
-            QVERIFY(st.ArcViewLinked);
-            QCOMPARE(st.ShapeDirectory, folder);
-            QCOMPARE(st.AttributeFileName, std::string("layer"));
-        }
-        ViewerState missing;
-        missing.commandLine = "\"" + folder + "|nothere.dbf\"";
-        QCOMPARE(Initialize_DDE_Connection(missing), -1);
-        QVERIFY(!missing.ArcViewLinked);
+        ServedGis gis;
+        const auto form = start("\"" + folder + "|layer.dbf\"");
+        QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
+        QVERIFY(m_st->ArcViewLinked());
+        QCOMPARE(m_st->gisLink->ShapeDirectory(), folder);
+        QCOMPARE(m_st->gisLink->AttributeFileName(), std::string("layer"));
+        QVERIFY(m_steps.contains("Open_DDE_Connection"));
+        QVERIFY(m_steps.contains("RequestRegistryNotify"));
+        QVERIFY(!form->ui().cmdCreateDBFFile->isHidden());
+
+        // The reset button asks the GIS to remove the viewer's themes.
+        form->cmdRESET_Click();
+        QTRY_COMPARE(gis.commands(), std::vector<std::string>{link::CleanupCommand()});
+
+        // The handshake value reaches the window through the settings watcher and Timer1.
+        m_install->set("EnableQLNDialog", "N");
+        QTRY_VERIFY(!form->isEnabled());
+        QCOMPARE(form->windowTitle(), QString("Quillon - Disabled"));
+        m_install->set("EnableQLNDialog", "Y");
+        QTRY_VERIFY(form->isEnabled());
+        QCOMPARE(form->windowTitle(), QString("Quillon"));
+
+        QVERIFY(sendToViewer("DISABLECONTROLS").accepted);
+        QVERIFY(!form->ui().tvInterps->isEnabled());
+        QVERIFY(sendToViewer("ENABLECONTROLS").accepted);
+        QVERIFY(form->ui().tvInterps->isEnabled());
+        QVERIFY(!sendToViewer("exit").accepted);
+        QVERIFY(form->isVisible());
+        QVERIFY(sendToViewer("EXIT").accepted);
+        QTRY_VERIFY(!form->isVisible());
+        // Unloaded: the viewer no longer serves the GIS.
+        QVERIFY_THROWS_EXCEPTION(dde::DdeError, dde::Conversation("Quillon", "messageToVB"));
+    }
+
+    void linkedStartUpWithoutTheGisIsReportedAndEnds()
+    {
+        const std::string folder = (m_install->folder / "soils").string();
+        std::ofstream(m_install->folder / "soils" / "layer.dbf") << "x";
+        // Unquoted, as a shell may pass it.
+        QVERIFY(!start(folder + "|layer.dbf"));
+        QVERIFY(m_st->ArcViewLinked());
+        QCOMPARE(m_st->gisLink->ShapeDirectory(), folder);
+        QVERIFY(m_steps.contains("Open_DDE_Connection"));
+        QVERIFY(!m_steps.contains("Show"));
+        QCOMPARE(boxesContaining("No program serves ArcView|System").size(), 1);
+    }
+
+    void missingAttributeFileIsReportedAndStartUpGoesOnUnlinked()
+    {
+        const std::string folder = (m_install->folder / "soils").string();
+        const auto form = start("\"" + folder + "|nothere.dbf\"");
+        QVERIFY(form);
+        QVERIFY(!m_st->ArcViewLinked());
+        QCOMPARE(boxesContaining("nothere.dbf").size(), 1);
+        QVERIFY(form->ui().cmdRESET->isHidden());
     }
 
     void missingInstalledDriveReportsEveryValueNameInOrder()
@@ -258,17 +359,21 @@ private slots:
     void gisCommandsBeforeTheWindowIsReadyChangeNothing()
     {
         m_st->MainFormReady = false;
+        m_st->reporter = components::create<reporting::clsReporter>(reporting::kReporterProgId);
+        m_st->genutils = components::create<utils::clsGenUtils>(utils::kGenUtilsProgId);
         frmQuillon form(*m_st);
+        CreateGisLink(*m_st, form);
+        link::GisLink& gis = *m_st->gisLink;
         form.DisableControls();
-        form.Form_LinkExecute("ENABLECONTROLS");
+        gis.Form_LinkExecute("ENABLECONTROLS");
         QVERIFY(!form.ui().cmdCreateDBFFile->isEnabled() && !form.ui().tvInterps->isEnabled());
         m_st->MainFormReady = true;
-        form.Form_LinkExecute("enablecontrols");
+        QVERIFY(!gis.Form_LinkExecute("enablecontrols").accepted);
         QVERIFY(!form.ui().tvInterps->isEnabled());
-        form.Form_LinkExecute("ENABLECONTROLS");
+        gis.Form_LinkExecute("ENABLECONTROLS");
         QVERIFY(form.ui().cmdCreateDBFFile->isEnabled() && form.ui().tvInterps->isEnabled() &&
                 form.ui().cmdRESET->isEnabled());
-        form.Form_LinkExecute("DISABLECONTROLS");
+        gis.Form_LinkExecute("DISABLECONTROLS");
         QVERIFY(!form.ui().cmdRESET->isEnabled());
     }
 

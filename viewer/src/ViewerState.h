@@ -7,6 +7,8 @@
 #include "quillon/desktop/InstanceLock.h"
 #include "quillon/reporting/clsReporter.h"
 #include "quillon/utils/clsGenUtils.h"
+#include "quillon/viewer/link/GisLink.h"
+#include "quillon/viewer/link/LinkWindow.h"
 #include "quillon/viewer/Settings.h"
 #include "EngineObject.h"
 
@@ -34,10 +36,11 @@ struct ViewerState {
 
     // The program's command line as it came, for the GIS link.
     std::string commandLine;
-    bool ArcViewLinked = false;
-    std::string ShapeDirectory;
-    std::string AttributeFileName;
-    std::string CurrentThemeTitle;
+    // The main window as the link sees it, then the link itself (destroyed first). The link
+    // alone knows whether the viewer is linked, the shape folder and the attribute file.
+    std::unique_ptr<link::LinkWindow> linkWindow;
+    std::unique_ptr<link::GisLink> gisLink;
+    bool ArcViewLinked() const { return gisLink && gisLink->ArcViewLinked(); }
 
     bool starting = false;
     bool databaseChanged = false;  // set while a browsed-to database is being opened

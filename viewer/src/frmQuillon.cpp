@@ -8,7 +8,6 @@
 #include "ReportsTab.h"
 #include "frmAbout.h"
 #include "frmHelp.h"
-#include "modGisLink.h"
 #include "modResults.h"
 #include "modStandAlone.h"
 #include "modSoilsDatabase.h"
@@ -25,7 +24,6 @@
 #include <QLabel>
 #include <QScreen>
 #include <QStyle>
-#include <QTimer>
 
 namespace qln::viewer {
 
@@ -94,11 +92,6 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName("StatusBar1Text");
     m_ui->StatusBar1->addWidget(m_statusLabel, 1);
-
-    m_timer = new QTimer(this);
-    m_timer->setObjectName("Timer1");
-    m_timer->setInterval(100);
-    connect(m_timer, &QTimer::timeout, this, [this] { Timer1_Timer(m_st, *this); });
 
     connect(m_ui->SSTab1, &QTabWidget::currentChanged, this, &frmQuillon::SSTab1_Click);
     connect(m_ui->mnuFileOptions, &QAction::triggered, this, [this] { selectTab("Options"); });
@@ -212,10 +205,13 @@ void frmQuillon::Form_Unload()
         if (m_st.genutils) m_st.genutils->cStopRegChangeNotifications();
     } catch (...) {
     }
-    setRegistryWindow(nullptr);
-    try {
-        End_DDE_Connection(m_st);
-    } catch (...) {
+    if (m_st.gisLink) {
+        // No handshake reading may reach a window that is going.
+        m_st.gisLink->Timer1().stop();
+        try {
+            m_st.gisLink->End_DDE_Connection();
+        } catch (...) {
+        }
     }
     m_st.rsAttributes = ado::Recordset();
     m_st.rsFolders = ado::Recordset();
@@ -303,24 +299,9 @@ void frmQuillon::cmdRESET_Click()
 {
     // Leaving the active box runs its pending validation first.
     if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
-    if (Reset_DDE_Data(m_st) == 1 && OverwriteOutputDB(m_st) == 1)
+    if ((!m_st.gisLink || m_st.gisLink->Reset_DDE_Data() == 1) && OverwriteOutputDB(m_st) == 1)
         ResetTelvaConnection(m_st, m_options->ui().cboSSAList->currentText().toStdString());
     activateWindow();
-}
-
-void frmQuillon::Form_LinkExecute(const QString& command)
-{
-    if (command == "EXIT") {
-        close();
-    } else if (command == "SETFOCUS") {
-        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-        raise();
-        activateWindow();
-    } else if (command == "ENABLECONTROLS") {
-        if (m_st.MainFormReady) EnableControls();
-    } else if (command == "DISABLECONTROLS") {
-        if (m_st.MainFormReady) DisableControls();
-    }
 }
 
 void frmQuillon::setStatusText(const QString& text)

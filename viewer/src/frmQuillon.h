@@ -10,7 +10,6 @@
 #include <vector>
 
 class QLabel;
-class QTimer;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -66,8 +65,6 @@ public:
     int FindTabNumber(const QString& caption) const;
     void SSTab1_Click(int index);
     void cmdRESET_Click();
-    // A command of the GIS: "EXIT", "SETFOCUS", "ENABLECONTROLS", "DISABLECONTROLS".
-    void Form_LinkExecute(const QString& command);
 
     void setStatusText(const QString& text);
     QString statusText() const;
@@ -77,8 +74,6 @@ public:
     QSize sizeInTwips() const;
     // The folder of a node ("Closed_Folder" image) or an attribute; empty without selection.
     QString selectedImage() const;
-    // The timer that applies the GIS's enable/disable value (off until a change arrives).
-    QTimer* Timer1() const { return m_timer; }
     void setStatusBold(bool bold);
 
 protected:
@@ -97,7 +92,6 @@ private:
     ReportsTab* m_reports = nullptr;
     NonTechReportsTab* m_nonTech = nullptr;
     QLabel* m_statusLabel = nullptr;
-    QTimer* m_timer = nullptr;
     std::unique_ptr<desktop::WindowPublisher> m_publisher;
     bool m_unloaded = false;
 };

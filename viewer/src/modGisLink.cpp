@@ -1,103 +1,68 @@
 #include "modGisLink.h"
 
 #include "frmQuillon.h"
-#include "modInstance.h"
-#include "quillon/Text.h"
 
-#include <QMetaObject>
-#include <QTimer>
-
-#include <atomic>
+#include <QPointer>
 
 namespace qln::viewer {
 
-using namespace reporting;
-
 namespace {
 
-constexpr int kMsgText = 1;
-constexpr int kMsgTwoArguments = 1454;
+// The link's view of the main window. The window may be gone before the link (the program
+// ends with the window): then every request is dropped.
+class FormLinkWindow final : public link::LinkWindow {
+public:
+    FormLinkWindow(frmQuillon& form, const ViewerState& st) : m_form(&form), m_st(st) {}
 
-std::atomic<frmQuillon*> registryWindow{nullptr};
+    void setStatusText(const std::string& text) override
+    {
+        if (m_form) m_form->setStatusText(QString::fromStdString(text));
+    }
+    void setStatusBold(bool bold) override
+    {
+        if (m_form) m_form->setStatusBold(bold);
+    }
+    void setCaption(const std::string& caption) override
+    {
+        if (m_form) m_form->setWindowTitle(QString::fromStdString(caption));
+    }
+    void setWindowEnabled(bool enabled) override
+    {
+        if (m_form) m_form->setEnabled(enabled);
+    }
+    bool MainFormReady() const override { return m_form && m_st.MainFormReady; }
+    void EnableControls() override
+    {
+        if (m_form) m_form->EnableControls();
+    }
+    void DisableControls() override
+    {
+        if (m_form) m_form->DisableControls();
+    }
+    void restoreAndFocus() override
+    {
+        if (!m_form) return;
+        m_form->setWindowState(m_form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        m_form->raise();
+        m_form->activateWindow();
+    }
+    void unload() override
+    {
+        if (m_form) m_form->close();
+    }
+
+private:
+    QPointer<frmQuillon> m_form;
+    const ViewerState& m_st;
+};
 
 } // namespace
 
-int Initialize_DDE_Connection(ViewerState& st)
+void CreateGisLink(ViewerState& st, frmQuillon& form)
 {
-    st.ArcViewLinked = false;
-    const std::string line = trimBlanks(st.commandLine);
-    if (line.empty()) return 1;
-
-    // The argument comes in quotes unless a shell has taken them off already; only real
-    // quotes are dropped, never a character of the folder or the file name.
-    const bool quoted = line.size() >= 2 && line.front() == '"' && line.back() == '"';
-    const std::string inner = quoted ? line.substr(1, line.size() - 2) : line;
-    std::vector<std::string> parts;
-    for (std::size_t start = 0;;) {
-        const std::size_t bar = inner.find('|', start);
-        parts.push_back(inner.substr(start, bar - start));
-        if (bar == std::string::npos) break;
-        start = bar + 1;
-    }
-    if (parts.size() != 2) {
-        st.reporter->cReportMsg(gmrERR, gmrDISP, "Initialize_DDE_Connection", kMsgTwoArguments, 0);
-        return -1;
-    }
-    st.ShapeDirectory = parts[0];
-    std::string shortPath, shortName;
-    if (GetShortFilename(st.ShapeDirectory + "/" + parts[1], shortPath, shortName) != 1) return -1;
-    st.AttributeFileName = shortName.size() >= 4 ? shortName.substr(0, shortName.size() - 4) : std::string();
-    st.ArcViewLinked = true;
-    return 1;
-}
-
-int Open_DDE_Connection(ViewerState& st)
-{
-    if (!st.ArcViewLinked) return -1;
-    // This build carries no conversation layer: say so rather than pretend to be linked.
-    st.reporter->cReportMsg(gmrERR, gmrDISP, "Open_DDE_Connection", kMsgText, 0,
-                            {"The link to the GIS is not available in this version of Quillon."});
-    return -1;
-}
-
-int Reset_DDE_Data(ViewerState&)
-{
-    return 1;
-}
-
-int End_DDE_Connection(ViewerState&)
-{
-    return 1;
-}
-
-
-void setRegistryWindow(frmQuillon* window)
-{
-    registryWindow = window;
-}
-
-void RegistryChanged()
-{
-    frmQuillon* window = registryWindow;
-    if (!window) return;
-    QMetaObject::invokeMethod(window->Timer1(), qOverload<>(&QTimer::start), Qt::QueuedConnection);
-}
-
-void Timer1_Timer(ViewerState& st, frmQuillon& form)
-{
-    form.Timer1()->stop();
-    std::string value;
-    if (st.genutils->cGetRegistryString(utils::HKEY_LOCAL_MACHINE, kSettingsKey, kEnableQLNDialog, value) != 1) {
-        st.reporter->cReportMsg(gmrERR, gmrDISP, "Timer1_Timer", kMsgText, 0, {"Registry Timer value not available"});
-        return;
-    }
-    const bool enabled = value == "Y";
-    form.setStatusText(enabled ? "Quillon active."
-                               : QString("The active theme is not the soils theme that was used to ") +
-                                     "start the Quillon. Activate the original soils theme.");
-    form.setStatusBold(!enabled);
-    form.setWindowTitle(enabled ? "Quillon" : QString("Quillon") + " - Disabled");
-    form.setEnabled(enabled);
+    st.gisLink.reset();
+    st.linkWindow = std::make_unique<FormLinkWindow>(form, st);
+    st.gisLink = std::make_unique<link::GisLink>(*st.linkWindow, *st.reporter, *st.genutils);
 }
 
 } // namespace qln::viewer

@@ -58,10 +58,11 @@ int Check_QLN_System(ViewerState& st, frmQuillon& form)
     st.spareRecordset = ado::Recordset();
     st.spareRecordset.open();
 
+    CreateGisLink(st, form);
     step(st, "Initialize_DDE_Connection");
-    int status = Initialize_DDE_Connection(st);
+    int status = st.gisLink->Initialize_DDE_Connection(st.commandLine);
     auto& ui = form.ui();
-    if (status != 1 || !st.ArcViewLinked) {
+    if (status != 1 || !st.ArcViewLinked()) {
         // Without the GIS there is nothing to process into and no theme to delete.
         ui.cmdCreateDBFFile->setEnabled(false);
         ui.cmdCreateDBFFile->hide();
@@ -73,7 +74,7 @@ int Check_QLN_System(ViewerState& st, frmQuillon& form)
         ui.cmdCreateDBFFile->setEnabled(true);
         ui.cmdRESET->setEnabled(true);
         step(st, "Open_DDE_Connection");
-        status = Open_DDE_Connection(st);
+        status = st.gisLink->Open_DDE_Connection();
     }
 
     if (status == 1) {
@@ -169,11 +170,10 @@ std::unique_ptr<frmQuillon> Main(ViewerState& st)
     CheckOutlookCustomer(st);
     form->setStatusText(form->resizedText());
     QApplication::restoreOverrideCursor();
-    if (st.ArcViewLinked) {
+    if (st.ArcViewLinked()) {
         step(st, "RequestRegistryNotify");
-        setRegistryWindow(form.get());
         SettingsContext context{*st.genutils, *st.reporter};
-        RequestRegistryNotify(context, &RegistryChanged);
+        RequestRegistryNotify(context, &link::GisLink::RegistryChanged);
     }
     st.starting = false;
     return form;

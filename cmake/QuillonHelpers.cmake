@@ -31,7 +31,8 @@ function(quillon_add_test name)
   target_compile_definitions(${name} PRIVATE
     QUILLON_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
     QUILLON_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+  # Parameterised cases are named by index: their values print as raw bytes and addresses.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 

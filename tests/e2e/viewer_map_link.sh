@@ -5,13 +5,16 @@
 # the map draws it with classes that match the column's values; the viewer's reset button
 # removes it; closing the map (SIGTERM, as a session end does) sends EXIT and the viewer
 # ends with status 0; no socket of either is left behind.
-# Usage: viewer_map_link.sh BIN_DIR
+# With SCREENSHOT.png the two run side by side under a virtual X server instead, and a
+# picture of both is taken while the theme is shown (Xvfb, xdotool and ImageMagick).
+# Usage: viewer_map_link.sh BIN_DIR [SCREENSHOT.png]
 set -u
-bin=$(cd "$1" && pwd)
+bin=$(cd "$1" && pwd) shot=${2:-}
 work=$(mktemp -d)
-map_pid=
+map_pid= xvfb_pid=
 cleanup() {
   [ -n "$map_pid" ] && kill -KILL "$map_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   # A viewer left running by a failure (the map started it, so it is not our child).
   if [ -f "$work/viewer.pid" ]; then kill -KILL "$(cat "$work/viewer.pid")" 2>/dev/null; fi
   wait 2>/dev/null
@@ -36,6 +39,20 @@ export HOME=$work/home XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state XDG_C
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run QUILLON_REGISTRY_ROOT=$work/registry
 export QT_QPA_PLATFORM=offscreen QUILLON_NO_OPEN=1
 unset QUILLON_DDE_DIR DISPLAY WAYLAND_DISPLAY
+if [ -n "$shot" ]; then
+  unset QT_QPA_PLATFORM
+  # A display number nobody uses: Xvfb refuses a taken one.
+  for display in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
+    Xvfb ":$display" -screen 0 1920x760x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ] && break
+    xvfb_pid=
+  done
+  [ -n "$xvfb_pid" ] || fail "no virtual X server could start"
+  export DISPLAY=:$display
+fi
 mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 "$bin/quillon-setup" > "$work/setup.log" 2>&1 || fail "quillon-setup: $(cat "$work/setup.log")"
@@ -96,6 +113,19 @@ values=$(sqlite3 "$results" "SELECT DISTINCT DRAIN_DC FROM MU_Data WHERE DRAIN_D
 [ -n "$values" ] || fail "quillon-rate gave no drainage classes"
 [ "$drawn" = "$values" ] || fail "legend classes drawn: [$drawn], column values: [$values]"
 grep -q 'Other values' <<<"$shown" && fail "ratings outside the legend: $shown"
+if [ -n "$shot" ]; then
+  # No window manager: the map at the left, the viewer beside it, then let both paint.
+  map_window=$(xdotool search --name '^ArcView GIS' | head -n 1)
+  viewer_window=$(xdotool search --name '^Quillon$' | head -n 1)
+  [ -n "$map_window" ] && [ -n "$viewer_window" ] || fail "the two windows are not both shown"
+  xdotool windowsize "$map_window" 1100 760 windowmove "$map_window" 0 0
+  xdotool windowsize "$viewer_window" 810 760 windowmove "$viewer_window" 1110 0
+  sleep 1
+  # Identify one map unit, so the picture shows its rating beside the legend.
+  xdotool mousemove --window "$map_window" 500 400 click 1
+  sleep 2
+  import -window root "$shot" || fail "screenshot"
+fi
 value=$(find "$QUILLON_REGISTRY_ROOT" -iname 'v-enableqlndialog*' -exec cat {} + 2>/dev/null)
 [[ $value == *Y ]] || fail "EnableQLNDialog is not Y while the rating theme is active: '$value'"
 

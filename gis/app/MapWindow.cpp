@@ -20,6 +20,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <iostream>
+
 using qln::gis::MapDocument;
 
 namespace {
@@ -147,11 +149,21 @@ bool MapWindow::openSoilsTheme(const QString& shp)
 
 qln::dde::Reply MapWindow::execute(const std::string& command)
 {
+    const std::size_t before = m_document.ratingThemes().size();
     const qln::dde::Reply reply = m_document.execute(command);
     if (reply.accepted)
         themesChanged(false);
     else
         statusBar()->showMessage(QString::fromStdString(reply.reason));
+    if (m_options.verbose) {
+        const auto& themes = m_document.ratingThemes();
+        if (!reply.accepted)
+            std::cout << "refused: " << reply.reason << std::endl;
+        else if (themes.size() < before || themes.empty())
+            std::cout << "removed " << before << " rating theme(s)" << std::endl;
+        else
+            std::cout << "shown: " << qln::gis::themeSummary(themes.back()) << std::endl;
+    }
     return reply;
 }
 
@@ -291,9 +303,13 @@ void MapWindow::startViewer()
     themesChanged(false);
     const auto& layer = *m_document.soilsThemes()[toc[*row].index];
     QString why;
-    if (!m_viewer->start(QString::fromStdString(layer.path().parent_path().string()),
-                         QString::fromStdString(layer.attributeFileName()), why))
+    const QString folder = QString::fromStdString(layer.path().parent_path().string());
+    const QString attributeFile = QString::fromStdString(layer.attributeFileName());
+    if (!m_viewer->start(folder, attributeFile, why))
         error(why);
+    else if (m_options.verbose)
+        std::cout << "started: " << m_options.viewerProgram.toStdString() << ' '
+                  << ViewerLink::startArgument(folder, attributeFile).toStdString() << std::endl;
 }
 
 void MapWindow::error(const QString& text)

@@ -24,6 +24,7 @@ namespace qln::registry { class Store; }
 struct MapOptions {
     QString viewerProgram;
     std::optional<std::filesystem::path> results;  // else the viewer's settings say
+    bool verbose = false;  // each script call's outcome on standard output
 };
 
 class MapWindow : public QMainWindow {

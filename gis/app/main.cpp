@@ -1,5 +1,6 @@
 // quillon-map: the soils map that works beside the viewer in the desktop GIS's place.
 #include "MapWindow.h"
+#include "TerminationSignal.h"
 
 #include "quillon/dde/Dde.h"
 #include "quillon/desktop/QtDesktop.h"
@@ -20,10 +21,15 @@ int main(int argc, char** argv)
     std::string results;
     std::string viewer;
     std::string exportPng;
+    bool startQuillon = false;
+    bool verbose = false;
     cli.add_option("shapefile", shapefiles, "soils shapefiles (.shp) to open");
     cli.add_option("--results", results, "results database to read MU_Data from (default: the viewer's settings)");
     cli.add_option("--viewer", viewer, "the viewer program (default: quillon beside this program)");
     cli.add_option("--export", exportPng, "write the map as PNG after drawing and quit");
+    cli.add_flag("--start-quillon", startQuillon,
+                 "start the viewer on the active soils theme (the last one opened), as Start Quillon does");
+    cli.add_flag("--verbose", verbose, "print the viewer's script calls and their outcome");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -35,6 +41,7 @@ int main(int argc, char** argv)
     options.viewerProgram = viewer.empty() ? QApplication::applicationDirPath() + "/quillon" : QString::fromStdString(viewer);
     if (!results.empty())
         options.results = results;
+    options.verbose = verbose;
 
     std::unique_ptr<MapWindow> window;
     try {
@@ -46,6 +53,9 @@ int main(int argc, char** argv)
     for (const auto& shp : shapefiles)
         window->openSoilsTheme(QString::fromStdString(shp));
     window->show();
+    closeOnTerminationSignals(*window);
+    if (startQuillon)
+        window->startViewer();
     if (!exportPng.empty()) {
         QObject::connect(&window->canvas(), &MapCanvas::drawingFinished, window.get(), [&] {
             const bool ok = window->exportPng(QString::fromStdString(exportPng));

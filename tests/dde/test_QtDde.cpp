@@ -10,6 +10,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <atomic>
+#include <thread>
+
 using namespace qln::dde;
 using namespace std::chrono_literals;
 
@@ -89,4 +92,44 @@ TEST_F(QtDdeTest, FailureOfAGoneServerArrivesAsASignal)
     EXPECT_LT(timer.elapsed(), 100) << "execute must not wait for the server";
     ASSERT_TRUE(waitFor([&] { return !error.isEmpty(); }));
     EXPECT_TRUE(error.contains("ArcView|System")) << error.toStdString();
+}
+
+// Conversations that come and go one after another (the map probes the viewer and sends it
+// single commands): each is served, and no closed connection is left watched by the event
+// loop, which would warn and could stall a later conversation that reuses its descriptor.
+TEST_F(QtDdeTest, ShortConversationsOneAfterAnotherAreAllServedWithoutWatchingClosedOnes)
+{
+    static std::atomic<int> socketWarnings {0};
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        if (m.contains("QSocketNotifier"))
+            ++socketWarnings;
+    });
+    int served = 0;
+    QtServer server("Quillon", "messageToVB", [&](const std::string&) {
+        ++served;
+        return Reply::ack();
+    });
+    constexpr int kConversations = 60;
+    std::atomic<int> acknowledged {0};
+    std::atomic<bool> done {false};
+    std::thread client([&] {
+        for (int i = 0; i < kConversations; ++i) {
+            try {
+                Conversation conversation("Quillon", "messageToVB", 2000ms);
+                if (conversation.execute("SETFOCUS").accepted)
+                    ++acknowledged;
+            } catch (const DdeError&) {
+            }
+        }
+        done = true;
+    });
+    const bool finished = waitFor([&] { return done.load(); }, 60000);
+    client.join();
+    // Let the event loop see the last closed connection too.
+    waitFor([] { return false; }, 200);
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(acknowledged.load(), kConversations);
+    EXPECT_EQ(served, kConversations);
+    EXPECT_EQ(socketWarnings.load(), 0);
 }

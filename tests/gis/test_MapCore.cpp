@@ -143,6 +143,22 @@ TEST_F(MapDocumentTest, DisplayJoinsTheColumnAndCleanupRemovesIt)
     EXPECT_TRUE(m_doc.execute(kCleanup).accepted) << "nothing to clean is fine";
 }
 
+// The line the map prints for each theme it draws: every legend entry in legend order with
+// the polygons it colours, so a script can compare the classes with the column.
+TEST_F(MapDocumentTest, ThemeSummaryCountsThePolygonsOfEachLegendEntry)
+{
+    ASSERT_TRUE(m_doc.execute(display("drclass|Drainage|DYNAMIC")).accepted);
+    EXPECT_EQ(themeSummary(m_doc.ratingThemes().back()),
+              "\"Drainage\" from drclass: Poorly drained (2); Well drained (2); Not rated (2)");
+    // Entries of a legend file that colour nothing are listed with 0; ratings outside the
+    // file's classes are counted under the entry added for them.
+    ASSERT_TRUE(
+        m_doc.execute(display("ph|pH as classes|" QUILLON_SOURCE_DIR "/data/legends/drainage_class.avl")).accepted);
+    const std::string summary = themeSummary(m_doc.ratingThemes().back());
+    EXPECT_EQ(summary.rfind("\"pH as classes\" from ph: Excessively drained (0); ", 0), 0u) << summary;
+    EXPECT_NE(summary.find("; Not rated (1); Other values (5)"), std::string::npos) << summary;
+}
+
 TEST_F(MapDocumentTest, RefusalsSayWhyAndChangeNothing)
 {
     ASSERT_TRUE(m_doc.execute(display("ph|pH|DYNAMIC")).accepted);

@@ -100,4 +100,15 @@ RatingTheme makeRatingTheme(std::shared_ptr<const SoilsLayer> layer, const Displ
     return theme;
 }
 
+std::string themeSummary(const RatingTheme& theme)
+{
+    std::vector<std::size_t> counts(theme.legend.entries().size(), 0);
+    for (const std::uint32_t entry : theme.entryOf)
+        ++counts[entry];
+    std::string out = "\"" + theme.title + "\" from " + theme.column + ":";
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        out += (i ? "; " : " ") + theme.legend.entries()[i].label + " (" + std::to_string(counts[i]) + ")";
+    return out;
+}
+
 } // namespace qln::gis

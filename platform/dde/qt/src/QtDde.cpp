@@ -19,6 +19,12 @@ QtServer::~QtServer() = default;
 void QtServer::activity()
 {
     m_server->poll();
+    // A conversation that ended has closed its descriptor: stop watching it now, or the
+    // event loop polls a closed (perhaps reused) descriptor until watch() runs.
+    const std::vector<int> open = m_server->fds();
+    for (auto& n : m_notifiers)
+        if (n && n->isEnabled() && std::find(open.begin(), open.end(), static_cast<int>(n->socket())) == open.end())
+            n->setEnabled(false);
     // Conversations come and go: watch the current set. Deferred, because the notifier
     // that called us must not be deleted under it.
     QMetaObject::invokeMethod(this, [this] { watch(); }, Qt::QueuedConnection);
@@ -30,7 +36,7 @@ void QtServer::watch()
     std::vector<std::unique_ptr<QSocketNotifier>> keep;
     for (const int fd : fds) {
         auto it = std::find_if(m_notifiers.begin(), m_notifiers.end(),
-                               [fd](const auto& n) { return n && n->socket() == fd; });
+                               [fd](const auto& n) { return n && n->isEnabled() && n->socket() == fd; });
         if (it != m_notifiers.end()) {
             keep.push_back(std::move(*it));
             continue;

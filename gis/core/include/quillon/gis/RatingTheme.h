@@ -55,4 +55,8 @@ struct RatingTheme {
 RatingTheme makeRatingTheme(std::shared_ptr<const SoilsLayer> layer, const DisplayRequest& request,
                             const std::filesystem::path& results);
 
+// One line for people and scripts: the title, the column, then each legend entry's label
+// with the number of polygons it colours, in legend order ("title" from COL: a (3); b (1)).
+std::string themeSummary(const RatingTheme& theme);
+
 } // namespace qln::gis

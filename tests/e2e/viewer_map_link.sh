@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The viewer and the soils map as two real processes, offscreen. The map starts the viewer
+# with the quoted "folder|attribute file" argument of the sample soils theme; the viewer asks
+# the map, through its link, to show a rating column that quillon-rate wrote into MU_Data;
+# the map draws it with classes that match the column's values; the viewer's reset button
+# removes it; closing the map (SIGTERM, as a session end does) sends EXIT and the viewer
+# ends with status 0; no socket of either is left behind.
+# With SCREENSHOT.png the two run side by side under a virtual X server instead, and a
+# picture of both is taken while the theme is shown (Xvfb, xdotool and ImageMagick).
+# Usage: viewer_map_link.sh BIN_DIR [SCREENSHOT.png]
+set -u
+bin=$(cd "$1" && pwd) shot=${2:-}
+work=$(mktemp -d)
+map_pid= xvfb_pid=
+cleanup() {
+  [ -n "$map_pid" ] && kill -KILL "$map_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  # A viewer left running by a failure (the map started it, so it is not our child).
+  if [ -f "$work/viewer.pid" ]; then kill -KILL "$(cat "$work/viewer.pid")" 2>/dev/null; fi
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  for f in map.log viewer.log state/quillon/AMBApps2.log; do
+    [ -s "$work/$f" ] && { echo "--- $f"; cat "$work/$f"; }
+  done
+  exit 1
+}
+# Waits up to $1 tenths of a second for the command that follows to succeed.
+wait_until() {
+  local tenths=$1; shift
+  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+export HOME=$work/home XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run QUILLON_REGISTRY_ROOT=$work/registry
+export QT_QPA_PLATFORM=offscreen QUILLON_NO_OPEN=1
+unset QUILLON_DDE_DIR DISPLAY WAYLAND_DISPLAY
+if [ -n "$shot" ]; then
+  unset QT_QPA_PLATFORM
+  # A display number nobody uses: Xvfb refuses a taken one.
+  for display in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
+    Xvfb ":$display" -screen 0 1920x760x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ] && break
+    xvfb_pid=
+  done
+  [ -n "$xvfb_pid" ] || fail "no virtual X server could start"
+  export DISPLAY=:$display
+fi
+mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+"$bin/quillon-setup" > "$work/setup.log" 2>&1 || fail "quillon-setup: $(cat "$work/setup.log")"
+data=$XDG_DATA_HOME/quillon
+results=$data/results/results.sqlite
+[ -f "$results" ] || fail "quillon-setup wrote no working results database at $results"
+
+# The program the map starts: the viewer with its test driver, its exit status kept.
+cat > "$work/viewer" <<SH
+#!/bin/sh
+"$bin/quillon_e2e_viewer" "\$@" > "$work/viewer.log" 2>&1 &
+echo \$! > "$work/viewer.pid"
+wait \$!
+echo \$? > "$work/viewer.status"
+SH
+chmod +x "$work/viewer"
+
+"$bin/quillon-map" --verbose --start-quillon --viewer "$work/viewer" "$data/soils/sample_soils.shp" \
+  > "$work/map.log" 2>&1 &
+map_pid=$!
+
+# Started with the quoted argument of the sample soils theme.
+wait_until 300 grep -q '^started: ' "$work/map.log" || fail "the map did not start the viewer"
+expected="started: $work/viewer \"$data/soils|sample_soils.dbf\""
+grep -qxF "$expected" "$work/map.log" || fail "the viewer was not started with $expected"
+
+# Linked: it serves messageToVB (an empty command is refused, exit 1; 2 means no server).
+driver() { "$bin/quillon-dde" --timeout 10000 QuillonTest driver "$@"; }
+serving() { "$bin/quillon-dde" --timeout 1000 "$1" "$2" "" 2>/dev/null; [ $? -eq 1 ]; }
+wait_until 600 serving QuillonTest driver || fail "the viewer did not come up"
+serving Quillon messageToVB || fail "the viewer does not serve Quillon|messageToVB"
+grep -q "No program serves" "$work/viewer.log" "$work/state/quillon/AMBApps2.log" 2>/dev/null &&
+  fail "the viewer says the GIS link is unavailable"
+
+# The rating the process button stores: quillon-rate's column in the working MU_Data.
+"$bin/quillon-rate" --soils "$data/soils/sample.mdb" --rules "$data/quillon-rules.sqlite" \
+  --attribute WAT_DRAIN --method "Dominant Condition" --format csv > "$work/rating.csv" ||
+  fail "quillon-rate"
+sqlite3 "$results" <<SQL || fail "writing DRAIN_DC into MU_Data"
+.import --csv $work/rating.csv rating
+ALTER TABLE MU_Data ADD DRAIN_DC TEXT;
+UPDATE MU_Data SET DRAIN_DC = (SELECT NULLIF(r.DRAIN_DC, '') FROM rating r WHERE r.mukey = MU_Data.mukey);
+INSERT INTO MU_Data (mukey, musym, DRAIN_DC)
+  SELECT mukey, musym, NULLIF(DRAIN_DC, '') FROM rating WHERE mukey NOT IN (SELECT mukey FROM MU_Data);
+DROP TABLE rating;
+SQL
+
+driver "DISPLAY WAT_DRAIN|Dominant Condition|DRAIN_DC" || fail "Refresh_DDE_Data"
+wait_until 300 grep -q '^shown: ' "$work/map.log" || fail "the map shows no theme"
+shown=$(grep '^shown: ' "$work/map.log")
+[[ $shown == 'shown: "Drainage Class - Dominant Condition" from DRAIN_DC:'* ]] ||
+  fail "theme title or column: $shown"
+# The legend's classes that colour polygons are exactly the column's values (plus
+# "Not rated" for map units without one); nothing falls outside the legend.
+drawn=$(sed 's/^[^:]*:[^:]*: //' <<<"$shown" | tr ';' '\n' | sed 's/^ //' |
+        grep -v ' (0)$' | sed 's/ ([0-9]*)$//' | grep -vx 'Not rated' | sort)
+values=$(sqlite3 "$results" "SELECT DISTINCT DRAIN_DC FROM MU_Data WHERE DRAIN_DC IS NOT NULL" | sort)
+[ -n "$values" ] || fail "quillon-rate gave no drainage classes"
+[ "$drawn" = "$values" ] || fail "legend classes drawn: [$drawn], column values: [$values]"
+grep -q 'Other values' <<<"$shown" && fail "ratings outside the legend: $shown"
+if [ -n "$shot" ]; then
+  # No window manager: the map at the left, the viewer beside it, then let both paint.
+  map_window=$(xdotool search --name '^ArcView GIS' | head -n 1)
+  viewer_window=$(xdotool search --name '^Quillon$' | head -n 1)
+  [ -n "$map_window" ] && [ -n "$viewer_window" ] || fail "the two windows are not both shown"
+  xdotool windowsize "$map_window" 1100 760 windowmove "$map_window" 0 0
+  xdotool windowsize "$viewer_window" 810 760 windowmove "$viewer_window" 1110 0
+  sleep 1
+  # Identify one map unit, so the picture shows its rating beside the legend.
+  xdotool mousemove --window "$map_window" 500 400 click 1
+  sleep 2
+  import -window root "$shot" || fail "screenshot"
+fi
+value=$(find "$QUILLON_REGISTRY_ROOT" -iname 'v-enableqlndialog*' -exec cat {} + 2>/dev/null)
+[[ $value == *Y ]] || fail "EnableQLNDialog is not Y while the rating theme is active: '$value'"
+
+# "Delete Temporary Themes" sends the clean-up script.
+driver RESET || fail "the reset button"
+wait_until 300 grep -q '^removed 1 rating theme' "$work/map.log" || fail "the clean-up did not remove the theme"
+grep -q '^refused: ' "$work/map.log" && fail "the map refused a script call"
+
+# Closing the map ends the viewer: EXIT, then exit status 0 of both.
+kill -TERM "$map_pid"
+wait "$map_pid"; map_status=$?
+map_pid=
+[ "$map_status" -eq 0 ] || fail "the map ended with status $map_status"
+wait_until 300 test -s "$work/viewer.status" || fail "the viewer did not end after EXIT"
+[ "$(cat "$work/viewer.status")" = 0 ] || fail "the viewer ended with status $(cat "$work/viewer.status")"
+rm -f "$work/viewer.pid"
+left=$(find "$XDG_RUNTIME_DIR" -type s)
+[ -z "$left" ] || fail "sockets left behind: $left"
+echo "viewer and map: started linked, theme shown with the column's classes, removed, EXIT ended the viewer"

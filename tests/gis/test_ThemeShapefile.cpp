@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -151,7 +152,12 @@ TEST(ThemeShapefileNames, SafeNamesAndFields)
 
 TEST_F(ConvertTest, ReadsBackWithShapelibAsTheSourceAndMUData)
 {
+    // Written as a desktop program runs: in the user's locale, here one with decimal commas
+    // when installed. The file must hold decimal points all the same.
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
     const auto shp = convert("kfact", "Erosion K.shp");
+    std::setlocale(LC_ALL, before.c_str());
     const SHPHandle h = SHPOpen(shp.c_str(), "rb");
     const DBFHandle d = DBFOpen((m_temp / "out" / "Erosion K.dbf").c_str(), "rb");
     ASSERT_NE(h, nullptr);

@@ -131,6 +131,12 @@ void MapDocument::convertToShapefile(std::size_t row, const std::filesystem::pat
     if (row >= toc.size() || !toc[row].rating)
         throw GisError("Make a rating theme active to convert it to a shapefile");
     const RatingTheme& source = m_ratings[toc[row].index];
+    // An open soils theme's files stay as they are: the viewer may be reading them.
+    for (const auto& soils : m_soils) {
+        std::error_code error;
+        if (std::filesystem::equivalent(soils->path(), shp, error))
+            throw GisError(shp.string() + " is the soils theme " + soils->title() + "; choose another name");
+    }
     const std::filesystem::path written = writeThemeShapefile(source, shp);
     RatingTheme theme;
     theme.layer = std::make_shared<const SoilsLayer>(SoilsLayer::load(written));

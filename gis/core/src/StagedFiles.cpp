@@ -49,8 +49,11 @@ StagedFiles::StagedFiles(const std::filesystem::path& destination, const std::st
 
 StagedFiles::~StagedFiles()
 {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
+    std::error_code error;
+    const std::filesystem::path old = m_folder / "old";
+    if (!m_committed && std::filesystem::exists(old, error) && !std::filesystem::is_empty(old, error))
+        return;  // an old file that could not be put back: left for the user to find
+    std::filesystem::remove_all(m_folder, error);
 }
 
 void StagedFiles::commit(const std::vector<std::string>& stale)
@@ -74,8 +77,15 @@ void StagedFiles::commit(const std::vector<std::string>& stale)
     const auto restore = [&](const std::vector<std::string>& placed) {
         for (const auto& name : placed)
             ::unlink((m_destination / name).c_str());
-        for (const auto& name : linked)
+        // A link whose name was never replaced is the same file as the one in place: the
+        // rename does nothing then, and the spare link goes.
+        for (const auto& name : linked) {
             ::rename((old / name).c_str(), (m_destination / name).c_str());
+            struct stat kept {}, inPlace {};
+            if (::lstat((old / name).c_str(), &kept) == 0 && ::lstat((m_destination / name).c_str(), &inPlace) == 0 &&
+                kept.st_dev == inPlace.st_dev && kept.st_ino == inPlace.st_ino)
+                ::unlink((old / name).c_str());
+        }
         for (const auto& name : keptAside)
             ::rename((old / name).c_str(), (m_destination / name).c_str());
     };
@@ -115,6 +125,7 @@ void StagedFiles::commit(const std::vector<std::string>& stale)
         }
         placed.push_back(name);
     }
+    m_committed = true;
     syncPath(m_destination, O_RDONLY | O_DIRECTORY);
 }
 

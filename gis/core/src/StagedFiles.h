@@ -3,7 +3,8 @@
 // Files written into a private folder beside their destination and moved into place as one
 // set: an old file of the same name is kept aside until every new file is in place, and
 // put back, with the new ones taken out again, when any move fails. Without commit() the
-// destination is never touched and the staging folder is removed with what it holds.
+// destination is never touched and the staging folder is removed with what it holds, unless
+// an old file could not be put back: then the folder stays, so that nothing is lost.
 
 #include <filesystem>
 #include <string>
@@ -31,6 +32,7 @@ public:
 private:
     std::filesystem::path m_destination;
     std::filesystem::path m_folder;
+    bool m_committed = false;
 };
 
 } // namespace qln::gis::detail

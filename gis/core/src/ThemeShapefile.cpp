@@ -201,10 +201,6 @@ std::filesystem::path writeThemeShapefile(const RatingTheme& theme, const std::f
     const SoilsLayer& layer = *theme.layer;
     if (theme.values.size() != layer.size())
         throw GisError("The theme " + theme.title + " does not rate every shape of its layer");
-    std::error_code same;
-    if (std::filesystem::equivalent(shp, layer.path(), same) ||
-        std::filesystem::equivalent(detail::sibling(shp, ".dbf"), detail::sibling(layer.path(), ".dbf"), same))
-        throw GisError(shp.string() + " is the shapefile the theme is drawn on; choose another name");
     const std::string field = ratingFieldName(theme.column);
     const std::vector<Variant> keys = textColumn(layer, true);
     const std::vector<Variant> symbols = textColumn(layer, false);

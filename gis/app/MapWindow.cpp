@@ -5,16 +5,20 @@
 #include "quillon/gis/GisError.h"
 #include "quillon/gis/MapRenderer.h"
 #include "quillon/gis/ResultsLocation.h"
+#include "quillon/gis/ThemeShapefile.h"
 #include "quillon/registry/Registry.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -78,6 +82,7 @@ MapWindow::MapWindow(MapOptions options, QWidget* parent)
 
     auto* file = menuBar()->addMenu(tr("&File"));
     auto* view = menuBar()->addMenu(tr("&View"));
+    auto* theme = menuBar()->addMenu(tr("&Theme"));
     auto* quillon = menuBar()->addMenu(tr("&Quillon"));
     auto* tools = addToolBar(tr("Tools"));
     tools->setObjectName("tbTools");
@@ -105,6 +110,28 @@ MapWindow::MapWindow(MapOptions options, QWidget* parent)
     action(view, "actFullExtent", tr("&Full Extent"), [this] { m_canvas->fullExtent(); }, true);
     action(view, "actZoomIn", tr("Zoom &In"), [this] { m_canvas->zoomIn(); }, true);
     action(view, "actZoomOut", tr("Zoom &Out"), [this] { m_canvas->zoomOut(); }, true);
+    m_convert = action(theme, "actConvertToShapefile", tr("Convert to &Shapefile..."), [this] {
+        const QString shp = QFileDialog::getSaveFileName(this, tr("Convert to Shapefile"), defaultShapefileName(),
+                                                         tr("Shapefiles (*.shp)"), nullptr,
+                                                         QFileDialog::DontConfirmOverwrite);
+        if (!shp.isEmpty())
+            convertActiveTheme(shp);
+    }, false);
+    m_properties = action(theme, "actThemeProperties", tr("&Properties..."), [this] {
+        auto* dialog = new QDialog(this);
+        dialog->setObjectName("dlgThemeProperties");
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowTitle(tr("Theme Properties"));
+        auto* text = new QPlainTextEdit(themeProperties());
+        text->setReadOnly(true);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+        connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+        auto* layout = new QVBoxLayout(dialog);
+        layout->addWidget(text);
+        layout->addWidget(buttons);
+        dialog->resize(640, 420);
+        dialog->open();
+    }, false);
     tools->addSeparator();
     action(quillon, "cmdStartViewer", tr("Start &Quillon"), [this] { startViewer(); }, true);
 
@@ -173,7 +200,11 @@ void MapWindow::themesChanged(bool resetExtent)
     m_toc->clear();
     for (const auto& entry : m_document.tableOfContents()) {
         auto* item = new QListWidgetItem(QString::fromStdString(entry.title), m_toc);
-        item->setToolTip(entry.rating ? tr("Rating theme") : tr("Soils theme"));
+        if (entry.permanent)
+            item->setToolTip(tr("Converted theme: ") +
+                             QString::fromStdString(m_document.ratingThemes()[entry.index].layer->path().string()));
+        else
+            item->setToolTip(entry.rating ? tr("Rating theme (removed when the viewer cleans up)") : tr("Soils theme"));
         if (!entry.rating) {
             QFont font = item->font();
             font.setItalic(true);
@@ -207,6 +238,8 @@ void MapWindow::activeChanged()
     }
     const bool first = m_canvas->extent().isNull();
     m_canvas->setContent(layer, std::move(fill), first);
+    m_convert->setEnabled(activeRatingTheme() != nullptr);
+    m_properties->setEnabled(m_document.activeRow().has_value());
     showLegend();
     writeEnableValue();
 }
@@ -244,8 +277,14 @@ void MapWindow::identify(QPointF at)
     }
     QString text = "musym: " + QString::fromStdString(layer.musym(*shape)) + "\nmukey: " +
                    QString::fromStdString(layer.mukey(*shape));
+    if (!layer.areasymbol(*shape).empty())
+        text += "\nareasymbol: " + QString::fromStdString(layer.areasymbol(*shape));
     for (const auto& theme : m_document.ratingThemes()) {
-        const qln::Variant& v = theme.values[*shape];
+        // A converted theme has polygons of its own file.
+        const auto own = theme.layer.get() == &layer ? shape : theme.layer->shapeAt(at);
+        if (!own)
+            continue;
+        const qln::Variant& v = theme.values[*own];
         text += "\n" + QString::fromStdString(theme.title) + ": " +
                 (v.isMissing() ? tr("Not rated") : QString::fromStdString(v.text()));
     }
@@ -310,6 +349,88 @@ void MapWindow::startViewer()
     else if (m_options.verbose)
         std::cout << "started: " << m_options.viewerProgram.toStdString() << ' '
                   << ViewerLink::startArgument(folder, attributeFile).toStdString() << std::endl;
+}
+
+const qln::gis::RatingTheme* MapWindow::activeRatingTheme() const
+{
+    const auto row = m_document.activeRow();
+    if (!row)
+        return nullptr;
+    const auto entry = m_document.tableOfContents()[*row];
+    return entry.rating ? &m_document.ratingThemes()[entry.index] : nullptr;
+}
+
+std::shared_ptr<const qln::gis::SoilsLayer> MapWindow::activeLayer() const
+{
+    const auto row = m_document.activeRow();
+    if (!row)
+        return nullptr;
+    const auto entry = m_document.tableOfContents()[*row];
+    return entry.rating ? m_document.ratingThemes()[entry.index].layer : m_document.soilsThemes()[entry.index];
+}
+
+QString MapWindow::defaultShapefileName() const
+{
+    const auto* theme = activeRatingTheme();
+    if (!theme)
+        return {};
+    const auto folder = theme->layer->path().parent_path();
+    return QString::fromStdString((folder / (qln::gis::safeFileName(theme->title) + ".shp")).string());
+}
+
+bool MapWindow::convertActiveTheme(const QString& file)
+{
+    const auto row = m_document.activeRow();
+    if (!activeRatingTheme()) {
+        error(tr("Make a rating theme active to convert it to a shapefile."));
+        return false;
+    }
+    std::filesystem::path shp = file.toStdString();
+    if (QFileInfo(file).suffix().compare("shp", Qt::CaseInsensitive) != 0)
+        shp += ".shp";
+    if (qln::gis::shapefileExists(shp)) {
+        const auto answer = qln::desktop::messageBox({shp.string() + " already exists.  Do you want to replace it?",
+                                                      "Convert to Shapefile", qln::desktop::Buttons::YesNo,
+                                                      qln::desktop::Icon::Question, 1});
+        if (answer != qln::desktop::Button::Yes)
+            return false;
+    }
+    try {
+        m_document.convertToShapefile(*row, shp);
+    } catch (const qln::gis::GisError& e) {
+        error(QString::fromStdString(e.what()));
+        return false;
+    }
+    themesChanged(false);
+    statusBar()->showMessage(tr("Converted to %1").arg(QString::fromStdString(shp.string())));
+    return true;
+}
+
+QString MapWindow::themeProperties() const
+{
+    const auto layer = activeLayer();
+    if (!layer)
+        return {};
+    const auto* rating = activeRatingTheme();
+    QStringList lines;
+    const auto entry = m_document.tableOfContents()[*m_document.activeRow()];
+    lines << tr("Theme: %1").arg(QString::fromStdString(entry.title));
+    lines << tr("Kind: %1").arg(!rating ? tr("soils theme")
+                                : rating->permanent ? tr("converted theme (kept when the viewer cleans up)")
+                                                    : tr("rating theme (removed when the viewer cleans up)"));
+    if (rating)
+        lines << tr("Rating field: %1").arg(QString::fromStdString(rating->column));
+    lines << tr("Shapefile: %1").arg(QString::fromStdString(layer->path().string()));
+    lines << tr("Shapes: %1").arg(layer->size());
+    QStringList fields;
+    for (const auto& f : layer->fieldNames())
+        fields << QString::fromStdString(f);
+    lines << tr("Fields: %1").arg(fields.join(", "));
+    lines << tr("Code page: %1").arg(QString::fromStdString(layer->codePage()));
+    lines << tr("Coordinate system (.prj):");
+    lines << (layer->projection().empty() ? tr("none: no .prj file beside the shapefile")
+                                          : QString::fromStdString(layer->projection()));
+    return lines.join('\n');
 }
 
 void MapWindow::error(const QString& text)

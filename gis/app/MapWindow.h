@@ -39,6 +39,16 @@ public:
     bool exportPng(const QString& file);
     // Starts the viewer on the active soils theme, or brings a running one forward.
     void startViewer();
+    // Writes the active rating theme to the shapefile `file` (".shp" added when missing) and
+    // adds it as a permanent theme; asks before replacing a shapefile of that name. A message
+    // says what went wrong and the map stays as it was.
+    bool convertActiveTheme(const QString& file);
+    // The save dialog's first proposal: the theme's title made a file name, in the folder of
+    // the shapefile it is drawn on.
+    QString defaultShapefileName() const;
+    // What the properties of the active theme show: its file, shapes, fields, code page and
+    // coordinate system (.prj).
+    QString themeProperties() const;
 
     const qln::gis::MapDocument& document() const { return m_document; }
     MapCanvas& canvas() { return *m_canvas; }
@@ -55,6 +65,8 @@ private:
     void identify(QPointF at);
     void writeEnableValue();
     void error(const QString& text);
+    const qln::gis::RatingTheme* activeRatingTheme() const;
+    std::shared_ptr<const qln::gis::SoilsLayer> activeLayer() const;
 
     MapOptions m_options;
     qln::gis::MapDocument m_document;
@@ -64,6 +76,8 @@ private:
     QListWidget* m_legend;
     QTextBrowser* m_identify;
     ViewerLink* m_viewer;
+    QAction* m_convert = nullptr;
+    QAction* m_properties = nullptr;
     std::unique_ptr<qln::dde::QtServer> m_server;
     std::unique_ptr<qln::desktop::WindowPublisher> m_publisher;
     std::string m_writtenEnable;

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QAction>
 #include <QListWidget>
 #include <QTest>
 
@@ -297,4 +298,60 @@ TEST_F(MapWindowTest, FailuresLeaveTheMapAsItWas)
     m_window->close();
     ASSERT_TRUE(waitFor([&] { return !heard().empty(); }));
     EXPECT_EQ(heard().back(), "EXIT");
+}
+
+TEST_F(MapWindowTest, ConvertsTheActiveThemeToAPermanentShapefile)
+{
+    const std::string title = "Drainage \"Class\" | wet";
+    ASSERT_TRUE(executeOnMap(display("DRAIN_DC|" + title + "|DYNAMIC")).accepted);
+    const QStringList legend = rows("lstLegend");
+    auto* convert = m_window->findChild<QAction*>("actConvertToShapefile");
+    ASSERT_NE(convert, nullptr);
+    EXPECT_TRUE(convert->isEnabled());
+    EXPECT_EQ(m_window->defaultShapefileName().toStdString(),
+              (kShare / "sample" / "Drainage _Class_ _ wet.shp").string());
+
+    qln::desktop::MessageBoxSeam boxes;
+    const auto target = m_temp / "drainage";  // ".shp" is added
+    ASSERT_TRUE(m_window->convertActiveTheme(QString::fromStdString(target.string())));
+    EXPECT_TRUE(boxes.shown().empty()) << "a new name asks nothing";
+    EXPECT_EQ(rows("lstThemes"), (QStringList {"drainage.shp", QString::fromStdString(title), "sample_soils"}));
+
+    // The converted theme shows the same legend and its own properties, and outlives the clean-up.
+    m_window->findChild<QListWidget*>("lstThemes")->setCurrentRow(0);
+    QStringList converted = rows("lstLegend");
+    EXPECT_EQ(converted.takeFirst(), "drainage.shp");
+    EXPECT_EQ(converted, legend.mid(1));
+    const QString properties = m_window->themeProperties();
+    EXPECT_TRUE(properties.contains(QString::fromStdString((m_temp / "drainage.shp").string()))) << properties.toStdString();
+    EXPECT_TRUE(properties.contains("Fields: MUKEY, MUSYM, DRAIN_DC")) << properties.toStdString();
+    EXPECT_TRUE(properties.contains("GEOGCS[")) << "the .prj copied and shown: " << properties.toStdString();
+    ASSERT_TRUE(executeOnMap("av.run(\"Quillon.InterpsCleanup\", \"\" )").accepted);
+    EXPECT_EQ(rows("lstThemes"), (QStringList {"drainage.shp", "sample_soils"}));
+    EXPECT_TRUE(convert->isEnabled()) << "the converted theme is active and may be written again";
+
+    // The same name again: asked first; No keeps the file, Yes replaces it.
+    ASSERT_TRUE(executeOnMap(display("DRAIN_DC|" + title + "|DYNAMIC")).accepted);
+    const auto written = std::filesystem::last_write_time(m_temp / "drainage.dbf");
+    boxes.answer(qln::desktop::Button::No);
+    EXPECT_FALSE(m_window->convertActiveTheme(QString::fromStdString((m_temp / "drainage.shp").string())));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_NE(boxes.shown()[0].text.find("drainage.shp already exists.  Do you want to replace it?"), std::string::npos);
+    EXPECT_EQ(boxes.shown()[0].buttons, qln::desktop::Buttons::YesNo);
+    EXPECT_EQ(std::filesystem::last_write_time(m_temp / "drainage.dbf"), written);
+    boxes.answer(qln::desktop::Button::Yes);
+    EXPECT_TRUE(m_window->convertActiveTheme(QString::fromStdString((m_temp / "drainage.shp").string())));
+    EXPECT_EQ(rows("lstThemes"), (QStringList {"drainage.shp", QString::fromStdString(title), "sample_soils"}))
+        << "the replaced file's theme is replaced, not doubled";
+
+    // A folder that cannot be written: a clear message, nothing added.
+    std::ofstream(m_temp / "plain") << "a file";
+    EXPECT_FALSE(m_window->convertActiveTheme(QString::fromStdString((m_temp / "plain" / "x.shp").string())));
+    EXPECT_NE(boxes.shown().back().text.find("The folder " + (m_temp / "plain").string() + " does not exist"),
+              std::string::npos) << boxes.shown().back().text;
+    EXPECT_EQ(rows("lstThemes").size(), 3);
+
+    // The soils theme itself cannot be converted.
+    m_window->findChild<QListWidget*>("lstThemes")->setCurrentRow(2);
+    EXPECT_FALSE(convert->isEnabled());
 }

@@ -321,10 +321,26 @@ TEST_F(SampleSurvey, ShapefileNamesTheSameMapUnits)
     EXPECT_EQ(type, SHPT_POLYGON);
     EXPECT_EQ(DBFGetRecordCount(dbf), entities);
     EXPECT_GT(entities, 240);
-    const int fKey = DBFGetFieldIndex(dbf, "mukey");
-    const int fSym = DBFGetFieldIndex(dbf, "musym");
+    // Named in upper case, as the agency's downloads are; readers must not depend on case.
+    std::vector<std::string> names;
+    for (int f = 0; f < DBFGetFieldCount(dbf); ++f) {
+        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
+        DBFGetFieldInfo(dbf, f, name, nullptr, nullptr);
+        names.emplace_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"AREASYMBOL", "MUSYM", "MUKEY"}));
+    const int fKey = DBFGetFieldIndex(dbf, "MUKEY");
+    const int fSym = DBFGetFieldIndex(dbf, "MUSYM");
+    const int fArea = DBFGetFieldIndex(dbf, "AREASYMBOL");
     ASSERT_GE(fKey, 0);
     ASSERT_GE(fSym, 0);
+    ASSERT_GE(fArea, 0);
+    const std::set<std::string> areas = [&] {
+        std::set<std::string> out;
+        for (const auto& a : db.column("SELECT areasymbol FROM legend"))
+            out.insert(a);
+        return out;
+    }();
 
     std::set<std::string> inDb;
     for (const auto& k : db.column("SELECT mukey FROM mapunit"))
@@ -339,6 +355,7 @@ TEST_F(SampleSurvey, ShapefileNamesTheSameMapUnits)
         EXPECT_EQ(obj->padfX[0], obj->padfX[obj->nVertices - 1]) << "closed ring";
         EXPECT_EQ(obj->padfY[0], obj->padfY[obj->nVertices - 1]) << "closed ring";
         SHPDestroyObject(obj);
+        EXPECT_EQ(areas.count(DBFReadStringAttribute(dbf, i, fArea)), 1u) << "record " << i;
         if (DBFIsAttributeNULL(dbf, i, fKey)) {
             ++nulls;
             continue;

@@ -61,6 +61,8 @@ QImage render(const RenderJob& job, const std::atomic<bool>* cancel)
     for (std::size_t s = 0; s < layer.size(); ++s) {
         if ((s & 1023) == 0 && cancel && cancel->load(std::memory_order_relaxed))
             return {};
+        if (layer.firstRing(s) == layer.endRing(s))
+            continue;  // a null shape: nothing to draw, and its zero box is no place
         const QRectF& b = layer.bounds(s);
         if (b.right() < visible.left() || b.left() > visible.right() || b.bottom() < visible.top() ||
             b.top() > visible.bottom())

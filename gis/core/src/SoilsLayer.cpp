@@ -1,9 +1,12 @@
 #include "quillon/gis/SoilsLayer.h"
 
+#include "ShapefileFiles.h"
+#include "quillon/gis/CodePage.h"
 #include "quillon/gis/GisError.h"
 
 #include <shapefil.h>
 
+#include <fstream>
 #include <memory>
 
 namespace qln::gis {
@@ -20,12 +23,36 @@ struct ObjDestroy {
     void operator()(SHPObject* o) const { SHPDestroyObject(o); }
 };
 
-std::string readText(DBFHandle dbf, int row, int field)
+// shapelib reports read problems through this hook; the first one becomes part of our
+// message instead of a line on standard error.
+thread_local std::string t_libraryError;
+
+void keepLibraryError(const char* message)
+{
+    if (t_libraryError.empty())
+        t_libraryError = message ? message : "unknown error";
+}
+
+std::string because()
+{
+    return t_libraryError.empty() ? std::string() : " (" + t_libraryError + ")";
+}
+
+std::string readText(DBFHandle dbf, TextDecoder& decoder, int row, int field)
 {
     if (field < 0 || DBFIsAttributeNULL(dbf, row, field))
         return {};
     const char* text = DBFReadStringAttribute(dbf, row, field);
-    return text ? std::string(text) : std::string();
+    return text ? decoder.decode(text) : std::string();
+}
+
+std::string readWhole(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
 }
 
 } // namespace
@@ -33,37 +60,57 @@ std::string readText(DBFHandle dbf, int row, int field)
 SoilsLayer SoilsLayer::load(const std::filesystem::path& shp)
 {
     const std::string name = shp.string();
-    std::unique_ptr<SHPInfo, ShpClose> shape(SHPOpen(name.c_str(), "rb"));
+    detail::ShapefileFiles files;
+    const int listed = detail::checkShapefile(shp, files);
+
+    SAHooks hooks;
+    SASetupDefaultHooks(&hooks);
+    hooks.Error = keepLibraryError;
+    t_libraryError.clear();
+    std::unique_ptr<SHPInfo, ShpClose> shape(SHPOpenLL(name.c_str(), "rb", &hooks));
     if (!shape)
-        throw GisError("Cannot read the shapefile " + name + " (missing, unreadable or not a shapefile)");
+        throw GisError("Cannot read the shapefile " + name + because());
     int count = 0;
     int type = 0;
     SHPGetInfo(shape.get(), &count, &type, nullptr, nullptr);
     if (type != SHPT_POLYGON && type != SHPT_POLYGONZ && type != SHPT_POLYGONM)
         throw GisError("The shapefile " + name + " does not hold polygons");
+    if (count != listed)
+        throw GisError("The index file " + files.shx.string() + " is damaged: it lists " + std::to_string(listed) +
+                       " shapes, its header " + std::to_string(count));
 
-    std::filesystem::path dbfPath = shp;
-    dbfPath.replace_extension(".dbf");
-    std::unique_ptr<DBFInfo, DbfClose> dbf(DBFOpen(dbfPath.c_str(), "rb"));
+    std::unique_ptr<DBFInfo, DbfClose> dbf(DBFOpenLL(files.dbf.c_str(), "rb", &hooks));
     if (!dbf)
-        throw GisError("Cannot read the attribute file " + dbfPath.string() + " of the shapefile " + name);
+        throw GisError("Cannot read the attribute file " + files.dbf.string() + " of the shapefile " + name + because());
+    SoilsLayer layer;
+    for (int f = 0; f < DBFGetFieldCount(dbf.get()); ++f) {
+        char field[XBASE_FLDNAME_LEN_READ + 1] = {};
+        DBFGetFieldInfo(dbf.get(), f, field, nullptr, nullptr);
+        layer.m_fieldNames.emplace_back(field);
+    }
+    // DBFGetFieldIndex ignores letter case: survey downloads name these MUKEY and MUSYM.
     const int mukeyField = DBFGetFieldIndex(dbf.get(), "mukey");
     if (mukeyField < 0)
-        throw GisError("The attribute file " + dbfPath.string() + " has no mukey column: map units cannot be joined");
+        throw GisError("The attribute file " + files.dbf.string() + " has no mukey column: map units cannot be joined");
     const int musymField = DBFGetFieldIndex(dbf.get(), "musym");
+    const int areaField = DBFGetFieldIndex(dbf.get(), "areasymbol");
     if (DBFGetRecordCount(dbf.get()) != count)
         throw GisError("The shapefile " + name + " holds " + std::to_string(count) + " shapes but its attribute file " +
-                       std::to_string(DBFGetRecordCount(dbf.get())) + " rows");
+                       files.dbf.string() + " " + std::to_string(DBFGetRecordCount(dbf.get())) + " rows");
+    TextDecoder decoder(DBFGetCodePage(dbf.get()));
 
-    SoilsLayer layer;
     layer.m_path = shp;
+    layer.m_attributeFile = files.dbf.filename().string();
+    layer.m_codePage = decoder.description();
+    if (!files.prj.empty())
+        layer.m_projection = readWhole(files.prj);
     layer.m_mukey.reserve(static_cast<std::size_t>(count));
     layer.m_musym.reserve(static_cast<std::size_t>(count));
     layer.m_bounds.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         std::unique_ptr<SHPObject, ObjDestroy> obj(SHPReadObject(shape.get(), i));
-        if (!obj)
-            throw GisError("The shapefile " + name + " is damaged at shape " + std::to_string(i + 1));
+        if (!obj || !t_libraryError.empty())
+            throw GisError("The shapefile " + name + " is damaged at shape " + std::to_string(i + 1) + because());
         for (int part = 0; part < obj->nParts; ++part) {
             const int begin = obj->panPartStart[part];
             const int end = part + 1 < obj->nParts ? obj->panPartStart[part + 1] : obj->nVertices;
@@ -78,12 +125,23 @@ SoilsLayer SoilsLayer::load(const std::filesystem::path& shp)
         layer.m_bounds.push_back(box);
         if (obj->nVertices > 0)
             layer.m_extent = layer.m_extent.isNull() ? box : layer.m_extent.united(box);
-        layer.m_mukey.push_back(readText(dbf.get(), i, mukeyField));
-        layer.m_musym.push_back(readText(dbf.get(), i, musymField));
+        layer.m_mukey.push_back(readText(dbf.get(), decoder, i, mukeyField));
+        layer.m_musym.push_back(readText(dbf.get(), decoder, i, musymField));
+        if (areaField >= 0)
+            layer.m_areasymbol.push_back(readText(dbf.get(), decoder, i, areaField));
+        if (!t_libraryError.empty())
+            throw GisError("The attribute file " + files.dbf.string() + " is damaged at row " + std::to_string(i + 1) +
+                           because());
     }
     if (layer.m_points.empty())
         throw GisError("The shapefile " + name + " holds no polygons");
     return layer;
+}
+
+const std::string& SoilsLayer::areasymbol(std::size_t shape) const
+{
+    static const std::string none;
+    return m_areasymbol.empty() ? none : m_areasymbol[shape];
 }
 
 std::string SoilsLayer::title() const
@@ -93,7 +151,7 @@ std::string SoilsLayer::title() const
 
 std::string SoilsLayer::attributeFileName() const
 {
-    return m_path.stem().string() + ".dbf";
+    return m_attributeFile;
 }
 
 std::optional<std::size_t> SoilsLayer::shapeAt(QPointF at) const

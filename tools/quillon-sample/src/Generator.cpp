@@ -326,6 +326,7 @@ SurveyLayout writeSurvey(Database& db, const SampleOptions& o)
             order.push_back(u.mukey);
         writer.writeSortOrder(area.lkey, i + 1, order);
         layout.areas.push_back(std::move(listed));
+        layout.areaSymbols.push_back(area.areasymbol);
     }
     layout.lastMukey = mukey - 1;
     return layout;

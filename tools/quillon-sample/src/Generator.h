@@ -22,6 +22,7 @@ struct LayerUnit {
 // What the database holds, area by area, for the layer writer.
 struct SurveyLayout {
     std::vector<std::vector<LayerUnit>> areas;
+    std::vector<std::string> areaSymbols;  // per area, as areas
     std::int64_t lastMukey = 0;
 };
 

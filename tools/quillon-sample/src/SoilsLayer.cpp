@@ -44,9 +44,10 @@ LayerCounts writeSoilsLayer(const std::string& base, const SurveyLayout& layout,
     std::unique_ptr<DBFInfo, DbfCloser> dbf(DBFCreateEx((base + ".dbf").c_str(), "UTF-8"));
     if (!dbf)
         throw std::runtime_error("cannot create " + base + ".dbf");
-    const int fKey = DBFAddField(dbf.get(), "mukey", FTString, 30, 0);
-    const int fSym = DBFAddField(dbf.get(), "musym", FTString, 10, 0);
-    if (fKey < 0 || fSym < 0)
+    const int fArea = DBFAddField(dbf.get(), "AREASYMBOL", FTString, 20, 0);
+    const int fSym = DBFAddField(dbf.get(), "MUSYM", FTString, 10, 0);
+    const int fKey = DBFAddField(dbf.get(), "MUKEY", FTString, 30, 0);
+    if (fArea < 0 || fKey < 0 || fSym < 0)
         throw std::runtime_error("cannot add the attribute columns to " + base + ".dbf");
 
     LayerCounts counts;
@@ -109,10 +110,11 @@ LayerCounts writeSoilsLayer(const std::string& base, const SurveyLayout& layout,
             SHPRewindObject(shp.get(), obj.get());
             if (SHPWriteObject(shp.get(), -1, obj.get()) < 0)
                 throw std::runtime_error("cannot write a shape to " + base + ".shp");
-            const bool ok = rows[k].mukey.empty()
+            const bool ok = DBFWriteStringAttribute(dbf.get(), record, fArea, layout.areaSymbols.at(a).c_str()) &&
+                (rows[k].mukey.empty()
                 ? DBFWriteNULLAttribute(dbf.get(), record, fKey) && DBFWriteNULLAttribute(dbf.get(), record, fSym)
                 : DBFWriteStringAttribute(dbf.get(), record, fKey, rows[k].mukey.c_str())
-                      && DBFWriteStringAttribute(dbf.get(), record, fSym, rows[k].musym.c_str());
+                      && DBFWriteStringAttribute(dbf.get(), record, fSym, rows[k].musym.c_str()));
             if (!ok)
                 throw std::runtime_error("cannot write a record to " + base + ".dbf");
             ++record;

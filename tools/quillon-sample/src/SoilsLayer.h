@@ -15,8 +15,9 @@ struct LayerCounts {
 };
 
 // Writes the polygon shapefile base + ".shp" (with .shx, .dbf, .cpg and .prj): one to three
-// delineations per map unit on a jittered grid per survey area, attribute columns mukey
-// and musym, and on purpose a few rows without a key, a few with keys of map units the
+// delineations per map unit on a jittered grid per survey area, attribute columns
+// AREASYMBOL, MUSYM and MUKEY (upper case, as the agency's survey downloads name them), and
+// on purpose a few rows without a key, a few with keys of map units the
 // database does not hold, and a few map units left out.
 LayerCounts writeSoilsLayer(const std::string& base, const SurveyLayout& layout, std::uint64_t seed);
 

@@ -49,6 +49,8 @@ struct RatingTheme {
     Legend legend;
     std::vector<Variant> values;          // per shape of the layer
     std::vector<std::uint32_t> entryOf;   // per shape: its legend entry
+    // Drawn from a shapefile of its own (a converted theme): the viewer's clean-up keeps it.
+    bool permanent = false;
 };
 
 // Builds the theme the request asks for; throws GisError (legend file, database, column).

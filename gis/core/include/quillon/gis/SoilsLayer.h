@@ -16,19 +16,29 @@ namespace qln::gis {
 
 class SoilsLayer {
 public:
-    // Reads a polygon shapefile (.shp, .shx, .dbf). Throws GisError naming the file when it
-    // cannot be read, holds no polygons, is damaged, or its table has no mukey column.
+    // Reads a polygon shapefile (.shp, .shx, .dbf; .prj and .cpg when present). Polygons may
+    // have several parts and holes; field names match in any letter case; texts are decoded
+    // by the file's code page. Throws GisError naming the file when one of the three is
+    // missing, empty or damaged, holds no polygons, or the table has no mukey column.
     static SoilsLayer load(const std::filesystem::path& shp);
 
     const std::filesystem::path& path() const { return m_path; }
     // The shapefile's base name, the soils theme's title.
     std::string title() const;
-    // The attribute file's name (the .dbf beside the .shp).
+    // The attribute file's name (the .dbf or .DBF beside the .shp).
     std::string attributeFileName() const;
 
     std::size_t size() const { return m_mukey.size(); }
     const std::string& mukey(std::size_t shape) const { return m_mukey[shape]; }
     const std::string& musym(std::size_t shape) const { return m_musym[shape]; }
+    // The survey area's symbol; "" when the table has no AREASYMBOL column.
+    const std::string& areasymbol(std::size_t shape) const;
+    // The coordinate system as the .prj beside the shapefile gives it ("" without one).
+    const std::string& projection() const { return m_projection; }
+    // How the attribute texts were decoded (the code page and where it came from).
+    const std::string& codePage() const { return m_codePage; }
+    // The attribute file's field names as stored.
+    const std::vector<std::string>& fieldNames() const { return m_fieldNames; }
     const QRectF& bounds(std::size_t shape) const { return m_bounds[shape]; }
     QRectF extent() const { return m_extent; }
 
@@ -44,8 +54,13 @@ public:
 
 private:
     std::filesystem::path m_path;
+    std::string m_attributeFile;
     std::vector<std::string> m_mukey;
     std::vector<std::string> m_musym;
+    std::vector<std::string> m_areasymbol;  // empty when there is no such column
+    std::string m_projection;
+    std::string m_codePage;
+    std::vector<std::string> m_fieldNames;
     std::vector<QRectF> m_bounds;
     std::vector<std::uint32_t> m_shapeRing {0};
     std::vector<std::uint32_t> m_ringStart {0};

@@ -227,7 +227,11 @@ private slots:
         QVERIFY(!inputs.options.beginMonth && !inputs.options.list);
         QCOMPARE(inputs.options.rate, 0L);
 
-        select("PHYS");
+        // Collapsing the folder makes it the selection: its options replace the attribute's.
+        QTreeWidgetItem* folder = findNode(m_form->ui().tvInterps, "PHYS");
+        folder->setExpanded(true);
+        folder->setExpanded(false);
+        QCOMPARE(m_form->ui().tvInterps->currentItem(), folder);
         for (QWidget* w : {static_cast<QWidget*>(options().frmSoilLayer), static_cast<QWidget*>(options().frmCompOptions),
                            static_cast<QWidget*>(options().cboInterpOptions), static_cast<QWidget*>(options().txtDBFColumn)})
             QVERIFY(w->isHidden());

@@ -199,6 +199,9 @@ int OptionPanel::SetValidOptions(const std::string& nodeKey)
         // The frames sit in one column: hidden ones take no room, so the shown ones stack.
         o.frmCompOptions->setVisible(m_attribute.compOptions);
         o.frmSoilLayer->setVisible(m_attribute.soilLayer);
+        // An empty depth box reads as 0: show it so, as leaving the box would.
+        for (QLineEdit* depth : {o.txtMinDepth, o.txtMaxDepth})
+            if (depth->text().trimmed().isEmpty()) depth->setText("0");
         o.frmSeason->setVisible(m_attribute.season);
         o.frmRate->setVisible(showsRate(o.cboInterpOptions->currentText().toStdString(), m_attribute.ratelist));
         if (m_attribute.ratelist) {

@@ -36,7 +36,7 @@ struct OpenFileRequest {
     bool hideReadOnly = true;
     // When set, the dialog offers only the files for which it is true (folders always), so
     // a rule that judges files by content, not by name, decides what is listed.
-    std::function<bool(const std::filesystem::path&)> offers;
+    std::function<bool(const std::filesystem::path&)> offers = {};
 };
 
 // A chosen file: its full path, its folder with a trailing "/" and its bare name.

@@ -2,11 +2,12 @@
 # Sets the viewer up in a throw-away home with quillon-setup, starts the real program on
 # the bundled sample under a virtual X server, waits for its main window and takes a
 # picture of it. Fails when the window does not come up, when the program dies, or when
-# the picture is blank.
-# Usage: viewer_screenshot.sh BIN_DIR OUTPUT.png
+# the picture is blank. With KEYS (xdotool key names, e.g. "Right Down"), they are typed
+# into the window first: the tree has the focus, so they select a node.
+# Usage: viewer_screenshot.sh BIN_DIR OUTPUT.png [KEYS]
 # Exits 77 (skipped) when Xvfb, xdotool or ImageMagick is missing, unless CI is set.
 set -euo pipefail
-bin=$(cd "$1" && pwd) out=$2
+bin=$(cd "$1" && pwd) out=$2 keys=${3:-}
 
 for tool in Xvfb xdotool import; do
   if ! command -v "$tool" >/dev/null; then
@@ -57,6 +58,12 @@ for _ in $(seq 600); do  # up to a minute: sanitizer builds start slowly
 done
 [ -n "$window" ] || { echo "no window titled Quillon appeared"; cat "$tmp/quillon.log"; exit 1; }
 sleep 1  # let it finish painting
+if [ -n "$keys" ]; then
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  # shellcheck disable=SC2086  # one key name per word
+  xdotool key --delay 200 $keys
+  sleep 1
+fi
 import -window "$window" "$out"
 
 colours=$(convert "$out" -format '%k' info:)

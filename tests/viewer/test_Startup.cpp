@@ -121,7 +121,7 @@ private slots:
         m_install.reset();
     }
 
-    void startsInOrderAndShowsTheWindowWithReportsDisabled()
+    void startsInOrderAndOpensTheRememberedDatabase()
     {
         const auto form = start();
         QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
@@ -138,8 +138,9 @@ private slots:
         QCOMPARE(ui.SSTab1->currentIndex(), 0);
         QCOMPARE(ui.SSTab1->tabText(3), QString("Non-Tech Reports"));
         QVERIFY(ui.SSTab1->isTabEnabled(0) && ui.SSTab1->isTabEnabled(1));
-        QVERIFY(!ui.SSTab1->isTabEnabled(2) && !ui.SSTab1->isTabEnabled(3));
-        QVERIFY(!ui.mnuFileReport->isEnabled() && !ui.mnuFileNonTechReports->isEnabled());
+        // The remembered soils database was opened as if chosen: the report tabs are open.
+        QVERIFY(ui.SSTab1->isTabEnabled(2) && ui.SSTab1->isTabEnabled(3));
+        QVERIFY(ui.mnuFileReport->isEnabled() && ui.mnuFileNonTechReports->isEnabled());
         QVERIFY(ui.mnuHelpContents->isEnabled());
         QCOMPARE(form->FindTabNumber("Description"), 1);
         QCOMPARE(form->FindTabNumber("description"), -1);
@@ -463,8 +464,13 @@ private slots:
         QCOMPARE(file, std::string("soils.mdb"));
         const auto asked = dialogs.requests();
         QCOMPARE(asked.size(), std::size_t{2});
-        QCOMPARE(QString::fromStdString(asked[0].filters.at(0).description), QString("Microsoft Access file (*.mdb)"));
+        QCOMPARE(QString::fromStdString(asked[0].filters.at(0).description),
+                 QString("Soils database (Access or SQLite) (*)"));
         QVERIFY(asked[0].fileMustExist);
+        // The dialog offers files by content: a text file named .mdb is not offered.
+        QVERIFY(asked[0].offers);
+        QVERIFY(!asked[0].offers(m_install->folder / "data" / "soils.mdb"));
+        QVERIFY(asked[0].offers(m_install->folder / "soils" / "sample.mdb"));
     }
 
     void shortNameOfMissingFileIsMinusOneAndLeavesTheOutputs()

@@ -3,6 +3,7 @@
 // The viewer's program-wide values, kept from start to end; every module of the viewer
 // reads and writes them.
 
+#include "quillon/ado/Connection.h"
 #include "quillon/ado/Recordset.h"
 #include "quillon/desktop/InstanceLock.h"
 #include "quillon/reporting/clsReporter.h"
@@ -52,6 +53,15 @@ struct ViewerState {
     // The open soils database.
     std::string soilsDataFile;
     std::string soilsConnectString;
+
+    // The rest of the open soils database: the viewer's own connection (the bridge string)
+    // and the shaping string, the two record sets read at opening and the month list.
+    std::string soilsBridgeConnectString;
+    std::string soilsShapeConnectString;
+    ado::Connection soilsConnection;
+    ado::Recordset rsComponents;    // components by map unit, largest percent first
+    ado::Recordset rsMapunitAreas;  // map units with their survey area
+    ado::Recordset rsMonths;        // monthseq, month of comonth
 
     // Told the name of each start-up step as it begins (for timing and tests).
     std::function<void(const char*)> onStep;

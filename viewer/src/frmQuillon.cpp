@@ -4,6 +4,7 @@
 
 #include "DescriptionTab.h"
 #include "NonTechReportsTab.h"
+#include "OptionPanel.h"
 #include "OptionsTab.h"
 #include "ReportsTab.h"
 #include "frmAbout.h"
@@ -108,6 +109,13 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
         about.exec();
     });
     connect(m_ui->cmdRESET, &QPushButton::clicked, this, &frmQuillon::cmdRESET_Click);
+    m_optionPanel = std::make_unique<OptionPanel>(m_st, *this);
+    connect(m_ui->tvInterps, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* node) { m_optionPanel->tvInterps_NodeClick(node); });
+    connect(m_ui->tvInterps, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* node) { m_optionPanel->tvInterps_Collapse(node); });
+    connect(m_options->ui().cboSSAList, &QComboBox::activated, this, [this] { cboSSAList_Click(m_st, *this); });
+    connect(m_options->ui().cmdSelectFolder, &QToolButton::clicked, this, [this] { cmdSelectFolder_Click(m_st, *this); });
     connect(m_ui->tvInterps, &QTreeWidget::itemExpanded, this, [](QTreeWidgetItem* item) {
         item->setIcon(0, nodeIcon(item->data(0, kExpandedImageRole).toString(), item->data(0, kExpandedImageRole).toString()));
     });
@@ -188,6 +196,8 @@ int frmQuillon::PopulateSSAList()
             m_st.reporter->cReportMsg(gmrINFO, gmrDISP, "PopulateSSAList", kMsgText, 0,
                                       {"There are no valid soil databases in current default folder.  Select valid "
                                        "database on Options Tab."});
+        // The remembered database is opened as if the user had chosen it.
+        if (list.selected) cboSSAList_Click(m_st, *this);
         return 1;
     } catch (...) {
         m_st.reporter->cReportMsg2(gmrERR, gmrDISP, "PopulateSSAList", kMsgText, reporter::caughtError(),
@@ -300,7 +310,7 @@ void frmQuillon::cmdRESET_Click()
     // Leaving the active box runs its pending validation first.
     if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
     if ((!m_st.gisLink || m_st.gisLink->Reset_DDE_Data() == 1) && OverwriteOutputDB(m_st) == 1)
-        ResetTelvaConnection(m_st, m_options->ui().cboSSAList->currentText().toStdString());
+        ResetTelvaConnection(m_st, *this, m_options->ui().cboSSAList->currentText().toStdString());
     activateWindow();
 }
 
@@ -331,6 +341,16 @@ QString frmQuillon::resizedText() const
 {
     const QSize twips = sizeInTwips();
     return QString("Screen may be resized. (%1,%2)").arg(twips.width()).arg(twips.height());
+}
+
+std::string frmQuillon::keyOf(const QTreeWidgetItem* node) const
+{
+    return node ? node->data(0, kKeyRole).toString().toStdString() : std::string();
+}
+
+std::string frmQuillon::selectedKey() const
+{
+    return keyOf(m_ui->tvInterps->currentItem());
 }
 
 QString frmQuillon::selectedImage() const

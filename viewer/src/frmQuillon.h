@@ -7,6 +7,7 @@
 #include <QSize>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -28,6 +29,7 @@ class OptionsTab;
 class DescriptionTab;
 class ReportsTab;
 class NonTechReportsTab;
+class OptionPanel;
 
 // The window's size at start and its smallest size, in twips.
 inline constexpr int kMinWidthTwips = 12000;
@@ -75,6 +77,10 @@ public:
     // The folder of a node ("Closed_Folder" image) or an attribute; empty without selection.
     QString selectedImage() const;
     void setStatusBold(bool bold);
+    OptionPanel& optionPanel() { return *m_optionPanel; }
+    // The key of a tree node, and of the selected one ("" without selection).
+    std::string keyOf(const QTreeWidgetItem* node) const;
+    std::string selectedKey() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,6 +100,7 @@ private:
     QLabel* m_statusLabel = nullptr;
     std::unique_ptr<desktop::WindowPublisher> m_publisher;
     bool m_unloaded = false;
+    std::unique_ptr<OptionPanel> m_optionPanel;
 };
 
 } // namespace qln::viewer

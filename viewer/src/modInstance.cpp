@@ -4,6 +4,7 @@
 #include "quillon/desktop/FileDialog.h"
 #include "quillon/desktop/ShortNames.h"
 #include "quillon/desktop/WindowDirectory.h"
+#include "quillon/viewer/SoilsDatabase.h"
 
 namespace qln::viewer {
 
@@ -44,7 +45,9 @@ bool AccessFileSelect(const std::string& initialFolder, std::string& folder, std
 {
     desktop::OpenFileRequest request;
     request.initialFolder = initialFolder;
-    request.filters = desktop::parseFilter(std::string("Microsoft Access file (") + "*.mdb" + ")|" + "*.mdb");
+    // Soils files are told by their content, whatever their names end in.
+    request.filters = desktop::parseFilter("Soils database (Access or SQLite) (*)|*");
+    request.offers = [](const std::filesystem::path& file) { return isSoilsFile(file); };
     request.fileMustExist = true;
     request.hideReadOnly = true;
     const auto choice = desktop::openFile(request);

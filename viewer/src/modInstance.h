@@ -25,7 +25,8 @@ bool CheckIfWindowRunning(const std::string& caption, std::string& hWnd, std::in
 // True when two or more GIS windows are open.
 bool MultipleArcviewSessions();
 
-// The open-file dialog for one existing Access file. On a choice, folder is the chosen
+// The open-file dialog for one existing soils file (isSoilsFile decides which files it
+// offers). On a choice, folder is the chosen
 // file's folder with its trailing "/" and fileName its bare name; a cancel leaves both as
 // they were and returns false.
 bool AccessFileSelect(const std::string& initialFolder, std::string& folder, std::string& fileName);

@@ -1,18 +1,197 @@
 #include "modSoilsDatabase.h"
 
-#include <filesystem>
+#include "OptionPanel.h"
+#include "OptionsTab.h"
+#include "ReportsTab.h"
+#include "frmQuillon.h"
+#include "modInstance.h"
+#include "modResults.h"
+#include "quillon/reporter/SystemError.h"
+#include "quillon/viewer/SoilsDatabase.h"
+#include "quillon/viewer/SurveyAreaList.h"
+#include "ui_OptionsTab.h"
+#include "ui_ReportsTab.h"
+#include "ui_frmQuillon.h"
+
+#include <QApplication>
 
 namespace qln::viewer {
 
-int ResetTelvaConnection(ViewerState& st, const std::string& fileName)
+using namespace reporting;
+
+namespace {
+
+constexpr int kMsgText = 1;
+
+// The report tabs, their menus and the tree go together: usable only with a database.
+void enableDatabaseControls(frmQuillon& form, bool on)
+{
+    auto& ui = form.ui();
+    ui.SSTab1->setTabEnabled(2, on);
+    ui.SSTab1->setTabEnabled(3, on);
+    ui.mnuFileReport->setEnabled(on);
+    ui.mnuFileNonTechReports->setEnabled(on);
+    ui.tvInterps->setEnabled(on);
+}
+
+void enableRunButtons(frmQuillon& form, bool on)
+{
+    form.ui().cmdCreateDBFFile->setEnabled(on);
+    form.reportsTab().ui().cmdGenerateReport->setEnabled(on);
+}
+
+void putSetting(ViewerState& st, const char* name, const std::string& value)
+{
+    st.genutils->cPutRegistryString(utils::HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
+}
+
+} // namespace
+
+bool CheckValidMDB(ViewerState& st, frmQuillon& form, const std::string& folder, const std::string& fileName)
+{
+    const bool process = form.ui().cmdCreateDBFFile->isEnabled();
+    const bool report = form.reportsTab().ui().cmdGenerateReport->isEnabled();
+    enableRunButtons(form, false);
+    bool valid = false;
+    try {
+        const LayoutCheck check = checkSoilsLayout(folder, fileName);
+        valid = check.valid;
+        if (valid)
+            putSetting(st, "SoilsDataFile", fileName);
+        else
+            st.reporter->cReportMsg(gmrINFO, gmrLOG, "CheckValidMDB", kMsgText, 0, {check.reason});
+    } catch (...) {
+        st.reporter->cReportMsg2(gmrERR, gmrDISP, "CheckValidMDB", kMsgText, reporter::caughtError(),
+                                 {"Unable to check the soils database " + fileName + "."});
+        valid = false;
+    }
+    form.ui().cmdCreateDBFFile->setEnabled(process);
+    form.reportsTab().ui().cmdGenerateReport->setEnabled(report);
+    return valid;
+}
+
+void cmdSelectFolder_Click(ViewerState& st, frmQuillon& form)
+{
+    QComboBox* box = form.optionsTab().ui().cboSSAList;
+    const std::string previous = box->currentText().toStdString();
+    std::string folder, fileName;
+    const bool chosen = AccessFileSelect(st.settings.soilsDataFolder, folder, fileName);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    form.setStatusText("Validating database file...");
+    // The dialog gives the folder with a trailing separator.
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (chosen && !folder.empty() && !fileName.empty()) {
+        if (!CheckValidMDB(st, form, folder, fileName)) {
+            // The previous database stays open, so its name stays in the box.
+            const int kept = previous.empty() || previous == fileName
+                                 ? -1
+                                 : box->findText(QString::fromStdString(previous), Qt::MatchExactly);
+            if (kept >= 0) enableRunButtons(form, true);
+            box->setCurrentIndex(kept);
+            st.reporter->cReportMsg(gmrERR, gmrDISP, "cmdSelectFolder_Click", kMsgText, 0,
+                                    {folder + "/" + fileName + " is not a valid KORVAL Soils database."});
+        } else {
+            const SurveyAreaList list = PopulateSSAList(folder, fileName);
+            box->clear();
+            for (const std::string& file : list.files) box->addItem(QString::fromStdString(file));
+            int index = box->findText(QString::fromStdString(fileName), Qt::MatchExactly);
+            if (index < 0) {
+                // Valid by content though the listing missed it (gone meanwhile): still offer it.
+                box->addItem(QString::fromStdString(fileName));
+                index = box->count() - 1;
+            }
+            box->setCurrentIndex(index);
+            st.settings.soilsDataFolder = folder;
+            putSetting(st, "SoilsDataPath", folder);
+            putSetting(st, "SoilsDataFile", fileName);
+            st.databaseChanged = true;
+            cboSSAList_Click(st, form);
+            st.databaseChanged = false;
+        }
+    }
+    form.setStatusText(form.resizedText());
+    QApplication::restoreOverrideCursor();
+}
+
+void cboSSAList_Click(ViewerState& st, frmQuillon& form)
+{
+    QComboBox* box = form.optionsTab().ui().cboSSAList;
+    if (box->currentText().isEmpty()) {
+        st.reporter->cReportMsg(gmrINFO, gmrDISP, "cboSSAList_Click", kMsgText, 0, {"Select a valid Soils database."});
+        enableDatabaseControls(form, false);
+        return;
+    }
+    if (box->findText(box->currentText(), Qt::MatchExactly) < 0) box->setCurrentIndex(-1);
+    enableRunButtons(form, false);
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!st.databaseChanged && !box->currentText().isEmpty()) {
+        form.setStatusText("Validating Soils Database.");
+        if (!CheckValidMDB(st, form, st.settings.soilsDataFolder, box->currentText().toStdString())) {
+            st.reporter->cReportMsg(gmrERR, gmrDISP, "cboSSAList_Click", kMsgText, 0,
+                                    {std::string("The selected soils database has the wrong format for ") +
+                                     "this version of the Quillon. Contact your soils " +
+                                     "staff to obtain soil data in KORVAL Version 2 format."});
+            box->setCurrentIndex(-1);
+            enableDatabaseControls(form, false);
+            form.setStatusText(form.resizedText());
+            QApplication::restoreOverrideCursor();
+            return;
+        }
+    }
+    const std::string fileName = box->currentText().toStdString();
+    enableDatabaseControls(form, !fileName.empty());
+
+    if (st.firstOpening) {
+        st.firstOpening = false;
+    } else {
+        OverwriteOutputDB(st);
+        if (st.gisLink) st.gisLink->Reset_DDE_Data();
+    }
+    ResetTelvaConnection(st, form, fileName);
+    if (form.ui().tvInterps->topLevelItemCount() > 0) form.optionPanel().ProcessInterp(form.selectedKey());
+
+    form.setStatusText(form.resizedText());
+    QApplication::restoreOverrideCursor();
+}
+
+int ResetTelvaConnection(ViewerState& st, frmQuillon& form, const std::string& fileName)
 {
     const std::string folder = st.settings.soilsDataFolder;
     st.soilsDataFile = fileName;
-    st.soilsConnectString = "Persist Security Info=False;Driver={Microsoft Access Driver (*.mdb)};DriverId=25;"
-                            "FIL=MS Access;ImplicitCommitSync=Yes;MaxBufferSize=512;MaxScanRows=8;PageTimeout=5;"
-                            "SafeTransactions=0;Threads=3;UID=admin;UserCommitSync=Yes;DefaultDir=" +
-                            folder + ";DBQ=" + (std::filesystem::path(folder) / fileName).string();
-    return 1;
+    const SoilsConnectStrings strings = soilsConnectStrings(folder, fileName);
+    st.soilsBridgeConnectString = strings.bridge;
+    st.soilsConnectString = strings.plain;
+    st.soilsShapeConnectString = strings.shape;
+    // Nothing of the previous database may outlive its replacement.
+    st.rsComponents = ado::Recordset();
+    st.rsMapunitAreas = ado::Recordset();
+    st.rsMonths = ado::Recordset();
+    st.soilsConnection.close();
+    try {
+        st.soilsConnection.setConnectionString(strings.bridge);
+        st.soilsConnection.setCursorLocation(ado::adUseClient);
+        // The viewer only reads the survey data.
+        st.soilsConnection.setMode(ado::adModeRead);
+        st.soilsConnection.open();
+    } catch (...) {
+        st.reporter->cReportMsg2(gmrERR, gmrDISP, "ResetTelvaConnection", kMsgText, reporter::caughtError(),
+                                 {"Unable to open the soils database " + fileName + "."});
+        return -1;
+    }
+    try {
+        st.rsComponents.open("SELECT musym,comppct_r,cokey,mapunit.mukey,component.mukey FROM component,mapunit "
+                             "WHERE component.mukey=mapunit.mukey ORDER BY comppct_r DESC",
+                             st.soilsConnection);
+        st.rsMapunitAreas.open("SELECT DISTINCT mukey,musym,muname,areasymbol,areaname FROM mapunit,legend "
+                               "WHERE legend.lkey=mapunit.lkey",
+                               st.soilsConnection);
+    } catch (...) {
+        st.reporter->cReportMsg2(gmrERR, gmrDISP, "ResetTelvaConnection", kMsgText, reporter::caughtError(),
+                                 {"Unable to read the map units of the soils database " + fileName + "."});
+        return -1;
+    }
+    return form.optionPanel().PopulateSeasonLists();
 }
 
 } // namespace qln::viewer

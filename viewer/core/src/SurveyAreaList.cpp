@@ -1,6 +1,6 @@
 #include "quillon/viewer/SurveyAreaList.h"
 
-#include "quillon/Text.h"
+#include "quillon/viewer/SoilsDatabase.h"
 
 #include <cstdlib>
 #include <system_error>
@@ -21,10 +21,7 @@ SurveyAreaList PopulateSSAList(const fs::path& folder, const std::string& soilsD
     std::error_code error;
     list.folder = fs::is_directory(folder, error) ? folder : fallbackFolder();
     for (fs::directory_iterator it(list.folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code kindError;
-        if (!it->is_regular_file(kindError)) continue;
-        const std::string name = it->path().filename().string();
-        if (trimBlanks(name).ends_with(".mdb")) list.files.push_back(name);
+        if (isSoilsFile(it->path())) list.files.push_back(it->path().filename().string());
     }
     for (std::size_t i = 0; i < list.files.size(); ++i) {
         if (list.files[i] == soilsDataFile) {

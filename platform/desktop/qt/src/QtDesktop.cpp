@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 #include <QMessageBox>
 #include <QThread>
 #include <QWidget>
@@ -91,6 +93,28 @@ QString nameFilter(const FileFilter& filter)
     return description + " (" + patterns + ")";
 }
 
+// Hides the files a request does not offer; folders stay so the user can move about.
+class OfferedFiles : public QSortFilterProxyModel {
+public:
+    OfferedFiles(std::function<bool(const std::filesystem::path&)> offers, QObject* parent)
+        : QSortFilterProxyModel(parent), m_offers(std::move(offers))
+    {
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files) return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        if (files->isDir(index)) return true;
+        return m_offers(std::filesystem::path(files->filePath(index).toStdString()));
+    }
+
+private:
+    std::function<bool(const std::filesystem::path&)> m_offers;
+};
+
 std::optional<std::filesystem::path> QtFileDialogHandler::openFile(const OpenFileRequest& request)
 {
     std::optional<std::filesystem::path> chosen;
@@ -103,6 +127,11 @@ std::optional<std::filesystem::path> QtFileDialogHandler::openFile(const OpenFil
         QStringList filters;
         for (const auto& filter : request.filters) filters << nameFilter(filter);
         if (!filters.isEmpty()) dialog.setNameFilters(filters);
+        if (request.offers) {
+            // The platform's own dialog takes no filter model.
+            dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+            dialog.setProxyModel(new OfferedFiles(request.offers, &dialog));
+        }
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = std::filesystem::path(dialog.selectedFiles().front().toStdString());
     });

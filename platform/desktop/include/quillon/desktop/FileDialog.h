@@ -13,6 +13,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,6 +34,9 @@ struct OpenFileRequest {
     std::vector<FileFilter> filters;
     bool fileMustExist = true;
     bool hideReadOnly = true;
+    // When set, the dialog offers only the files for which it is true (folders always), so
+    // a rule that judges files by content, not by name, decides what is listed.
+    std::function<bool(const std::filesystem::path&)> offers = {};
 };
 
 // A chosen file: its full path, its folder with a trailing "/" and its bare name.

@@ -17,8 +17,8 @@ struct SurveyAreaList {
 // The folder listed instead of a soils data folder that does not exist: the user's home.
 std::filesystem::path fallbackFolder();
 
-// The files of folder whose names, trimmed of blanks, end in ".mdb" (exact letter case);
-// when folder is not a directory, those of fallbackFolder(). The entry equal to
+// The soils files of folder (isSoilsFile: judged by content, whatever their names); when
+// folder is not a directory, those of fallbackFolder(). The entry equal to
 // soilsDataFile is selected. An unreadable folder gives an empty list.
 SurveyAreaList PopulateSSAList(const std::filesystem::path& folder, const std::string& soilsDataFile);
 

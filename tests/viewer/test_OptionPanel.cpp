@@ -1,0 +1,327 @@
+// The soils database choice, the attribute tree and the option panel of the real viewer,
+// started in this process on the bundled rules and the sample soils database.
+
+#include "DescriptionTab.h"
+#include "OptionPanel.h"
+#include "OptionsTab.h"
+#include "ReporterDisplay.h"
+#include "ViewerFixture.h"
+#include "frmQuillon.h"
+#include "modMain.h"
+#include "quillon/desktop/FileDialog.h"
+#include "ui_DescriptionTab.h"
+#include "ui_OptionsTab.h"
+#include "ui_frmQuillon.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+using namespace qln;
+using namespace qln::viewer;
+
+namespace {
+
+QTreeWidgetItem* findNode(QTreeWidget* tree, const QString& key, QTreeWidgetItem* parent = nullptr)
+{
+    const int count = parent ? parent->childCount() : tree->topLevelItemCount();
+    for (int i = 0; i < count; ++i) {
+        QTreeWidgetItem* item = parent ? parent->child(i) : tree->topLevelItem(i);
+        if (item->data(0, Qt::UserRole).toString() == key) return item;
+        if (QTreeWidgetItem* found = findNode(tree, key, item)) return found;
+    }
+    return nullptr;
+}
+
+// The column names of MU_Data in a results database.
+QStringList resultColumns(const std::filesystem::path& file)
+{
+    QStringList columns;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info('MU_Data')", -1, &stmt, nullptr);
+    while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
+        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return columns;
+}
+
+// The message of the OptionError the panel raises, or "<accepted>".
+QString refusal(const OptionPanel& panel)
+{
+    try {
+        panel.runOptions();
+    } catch (const OptionError& error) {
+        return QString::fromStdString(error.what());
+    }
+    return "<accepted>";
+}
+
+} // namespace
+
+class OptionPanelTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::ViewerInstall> m_install;
+    std::unique_ptr<ViewerState> m_st;
+    std::unique_ptr<frmQuillon> m_form;
+
+    std::filesystem::path soils() const { return m_install->folder / "soils"; }
+    Ui::OptionsTab& options() { return m_form->optionsTab().ui(); }
+    void start()
+    {
+        m_form = Main(*m_st);
+        QVERIFY2(m_form, qPrintable(m_install->boxes().join("\n")));
+    }
+    void select(const QString& key)
+    {
+        QTreeWidgetItem* node = findNode(m_form->ui().tvInterps, key);
+        QVERIFY2(node, qPrintable(key));
+        m_form->ui().tvInterps->setCurrentItem(node);
+    }
+    void chooseInList(QComboBox* box, const QString& text)
+    {
+        const int index = box->findText(text);
+        QVERIFY2(index >= 0, qPrintable(text));
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    // A copy of the sample soils database without one table.
+    void copySampleWithout(const std::string& name, const std::string& table)
+    {
+        std::filesystem::copy_file(soils() / "sample.mdb", soils() / name);
+        test::runSql(soils() / name, "DROP TABLE " + table);
+    }
+
+private slots:
+    void init()
+    {
+        m_install = std::make_unique<test::ViewerInstall>();
+        reporter::setDisplayHandler(std::make_shared<ReporterDisplay>());
+        m_st = std::make_unique<ViewerState>();
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_st.reset();
+        reporter::setDisplayHandler(nullptr);
+        m_install.reset();
+    }
+
+    void rememberedDatabaseIsOpenedAtStartUp()
+    {
+        start();
+        QVERIFY(m_install->boxes().isEmpty());
+        QCOMPARE(options().cboSSAList->currentText(), QString("sample.mdb"));
+        QVERIFY(m_st->soilsConnection.isOpen());
+        QCOMPARE(m_st->soilsDataFile, std::string("sample.mdb"));
+        const QString file = QString::fromStdString((soils() / "sample.mdb").string());
+        QVERIFY(QString::fromStdString(m_st->soilsConnectString).endsWith("DBQ=" + file));
+        QVERIFY(m_st->rsMapunitAreas.recordCount() > 0);
+        QVERIFY(m_st->rsComponents.recordCount() > 0);
+        QCOMPARE(options().cboBegMonth->count(), 12);
+        QCOMPARE(options().cboEndMonth->currentIndex(), 11);
+        QVERIFY(m_form->ui().tvInterps->isEnabled());
+        // The first opening keeps the results database start-up has just reset.
+        QVERIFY(!m_st->firstOpening);
+    }
+
+    void wrongFileIsRefusedByContentAndThePreviousDatabaseStays()
+    {
+        std::ofstream(soils() / "fake.mdb") << "not a database";
+        start();
+        desktop::FileDialogSeam dialogs;
+        dialogs.choose(soils() / "fake.mdb");
+        options().cmdSelectFolder->click();
+        QCOMPARE(m_install->boxes(), QStringList{QString::fromStdString((soils() / "fake.mdb").string()) +
+                                                 " is not a valid KORVAL Soils database."});
+        QCOMPARE(options().cboSSAList->currentText(), QString("sample.mdb"));
+        QCOMPARE(m_st->soilsDataFile, std::string("sample.mdb"));
+        QVERIFY(m_st->soilsConnection.isOpen());
+        // The text file is not offered in the list either.
+        QCOMPARE(options().cboSSAList->findText("fake.mdb"), -1);
+        QVERIFY(dialogs.requests().at(0).offers);
+        QVERIFY(!dialogs.requests().at(0).offers(soils() / "fake.mdb"));
+    }
+
+    void layoutWithoutTheDomainMasterIsRefusedFromTheList()
+    {
+        copySampleWithout("old.mdb", "mdstatdommas");
+        start();
+        chooseInList(options().cboSSAList, "old.mdb");
+        QCOMPARE(m_install->boxes(),
+                 QStringList{"The selected soils database has the wrong format for this version of the Quillon. "
+                             "Contact your soils staff to obtain soil data in KORVAL Version 2 format."});
+        QVERIFY(options().cboSSAList->currentText().isEmpty());
+        QVERIFY(!m_form->ui().tvInterps->isEnabled());
+        QVERIFY(!m_form->ui().SSTab1->isTabEnabled(2) && !m_form->ui().SSTab1->isTabEnabled(3));
+        QVERIFY(!m_form->ui().mnuFileReport->isEnabled());
+    }
+
+    void reselectingTheOpenDatabaseThroughTheBrowseButtonValidatesItAgain()
+    {
+        start();
+        // The open file loses a key table behind the viewer's back.
+        test::runSql(soils() / "sample.mdb", "DROP TABLE mdstatdommas");
+        desktop::FileDialogSeam dialogs;
+        dialogs.choose(soils() / "sample.mdb");
+        m_form->ui().mnuChangeDatabase->trigger();
+        QCOMPARE(dialogs.requests().size(), std::size_t{1});
+        QCOMPARE(m_install->boxes(), QStringList{QString::fromStdString((soils() / "sample.mdb").string()) +
+                                                 " is not a valid KORVAL Soils database."});
+        QVERIFY(options().cboSSAList->currentText().isEmpty());
+    }
+
+    void secondDatabaseResetsTheResultsAndIsRemembered()
+    {
+        std::filesystem::create_directories(m_install->folder / "other");
+        std::filesystem::copy_file(soils() / "sample.mdb", m_install->folder / "other" / "second.mdb");
+        start();
+        const auto working = m_install->install / "results" / "results.sqlite";
+        test::runSql(working, "ALTER TABLE MU_Data ADD COLUMN AWC_WA single");
+        QVERIFY(resultColumns(working).contains("AWC_WA"));
+
+        desktop::FileDialogSeam dialogs;
+        dialogs.choose(m_install->folder / "other" / "second.mdb");
+        options().cmdSelectFolder->click();
+        QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
+        QCOMPARE(options().cboSSAList->currentText(), QString("second.mdb"));
+        QCOMPARE(m_st->soilsDataFile, std::string("second.mdb"));
+        QCOMPARE(m_st->settings.soilsDataFolder, (m_install->folder / "other").string());
+        QVERIFY(!resultColumns(working).contains("AWC_WA"));
+        // Both values are remembered for the next start.
+        const auto store = registry::Store::fromEnvironment();
+        const auto remembered = [&store](const char* name) {
+            const auto value = store.getValue(registry::Hive::LocalMachine, kSettingsKey, name);
+            return value ? value->text : std::string("<none>");
+        };
+        QCOMPARE(remembered("SoilsDataFile"), std::string("second.mdb"));
+        QCOMPARE(remembered("SoilsDataPath"), (m_install->folder / "other").string());
+    }
+
+    void attributeShowsItsFramesAndAFolderHidesThem()
+    {
+        start();
+        select("PHY_AWC");
+        QVERIFY(!options().frmSoilLayer->isHidden());
+        QVERIFY(!options().frmCompOptions->isHidden());
+        QVERIFY(options().frmSeason->isHidden());
+        QVERIFY(options().frmRate->isHidden());
+        QVERIFY(options().cboOptionList->isHidden());
+        QVERIFY(!options().cboInterpOptions->isHidden());
+        QCOMPARE(options().cboInterpOptions->currentText(), QString("Weighted Average"));
+        QCOMPARE(options().txtDBFColumn->text(), QString("AWC_WA"));
+        QVERIFY(m_st->ReportReady);
+        QVERIFY(m_form->descriptionTab().ui().txtDescription->toPlainText().startsWith("Available water capacity"));
+        QVERIFY(m_form->ui().cmdCreateDBFFile->isEnabled() || m_form->ui().cmdCreateDBFFile->isHidden());
+
+        const auto inputs = m_form->optionPanel().runOptions();
+        QCOMPARE(inputs.attribute.value("NodeKey").text(), std::string("PHY_AWC"));
+        QCOMPARE(inputs.options.method.value_or(""), std::string("0"));
+        QVERIFY(inputs.options.top && inputs.options.bottom);
+        QVERIFY(!inputs.options.beginMonth && !inputs.options.list);
+        QCOMPARE(inputs.options.rate, 0L);
+
+        // Collapsing the folder makes it the selection: its options replace the attribute's.
+        QTreeWidgetItem* folder = findNode(m_form->ui().tvInterps, "PHYS");
+        folder->setExpanded(true);
+        folder->setExpanded(false);
+        QCOMPARE(m_form->ui().tvInterps->currentItem(), folder);
+        for (QWidget* w : {static_cast<QWidget*>(options().frmSoilLayer), static_cast<QWidget*>(options().frmCompOptions),
+                           static_cast<QWidget*>(options().cboInterpOptions), static_cast<QWidget*>(options().txtDBFColumn)})
+            QVERIFY(w->isHidden());
+        QVERIFY(!m_st->ReportReady);
+        QVERIFY(m_form->descriptionTab().ui().txtDescription->toPlainText().startsWith("Properties of the soil layers"));
+        QVERIFY(refusal(m_form->optionPanel()).contains("folder"));
+    }
+
+    void optionListComesFromTheSoilsDatabase()
+    {
+        start();
+        select("YLD_NIRR");
+        QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
+        QVERIFY(!options().cboOptionList->isHidden());
+        QVERIFY(options().cboOptionList->count() > 0);
+        QCOMPARE(options().lblOptionList->text(), QString("Crop Name:"));
+        const auto inputs = m_form->optionPanel().runOptions();
+        QCOMPARE(QString::fromStdString(inputs.options.list.value_or("")),
+                 "Crop Name=" + options().cboOptionList->itemText(0));
+    }
+
+    void depthBoxesTakeDigitsOnlyAndAtMost32767()
+    {
+        start();
+        select("PHY_AWC");
+        QLineEdit* top = options().txtMinDepth;
+        QLineEdit* bottom = options().txtMaxDepth;
+        top->clear();
+        QTest::keyClicks(top, "4x0-000");
+        QCOMPARE(top->text(), QString("40000"));
+        QTest::keyClick(top, Qt::Key_Return);
+        QCOMPARE(top->text(), QString("32767"));
+
+        bottom->clear();
+        QApplication::clipboard()->setText("99999");
+        bottom->paste();
+        QCOMPARE(bottom->text(), QString("99999"));
+        // Not yet left: the run refuses the value rather than taking it.
+        QVERIFY(refusal(m_form->optionPanel()).contains("99999"));
+        QTest::keyClick(bottom, Qt::Key_Return);
+        QCOMPARE(bottom->text(), QString("32767"));
+        QApplication::clipboard()->setText("12ab");
+        bottom->clear();
+        bottom->paste();
+        QCOMPARE(bottom->text(), QString());
+        QTest::keyClick(bottom, Qt::Key_Return);
+        QCOMPARE(bottom->text(), QString("0"));
+
+        top->setText("50");
+        bottom->setText("20");
+        QVERIFY(refusal(m_form->optionPanel()).contains("top depth 50 is below the bottom depth 20"));
+        bottom->setText("50");
+        QCOMPARE(refusal(m_form->optionPanel()), QString("<accepted>"));
+    }
+
+    void percentBoxTakesKeysOnlyWhileItsCheckBoxIsOn()
+    {
+        start();
+        select("PHY_AWC");
+        QLineEdit* percent = options().txtIgnorePct;
+        options().chkIgnorePct->setChecked(false);
+        percent->setText("15");
+        QTest::keyClicks(percent, "7");
+        QCOMPARE(percent->text(), QString());
+        options().chkIgnorePct->setChecked(true);
+        QCOMPARE(percent->text(), QString("0"));
+        percent->clear();
+        QTest::keyClicks(percent, "2a5");
+        QCOMPARE(percent->text(), QString("25"));
+        QCOMPARE(m_form->optionPanel().runOptions().options.ignoreBelow.value_or(-1), 25L);
+    }
+
+    void anotherMethodPutsItsInitialsAtTheEndOfTheColumnName()
+    {
+        start();
+        select("PHY_AWC");
+        chooseInList(options().cboInterpOptions, "Dominant Soil");
+        QCOMPARE(options().txtDBFColumn->text(), QString("AWC_DS"));
+        QCOMPARE(m_form->optionPanel().methodCode(), 3L);
+        options().txtDBFColumn->setText("WA");
+        chooseInList(options().cboInterpOptions, "Most Limiting");
+        QCOMPARE(options().txtDBFColumn->text(), QString("ML"));
+        QCOMPARE(m_form->optionPanel().outputColumn(), std::string("ML"));
+        // The column box takes letters, digits and _ only.
+        options().txtDBFColumn->clear();
+        QTest::keyClicks(options().txtDBFColumn, "a-b c_1");
+        QCOMPARE(options().txtDBFColumn->text(), QString("abc_1"));
+        QCOMPARE(m_form->optionPanel().outputColumn(), std::string("abc_1"));
+    }
+};
+
+QTEST_MAIN(OptionPanelTest)
+#include "test_OptionPanel.moc"

@@ -9,13 +9,15 @@
 #include "frmAbout.h"
 #include "frmHelp.h"
 #include "modResults.h"
-#include "modStandAlone.h"
+#include "modNonTechReport.h"
+#include "modPopulateReport.h"
 #include "modSoilsDatabase.h"
 #include "quillon/components/Components.h"
 #include "quillon/desktop/QtDesktop.h"
 #include "quillon/viewer/RulesTree.h"
 #include "quillon/viewer/SurveyAreaList.h"
 #include "ui_OptionsTab.h"
+#include "ui_NonTechReportsTab.h"
 #include "ui_ReportsTab.h"
 #include "ui_frmQuillon.h"
 
@@ -108,6 +110,8 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
         about.exec();
     });
     connect(m_ui->cmdRESET, &QPushButton::clicked, this, &frmQuillon::cmdRESET_Click);
+    connect(m_reports->ui().cmdGenerateReport, &QPushButton::clicked, this, [this] { cmdGenerateReport_Click(m_st, *this); });
+    connect(m_nonTech->ui().cmdNonTechReport, &QPushButton::clicked, this, [this] { cmdNonTechReport_Click(m_st, *this); });
     connect(m_ui->tvInterps, &QTreeWidget::itemExpanded, this, [](QTreeWidgetItem* item) {
         item->setIcon(0, nodeIcon(item->data(0, kExpandedImageRole).toString(), item->data(0, kExpandedImageRole).toString()));
     });
@@ -279,7 +283,7 @@ void frmQuillon::SSTab1_Click(int index)
         m_reports->ui().cmdGenerateReport->setEnabled(m_st.ReportReady);
         DisableDataOptionsTab();
     } else if (index == nonTech) {
-        if (!m_st.NonTechSetsLoaded && SetNonTechRSs(m_st) == 1) m_st.NonTechSetsLoaded = true;
+        if (!m_st.NonTechSetsLoaded && SetNonTechRSs(m_st, *this) == 1) m_st.NonTechSetsLoaded = true;
         DisableDataOptionsTab();
     } else if (index == description) {
         DisableDataOptionsTab();

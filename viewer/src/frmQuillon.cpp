@@ -8,6 +8,7 @@
 #include "ReportsTab.h"
 #include "frmAbout.h"
 #include "frmHelp.h"
+#include "JobControls.h"
 #include "modResults.h"
 #include "modNonTechReport.h"
 #include "modPopulateReport.h"
@@ -95,6 +96,11 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
     m_statusLabel->setObjectName("StatusBar1Text");
     m_ui->StatusBar1->addWidget(m_statusLabel, 1);
 
+    m_job = new JobControls(*m_ui->StatusBar1,
+                            {m_ui->tvInterps, m_ui->SSTab1, m_options->ui().cboSSAList, m_options->ui().cmdSelectFolder,
+                             m_ui->cmdRESET, m_ui->cmdCreateDBFFile},
+                            {m_ui->mnuChangeDatabase}, this);
+
     connect(m_ui->SSTab1, &QTabWidget::currentChanged, this, &frmQuillon::SSTab1_Click);
     connect(m_ui->mnuFileOptions, &QAction::triggered, this, [this] { selectTab("Options"); });
     connect(m_ui->mnuFileDescription, &QAction::triggered, this, [this] { selectTab("Description"); });
@@ -122,6 +128,9 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
 
 frmQuillon::~frmQuillon()
 {
+    // A job still running is cancelled and waited for before what it may use goes.
+    delete m_job;
+    m_job = nullptr;
     Form_Unload();
 }
 
@@ -226,6 +235,18 @@ void frmQuillon::Form_Unload()
 
 void frmQuillon::closeEvent(QCloseEvent* event)
 {
+    // A run holds the engine and the results database: the window goes once it has ended.
+    if (m_job && m_job->busy()) {
+        event->ignore();
+        if (!m_closeWaiting) {
+            m_closeWaiting = true;
+            m_job->whenIdle([this] {
+                m_closeWaiting = false;
+                close();
+            });
+        }
+        return;
+    }
     Form_Unload();
     event->accept();
 }

@@ -28,6 +28,7 @@ class OptionsTab;
 class DescriptionTab;
 class ReportsTab;
 class NonTechReportsTab;
+class JobControls;
 
 // The window's size at start and its smallest size, in twips.
 inline constexpr int kMinWidthTwips = 12000;
@@ -76,6 +77,11 @@ public:
     QString selectedImage() const;
     void setStatusBold(bool bold);
 
+    // Long work off the GUI thread (a run, a report): see JobControls. While a job is busy
+    // the tree, the tabs, the database choice, Reset and the process button are disabled,
+    // and closing the window waits for the job to end or be cancelled.
+    JobControls& jobControls() { return *m_job; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -94,6 +100,8 @@ private:
     QLabel* m_statusLabel = nullptr;
     std::unique_ptr<desktop::WindowPublisher> m_publisher;
     bool m_unloaded = false;
+    JobControls* m_job = nullptr;
+    bool m_closeWaiting = false;
 };
 
 } // namespace qln::viewer

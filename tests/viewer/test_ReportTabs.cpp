@@ -7,6 +7,7 @@
 #include "ReporterDisplay.h"
 #include "ReportsTab.h"
 #include "ViewerFixture.h"
+#include "JobControls.h"
 #include "frmQuillon.h"
 #include "modCustomer.h"
 #include "modMain.h"
@@ -145,6 +146,12 @@ private:
         };
     }
     QStringList boxes() const { return m_install->boxes(); }
+    // Presses a report button and waits for the report's job to end.
+    void press(QPushButton* button)
+    {
+        button->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->jobControls().busy(), 30000);
+    }
     void writeContact(const std::string& identifier)
     {
         const auto file = m_install->folder / "contact.vcf";
@@ -274,7 +281,7 @@ private slots:
         chooseDwellings(true);
         m_form->ui().SSTab1->setCurrentIndex(m_form->FindTabNumber("Reports"));
         m_form->reportsTab().ui().cmdGenerateReport->setEnabled(true);
-        m_form->reportsTab().ui().cmdGenerateReport->click();
+        press(m_form->reportsTab().ui().cmdGenerateReport);
         QCOMPARE(boxes(),
                  QStringList{"No map units selected. Select one or more map units, and then click Preview Report."});
         QCOMPARE(QString::fromStdString(m_install->seam.shown().back().title), QString("Quillon"));
@@ -285,7 +292,7 @@ private slots:
         tick(ratingGrid(), "VS001", a[0]);
         tick(ratingGrid(), "VS001", a[1]);
         tick(ratingGrid(), "VS003", b[0]);
-        m_form->reportsTab().ui().cmdGenerateReport->click();
+        press(m_form->reportsTab().ui().cmdGenerateReport);
         QCOMPARE(boxes().size(), 1);
         const QString text = documentText(tempDocument("QLN_Temporary.docx"));
         QVERIFY2(text.contains("Dwellings with Cellars"), qPrintable(QString(text).replace("\n", "|")));
@@ -305,18 +312,36 @@ private slots:
         m_form->ui().tvInterps->setCurrentItem(m_form->ui().tvInterps->topLevelItem(0));
         m_form->reportsTab().ui().cmdSelectAll->click();
         m_form->reportsTab().ui().cmdGenerateReport->setEnabled(true);
-        m_form->reportsTab().ui().cmdGenerateReport->click();
+        press(m_form->reportsTab().ui().cmdGenerateReport);
         QCOMPARE(boxes(), QStringList{"Select a valid attribute to process."});
 
         chooseDwellings(false);
         std::filesystem::create_directories(tempDocument(""));
         std::ofstream(tempDocument(".~lock.QLN_Temporary.docx#")) << "someone";
-        m_form->reportsTab().ui().cmdGenerateReport->click();
+        press(m_form->reportsTab().ui().cmdGenerateReport);
         QCOMPARE(boxes().size(), 2);
         QCOMPARE(boxes().last(),
                  QString("Word Document already open.  Close the Word Document, then click Preview Report button."));
         QCOMPARE(m_install->seam.shown().back().icon, desktop::Icon::Critical);
         QVERIFY(!std::filesystem::exists(tempDocument("QLN_Temporary.docx")));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void cancelledReportMakesNoDocumentAndSaysNothing()
+    {
+        start();
+        openSurvey();
+        chooseDwellings(false);
+        m_form->reportsTab().ui().cmdSelectAll->click();
+        m_form->reportsTab().ui().cmdGenerateReport->setEnabled(true);
+        m_form->reportsTab().ui().cmdGenerateReport->click();
+        QVERIFY(m_form->jobControls().busy());
+        QVERIFY(!m_form->ui().SSTab1->isEnabled());
+        m_form->jobControls().cancelButton().click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->jobControls().busy(), 30000);
+        QVERIFY(!std::filesystem::exists(tempDocument("QLN_Temporary.docx")));
+        QCOMPARE(boxes(), QStringList());
+        QVERIFY(m_form->ui().SSTab1->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -340,7 +365,7 @@ private slots:
         m_form->reportsTab().ui().chkAmbrelAddress->setChecked(true);
         tick(ratingGrid(), "VS001", symbolsOf("VS001")[0]);
         m_form->reportsTab().ui().cmdGenerateReport->setEnabled(true);
-        m_form->reportsTab().ui().cmdGenerateReport->click();
+        press(m_form->reportsTab().ui().cmdGenerateReport);
         const QString text = documentText(tempDocument("QLN_Temporary.docx"));
         QVERIFY2(text.startsWith("Hill Farm\nAmes, IA 50010\n\n"), qPrintable(QString(text.left(80)).replace("\n", "|")));
     }
@@ -359,7 +384,7 @@ private slots:
         const auto b = symbolsOf("VS003");
         tick(nonTechGrid(), "VS001", a[0]);
         tick(nonTechGrid(), "VS003", b[0]);
-        tab.ui().cmdNonTechReport->click();
+        press(tab.ui().cmdNonTechReport);
         QCOMPARE(boxes(), QStringList{"No report category selected. Select one or more report categories, then "
                                       "click Preview Report."});
         QVERIFY(!std::filesystem::exists(tempDocument("QLN_Temporary.docx")));
@@ -367,13 +392,13 @@ private slots:
         for (const char* category : {"Setting", "Land use"})
             tab.ui().lstCategories->findItems(category, Qt::MatchExactly).first()->setSelected(true);
         m_form->nonTechReportsTab().ui().cmdNTUnSelectAll->click();
-        tab.ui().cmdNonTechReport->click();
+        press(tab.ui().cmdNonTechReport);
         QCOMPARE(boxes().last(),
                  QString("No map units selected. Select one or more map units, then click Preview Report."));
 
         tick(nonTechGrid(), "VS001", a[0]);
         tick(nonTechGrid(), "VS003", b[0]);
-        tab.ui().cmdNonTechReport->click();
+        press(tab.ui().cmdNonTechReport);
         QCOMPARE(boxes().size(), 2);
         const QString text = documentText(tempDocument("QLN_NonTech_Tmp.docx"));
         QCOMPARE(text.count("Soil Survey Area:"), 2);

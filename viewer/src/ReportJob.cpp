@@ -1,17 +1,64 @@
 #include "ReportJob.h"
 
+#include "EngineObject.h"
+#include "JobControls.h"
 #include "ViewerState.h"
 #include "frmQuillon.h"
 #include "quillon/desktop/MessageBox.h"
+#include "quillon/reporter/SystemError.h"
 
 #include <QMetaObject>
 #include <QPointer>
 
+#include <atomic>
+#include <memory>
+
 namespace qln::viewer {
 
-void runReportJob(frmQuillon&, std::function<short()> work, std::function<void(short status)> done)
+namespace {
+
+// The messages of a job, silent once it has been cancelled: the user asked it to stop.
+Messages untilCancelled(const Messages& messages, const BackgroundRun::Context& context)
 {
-    done(work());
+    Messages quiet = messages;
+    quiet.box = [box = messages.box, &context](const std::string& text) {
+        if (!context.cancelled() && box) box(text);
+    };
+    quiet.report = [report = messages.report, &context](int type, const std::string& procedure,
+                                                         const std::string& text) {
+        if (!context.cancelled() && report) report(type, procedure, text);
+    };
+    return quiet;
+}
+
+} // namespace
+
+bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedure, const QString& caption,
+                  ReportWork work, std::function<void(short status)> done)
+{
+    auto status = std::make_shared<std::atomic<short>>(-1);
+    const Messages messages = windowMessages(st, form);
+    return form.jobControls().start(
+        caption,
+        [work = std::move(work), messages, status](BackgroundRun::Context& context) {
+            auto engine = createEngine();
+            engine->setProgressHandler([&context](long unitsDone, long total) {
+                context.progress(unitsDone, total);
+                return !context.cancelled();
+            });
+            status->store(work(*engine, untilCancelled(messages, context)));
+        },
+        [&st, procedure, status, done = std::move(done)](const BackgroundRun::Result& result) {
+            if (result.outcome == BackgroundRun::Outcome::Failed) {
+                try {
+                    std::rethrow_exception(result.error);
+                } catch (...) {
+                    st.reporter->cReportMsg2(reporting::gmrERR, reporting::gmrDISP, procedure, 1,
+                                             reporter::caughtError(), {"The report was not made."});
+                }
+            }
+            done(result.outcome == BackgroundRun::Outcome::Finished ? status->load() : short(-1));
+        });
 }
 
 Messages windowMessages(ViewerState& st, frmQuillon& form)

@@ -1,6 +1,5 @@
 #include "modNonTechReport.h"
 
-#include "EngineObject.h"
 #include "MapunitGrid.h"
 #include "NonTechReportsTab.h"
 #include "ReportJob.h"
@@ -50,7 +49,6 @@ void PopulateNonTechReport(ViewerState& st, frmQuillon& form)
     if (st.customer) inputs.customer = *st.customer;
     inputs.templatePath = std::filesystem::path(st.settings[Setting::InstalledDrive] + st.settings[Setting::SoilsPath]) /
                           "Templates" / "QLNNonTech.dotx";
-    inputs.messages = windowMessages(st, form);
     // The grid's own view: its ticks, filter and sort.
     const ado::Recordset list = tab.grid().model().rows().isOpen() ? tab.grid().model().rows().clone(true)
                                                                    : ado::Recordset();
@@ -63,12 +61,12 @@ void PopulateNonTechReport(ViewerState& st, frmQuillon& form)
     const std::string connect = st.soilsConnectString;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    runReportJob(
-        form,
-        [connect, rss, list, inputs]() -> short {
+    const bool started = runReportJob(
+        st, form, "cmdNonTechReport_Click", "Non-technical report:",
+        [connect, rss, list, inputs](engine::clsQuillon& engine, const Messages& jobMessages) mutable -> short {
+            inputs.messages = jobMessages;
             try {
-                auto engine = createEngine();
-                return viewer::PopulateNonTechReport(*engine, connect, *rss, list, inputs, {});
+                return viewer::PopulateNonTechReport(engine, connect, *rss, list, inputs, {});
             } catch (...) {
                 return ReportDocumentFailure(inputs.messages, "PopulateNonTechReport");
             }
@@ -77,6 +75,7 @@ void PopulateNonTechReport(ViewerState& st, frmQuillon& form)
             QApplication::restoreOverrideCursor();
             form.setStatusText(form.resizedText());
         });
+    if (!started) QApplication::restoreOverrideCursor();
 }
 
 } // namespace qln::viewer

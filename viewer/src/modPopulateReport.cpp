@@ -1,6 +1,5 @@
 #include "modPopulateReport.h"
 
-#include "EngineObject.h"
 #include "MapunitGrid.h"
 #include "OptionsTab.h"
 #include "ReportJob.h"
@@ -81,18 +80,17 @@ int PopulateReport(ViewerState& st, frmQuillon& form, const std::string&)
     if (st.customer) inputs.customer = *st.customer;
     inputs.templatePath = std::filesystem::path(st.settings[Setting::InstalledDrive] + st.settings[Setting::SoilsPath]) /
                           "Templates" / "QLNTemplate.dotx";
-    inputs.messages = messages;
     const std::string connect = st.soilsConnectString;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The work has an engine and record sets of its own; the window's stay untouched.
-    runReportJob(
-        form,
-        [connect, userData, selection, inputs]() mutable -> short {
+    // The work has record sets of its own; the window's stay untouched.
+    const bool started = runReportJob(
+        st, form, "PopulateReport", "Rating report:",
+        [connect, userData, selection, inputs](engine::clsQuillon& engine, const Messages& jobMessages) mutable -> short {
+            inputs.messages = jobMessages;
             try {
-                auto engine = createEngine();
-                inputs.months = ReportMonths(*engine, connect);
-                return viewer::PopulateReport(*engine, connect, userData, selection, inputs, {});
+                inputs.months = ReportMonths(engine, connect);
+                return viewer::PopulateReport(engine, connect, userData, selection, inputs, {});
             } catch (...) {
                 return ReportDocumentFailure(inputs.messages, "PopulateReport");
             }
@@ -101,7 +99,8 @@ int PopulateReport(ViewerState& st, frmQuillon& form, const std::string&)
             QApplication::restoreOverrideCursor();
             form.setStatusText(form.resizedText());
         });
-    return 1;
+    if (!started) QApplication::restoreOverrideCursor();
+    return started ? 1 : -1;
 }
 
 } // namespace qln::viewer

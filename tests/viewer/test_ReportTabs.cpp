@@ -409,6 +409,31 @@ private slots:
         QVERIFY(m_form->statusText().startsWith("Screen may be resized. ("));
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
+
+    // Not a check: pictures of both report tabs for the documentation, written to the folder
+    // in QUILLON_SCREENSHOT_DIR (tests/e2e/report_tabs_screenshot.sh).
+    void screenshotsOfTheReportTabs()
+    {
+        const QByteArray folder = qgetenv("QUILLON_SCREENSHOT_DIR");
+        if (folder.isEmpty()) QSKIP("QUILLON_SCREENSHOT_DIR is not set");
+        writeContact("123456789012");
+        start();
+        openSurvey();
+        chooseDwellings(false);
+        m_form->resize(1100, 640);
+        const auto a = symbolsOf("VS001");
+        tick(ratingGrid(), "VS001", a[0]);
+        tick(ratingGrid(), "VS001", a[1]);
+        tick(ratingGrid(), "VS003", symbolsOf("VS003")[0]);
+        m_form->ui().SSTab1->setCurrentIndex(m_form->FindTabNumber("Reports"));
+        m_form->reportsTab().ui().cmdGenerateReport->setEnabled(true);
+        m_form->reportsTab().ui().chkAmbrelAddress->setChecked(true);
+        QVERIFY(m_form->grab().save(QString(folder) + "/viewer-reports.png"));
+        m_form->ui().SSTab1->setCurrentIndex(m_form->FindTabNumber("Non-Tech Reports"));
+        for (const char* category : {"Setting", "Land use"})
+            m_form->nonTechReportsTab().ui().lstCategories->findItems(category, Qt::MatchExactly).first()->setSelected(true);
+        QVERIFY(m_form->grab().save(QString(folder) + "/viewer-nontech.png"));
+    }
 };
 
 QTEST_MAIN(ReportTabsTest)

@@ -127,21 +127,22 @@ MapunitGrid::MapunitGrid(QTableView* view) : QObject(view), m_view(view)
     m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
 }
 
 void MapunitGrid::bind(const ado::Recordset& list, std::vector<int>& widths)
 {
     m_model.setList(list);
     m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    m_view->resizeColumnToContents(MapunitListModel::Tick);
+    // The name column takes the rest of the grid's width.
     if (widths.empty()) {
-        for (int column : {MapunitListModel::SurveyArea, MapunitListModel::MapUnit, MapunitListModel::MapUnitName}) {
+        for (int column : {MapunitListModel::Tick, MapunitListModel::SurveyArea, MapunitListModel::MapUnit}) {
             m_view->resizeColumnToContents(column);
             widths.push_back(m_view->columnWidth(column));
         }
     }
     for (int i = 0; i < static_cast<int>(widths.size()) && i < 3; ++i)
-        m_view->setColumnWidth(MapunitListModel::SurveyArea + i, widths[static_cast<std::size_t>(i)]);
+        m_view->setColumnWidth(MapunitListModel::Tick + i, widths[static_cast<std::size_t>(i)]);
 }
 
 void MapunitGrid::SetAllRows(bool tick)

@@ -63,8 +63,8 @@ public:
     QTableView* view() const { return m_view; }
     MapunitListModel& model() { return m_model; }
 
-    // Shows a clone of the list. widths holds the remembered widths of the Survey Area, Map
-    // Unit and Map Unit Name columns; empty, they are taken from this first fill.
+    // Shows a clone of the list. widths holds the remembered widths of the tick, Survey Area
+    // and Map Unit columns; empty, they are taken from this first fill.
     void bind(const ado::Recordset& list, std::vector<int>& widths);
     // Ticks or unticks every row the grid shows.
     void SetAllRows(bool tick);

@@ -63,7 +63,7 @@ struct ViewerState {
 
     // The map unit list of the open soils database; each report grid shows a clone.
     ado::Recordset mapunitList;
-    // Widths of the grids' Survey Area, Map Unit and Map Unit Name columns, from the first fill.
+    // Widths of the grids' tick, Survey Area and Map Unit columns, from the first fill.
     std::vector<int> mapunitColumnWidths;
     // The customer contact captured at start-up; none leaves the address boxes off.
     std::shared_ptr<const CustomerAddress> customer;

@@ -196,6 +196,7 @@ private slots:
         const auto first = symbolsOf("VS001");
         tick(ratingGrid(), "VS001", first[1]);
         tabs.setCurrentIndex(m_form->FindTabNumber("Non-Tech Reports"));
+        QVERIFY(m_st->NonTechSetsLoaded);
         QCOMPARE(column(nonTechGrid().GetSelectedRS(), "musym"), std::vector<std::string>{first[1]});
         m_form->nonTechReportsTab().ui().cmdNTSelectAll->click();
         tabs.setCurrentIndex(m_form->FindTabNumber("Reports"));
@@ -208,6 +209,8 @@ private slots:
         m_form->reportsTab().ui().cmdRepShowMU->click();
         QCOMPARE(ratingGrid().model().rowCount(), 1);
         openSurvey();
+        QVERIFY(!m_st->NonTechSetsLoaded);
+        QCOMPARE(m_form->nonTechReportsTab().ui().lstCategories->count(), 0);
         QCOMPARE(ratingGrid().model().rowCount(), 300);
         QVERIFY(!m_form->reportsTab().ui().cmdRepShowMU->isChecked());
         QCOMPARE(ratingGrid().GetSelectedRS().recordCount(), 0L);

@@ -18,6 +18,10 @@ int PopulateMapunitList(ViewerState& st, frmQuillon& form, ado::Recordset& mapun
                                                      windowMessages(st, form));
     // The previous database's list must not stay on screen, ticks and all.
     st.mapunitList = status == 1 ? list : ado::Recordset();
+    // The non-technical report's categories and map units are those of the new database.
+    st.nonTechRSs.reset();
+    st.NonTechSetsLoaded = false;
+    form.nonTechReportsTab().setCategories({});
     form.reportsTab().ui().cmdRepShowMU->setChecked(false);
     form.nonTechReportsTab().ui().cmdRepNTShowMU->setChecked(false);
     for (MapunitGrid* grid : {&form.reportsTab().grid(), &form.nonTechReportsTab().grid()})

@@ -19,7 +19,7 @@ public:
     void PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iRSUserData, ado::Recordset& rsResults,
                            ado::Recordset& rsSelection, std::unique_ptr<pugi::xml_document>& oDocument) override;
     const InvertedHorizons& invertedHorizons() const override;
-    void setProgressHandler(std::function<void(long done, long total)> handler) override;
+    void setProgressHandler(std::function<bool(long done, long total)> handler) override;
 
 private:
     struct State;

@@ -20,7 +20,7 @@ struct Quillon::State {
     ado::Connection soils;
     ado::Connection shaped;
     ado::Recordset components;
-    std::function<void(long, long)> progress;
+    std::function<bool(long, long)> progress;
     InvertedHorizons inverted;
 };
 
@@ -32,7 +32,7 @@ std::unique_ptr<clsQuillon> createQuillon()
     return std::make_unique<Quillon>();
 }
 
-void Quillon::setProgressHandler(std::function<void(long, long)> handler)
+void Quillon::setProgressHandler(std::function<bool(long, long)> handler)
 {
     m_state->progress = std::move(handler);
 }
@@ -205,7 +205,10 @@ std::optional<ado::Recordset> Quillon::ProcessData(const std::string& iSoils_CS,
                 if (legend.fieldIndex("cmdmapunit") >= 0)
                     total += legend.chapter("cmdmapunit").recordCount();
             }
-            run.onMapunit = [&state, total](long done) { state.progress(done, total); };
+            run.onMapunit = [&state, total](long done) {
+                if (!state.progress(done, total))
+                    RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+            };
         }
         for (shape.moveFirst(); hasRow(shape); shape.moveNext()) {
             ado::Recordset mapunits = shape.chapter("cmdmapunit");

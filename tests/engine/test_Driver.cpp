@@ -75,6 +75,29 @@ TEST_F(Driver, OnlyTheCallersMapUnitsAreRated)
     EXPECT_EQ(units.filter(), "mukey='11'");  // the run leaves its last filter
 }
 
+TEST_F(Driver, ProgressCountsEveryMapUnitAndCanStopTheRun)
+{
+    addAttribute({});
+    std::vector<std::pair<long, long>> calls;
+    engine.setProgressHandler([&](long done, long total) {
+        calls.emplace_back(done, total);
+        return true;
+    });
+    EXPECT_EQ(rate({}, {"10", "11", "12"}).size(), 2u);
+    EXPECT_EQ(calls, (std::vector<std::pair<long, long>>{{1, 3}, {2, 3}, {3, 3}}));
+
+    // Stopping after the first map unit ends the run with no results at all.
+    calls.clear();
+    engine.setProgressHandler([&](long done, long total) {
+        calls.emplace_back(done, total);
+        return done < 2;
+    });
+    const auto error = errorOf({}, {"10", "11", "12"});
+    EXPECT_EQ(error.number(), qln::engine::qlnErrCancelled);
+    EXPECT_EQ(error.description(), "The run was cancelled.");
+    EXPECT_EQ(calls.size(), 2u);
+}
+
 TEST_F(Driver, ErrorsCarryTheirNumberDescriptionAndTrail)
 {
     addAttribute({});

@@ -3,12 +3,16 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace Ui {
 class NonTechReportsTab;
 }
 
 namespace qln::viewer {
+
+class MapunitGrid;
 
 // The Non-Tech Reports tab: the non-technical descriptions of chosen map units.
 class NonTechReportsTab : public QWidget {
@@ -18,9 +22,17 @@ public:
     ~NonTechReportsTab() override;
 
     Ui::NonTechReportsTab& ui() { return *m_ui; }
+    // dtSelNTMUs with its select-all, unselect-all and show-selected buttons.
+    MapunitGrid& grid() { return *m_grid; }
+
+    // Fills the category list, nothing selected.
+    void setCategories(const std::vector<std::string>& categories);
+    // The categories selected in the list, in list order.
+    std::vector<std::string> selectedCategories() const;
 
 private:
     std::unique_ptr<Ui::NonTechReportsTab> m_ui;
+    MapunitGrid* m_grid = nullptr;
 };
 
 } // namespace qln::viewer

@@ -17,8 +17,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qln::viewer {
+
+// Kept out of this header: the report types bring constants that clash with the reporter's.
+struct CustomerAddress;
+struct NonTechRSs;
 
 struct ViewerState {
     // This copy's hold on the per-user lock, from the instance check to the end.
@@ -65,6 +70,18 @@ struct ViewerState {
 
     // Told the name of each start-up step as it begins (for timing and tests).
     std::function<void(const char*)> onStep;
+
+    // The map unit list of the open soils database; each report grid shows a clone.
+    ado::Recordset mapunitList;
+    // Widths of the grids' tick, Survey Area and Map Unit columns, from the first fill.
+    std::vector<int> mapunitColumnWidths;
+    // The customer contact captured at start-up; none leaves the address boxes off.
+    std::shared_ptr<const CustomerAddress> customer;
+    // The category list and map units of the non-technical report, read on the tab's first visit.
+    std::shared_ptr<const NonTechRSs> nonTechRSs;
+    // The UserData record of the choices on the Options tab, for the rating report's run.
+    // Throws OptionError or RefusedRun with the text to show when the choices cannot run.
+    std::function<ado::Recordset()> reportUserData;
 };
 
 } // namespace qln::viewer

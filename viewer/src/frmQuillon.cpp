@@ -9,14 +9,17 @@
 #include "ReportsTab.h"
 #include "frmAbout.h"
 #include "frmHelp.h"
+#include "JobControls.h"
 #include "modResults.h"
-#include "modStandAlone.h"
+#include "modNonTechReport.h"
+#include "modPopulateReport.h"
 #include "modSoilsDatabase.h"
 #include "quillon/components/Components.h"
 #include "quillon/desktop/QtDesktop.h"
 #include "quillon/viewer/RulesTree.h"
 #include "quillon/viewer/SurveyAreaList.h"
 #include "ui_OptionsTab.h"
+#include "ui_NonTechReportsTab.h"
 #include "ui_ReportsTab.h"
 #include "ui_frmQuillon.h"
 
@@ -94,6 +97,11 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
     m_statusLabel->setObjectName("StatusBar1Text");
     m_ui->StatusBar1->addWidget(m_statusLabel, 1);
 
+    m_job = new JobControls(*m_ui->StatusBar1,
+                            {m_ui->tvInterps, m_ui->SSTab1, m_options->ui().cboSSAList, m_options->ui().cmdSelectFolder,
+                             m_ui->cmdRESET, m_ui->cmdCreateDBFFile},
+                            {m_ui->mnuChangeDatabase}, this);
+
     connect(m_ui->SSTab1, &QTabWidget::currentChanged, this, &frmQuillon::SSTab1_Click);
     connect(m_ui->mnuFileOptions, &QAction::triggered, this, [this] { selectTab("Options"); });
     connect(m_ui->mnuFileDescription, &QAction::triggered, this, [this] { selectTab("Description"); });
@@ -116,6 +124,8 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
             [this](QTreeWidgetItem* node) { m_optionPanel->tvInterps_Collapse(node); });
     connect(m_options->ui().cboSSAList, &QComboBox::activated, this, [this] { cboSSAList_Click(m_st, *this); });
     connect(m_options->ui().cmdSelectFolder, &QToolButton::clicked, this, [this] { cmdSelectFolder_Click(m_st, *this); });
+    connect(m_reports->ui().cmdGenerateReport, &QPushButton::clicked, this, [this] { cmdGenerateReport_Click(m_st, *this); });
+    connect(m_nonTech->ui().cmdNonTechReport, &QPushButton::clicked, this, [this] { cmdNonTechReport_Click(m_st, *this); });
     connect(m_ui->tvInterps, &QTreeWidget::itemExpanded, this, [](QTreeWidgetItem* item) {
         item->setIcon(0, nodeIcon(item->data(0, kExpandedImageRole).toString(), item->data(0, kExpandedImageRole).toString()));
     });
@@ -126,6 +136,9 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
 
 frmQuillon::~frmQuillon()
 {
+    // A job still running is cancelled and waited for before what it may use goes.
+    delete m_job;
+    m_job = nullptr;
     Form_Unload();
 }
 
@@ -232,6 +245,18 @@ void frmQuillon::Form_Unload()
 
 void frmQuillon::closeEvent(QCloseEvent* event)
 {
+    // A run holds the engine and the results database: the window goes once it has ended.
+    if (m_job && m_job->busy()) {
+        event->ignore();
+        if (!m_closeWaiting) {
+            m_closeWaiting = true;
+            m_job->whenIdle([this] {
+                m_closeWaiting = false;
+                close();
+            });
+        }
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -289,7 +314,7 @@ void frmQuillon::SSTab1_Click(int index)
         m_reports->ui().cmdGenerateReport->setEnabled(m_st.ReportReady);
         DisableDataOptionsTab();
     } else if (index == nonTech) {
-        if (!m_st.NonTechSetsLoaded && SetNonTechRSs(m_st) == 1) m_st.NonTechSetsLoaded = true;
+        if (!m_st.NonTechSetsLoaded && SetNonTechRSs(m_st, *this) == 1) m_st.NonTechSetsLoaded = true;
         DisableDataOptionsTab();
     } else if (index == description) {
         DisableDataOptionsTab();

@@ -30,6 +30,7 @@ class DescriptionTab;
 class ReportsTab;
 class NonTechReportsTab;
 class OptionPanel;
+class JobControls;
 
 // The window's size at start and its smallest size, in twips.
 inline constexpr int kMinWidthTwips = 12000;
@@ -82,6 +83,11 @@ public:
     std::string keyOf(const QTreeWidgetItem* node) const;
     std::string selectedKey() const;
 
+    // Long work off the GUI thread (a run, a report): see JobControls. While a job is busy
+    // the tree, the tabs, the database choice, Reset and the process button are disabled,
+    // and closing the window waits for the job to end or be cancelled.
+    JobControls& jobControls() { return *m_job; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -101,6 +107,8 @@ private:
     std::unique_ptr<desktop::WindowPublisher> m_publisher;
     bool m_unloaded = false;
     std::unique_ptr<OptionPanel> m_optionPanel;
+    JobControls* m_job = nullptr;
+    bool m_closeWaiting = false;
 };
 
 } // namespace qln::viewer

@@ -1,5 +1,6 @@
 #include "modGisLink.h"
 
+#include "JobControls.h"
 #include "frmQuillon.h"
 
 #include <QPointer>
@@ -28,23 +29,24 @@ public:
     }
     void setWindowEnabled(bool enabled) override
     {
-        if (m_form) m_form->setEnabled(enabled);
+        whenIdle([this, enabled] { m_form->setEnabled(enabled); });
     }
     bool MainFormReady() const override { return m_form && m_st.MainFormReady; }
     void EnableControls() override
     {
-        if (m_form) m_form->EnableControls();
+        whenIdle([this] { m_form->EnableControls(); });
     }
     void DisableControls() override
     {
-        if (m_form) m_form->DisableControls();
+        whenIdle([this] { m_form->DisableControls(); });
     }
     void restoreAndFocus() override
     {
-        if (!m_form) return;
-        m_form->setWindowState(m_form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-        m_form->raise();
-        m_form->activateWindow();
+        whenIdle([this] {
+            m_form->setWindowState(m_form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+            m_form->raise();
+            m_form->activateWindow();
+        });
     }
     void unload() override
     {
@@ -52,6 +54,15 @@ public:
     }
 
 private:
+    // Commands from the GIS wait while a run holds the window; "EXIT" waits in the close.
+    void whenIdle(std::function<void()> action)
+    {
+        if (!m_form) return;
+        m_form->jobControls().whenIdle([form = m_form, action = std::move(action)] {
+            if (form) action();
+        });
+    }
+
     QPointer<frmQuillon> m_form;
     const ViewerState& m_st;
 };

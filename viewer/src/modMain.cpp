@@ -3,7 +3,7 @@
 #include "frmQuillon.h"
 #include "modGisLink.h"
 #include "modInstance.h"
-#include "modStandAlone.h"
+#include "modCustomer.h"
 #include "modResults.h"
 #include "quillon/components/Components.h"
 #include "quillon/desktop/MessageBox.h"
@@ -167,7 +167,7 @@ std::unique_ptr<frmQuillon> Main(ViewerState& st)
     }
 
     step(st, "CheckOutlookCustomer");
-    CheckOutlookCustomer(st);
+    CheckOutlookCustomer(st, *form);
     form->setStatusText(form->resizedText());
     QApplication::restoreOverrideCursor();
     if (st.ArcViewLinked()) {

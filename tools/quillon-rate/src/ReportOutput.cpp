@@ -23,12 +23,6 @@ viewer::Messages streamMessages(std::ostream& out)
     return messages;
 }
 
-// The run's month list, as the report names months.
-ado::Recordset monthList(engine::clsQuillon& engine, const std::string& connect)
-{
-    return engine.GetSoilsDataRS(connect, "SELECT DISTINCT monthseq,month FROM comonth ORDER BY monthseq");
-}
-
 viewer::CustomerAddress customer(bool wanted, const viewer::Messages& messages, std::ostream& out)
 {
     viewer::CustomerAddress address;
@@ -96,7 +90,7 @@ void writeReports(engine::clsQuillon& engine, const RateOptions& options, ado::R
         inputs.options.chkMainDescription = request.description;
         inputs.options.chkInterpReason = request.reasons;
         inputs.options.chkAmbrelAddress = request.label && address.captured;
-        inputs.months = monthList(engine, connect);
+        inputs.months = viewer::ReportMonths(engine, connect);
         inputs.customer = address;
         inputs.templatePath = templates / "QLNTemplate.dotx";
         inputs.messages = sink;

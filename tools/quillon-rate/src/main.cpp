@@ -115,7 +115,10 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
 
     ProgressBar bar;
     if (::isatty(STDERR_FILENO))
-        engine.setProgressHandler([&bar](long done, long total) { bar.update(done, total); });
+        engine.setProgressHandler([&bar](long done, long total) {
+            bar.update(done, total);
+            return true;
+        });
     if (request.any()) {
         qln::rate::writeReports(engine, options, &userData, mapunits, request,
                                 qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe")), std::cerr);

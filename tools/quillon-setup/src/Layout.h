@@ -49,6 +49,8 @@ struct Target {
     std::filesystem::path workingResults() const { return resultsFolder() / "results.sqlite"; }
     std::filesystem::path legendFolder() const { return prefix / "legends"; }
     std::filesystem::path helpFolder() const { return prefix / "help"; }
+    // The reports' templates: drive, installation folder, then "Templates", as the viewer joins them.
+    std::filesystem::path templateFolder() const { return prefix / "Templates"; }
     std::filesystem::path soilsFolder() const { return prefix / "soils"; }
     std::filesystem::path manifest() const { return prefix / ".quillon-setup"; }
     std::filesystem::path desktopFile() const { return desktopHome / "applications" / "quillon.desktop"; }

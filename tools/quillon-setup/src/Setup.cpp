@@ -163,6 +163,7 @@ std::vector<FileItem> plannedFiles(const Sources& sources, const Target& target)
     items.push_back({target.workingResults(), sources.data / "quillon-results.sqlite", {}, true});
     addFolder(items, sources.data / "legends", target.legendFolder());
     addFolder(items, sources.data / "help", target.helpFolder());
+    addFolder(items, sources.data / "templates", target.templateFolder());
     // The viewer lists the soils databases of its folder by the ".mdb" ending; the file is
     // an SQLite database, which the data layer recognises by its header.
     items.push_back({target.soilsFolder() / "sample.mdb", sources.data / "sample" / "sample.sqlite", {}, false});

@@ -80,7 +80,11 @@ ado::Recordset GetSelectedRS(const ado::Recordset& list)
     selected.appendField("musym", ado::adVarChar, 6);
     selected.appendField("mukey", ado::adVarChar, 30);
     selected.open();
-    for (ado::Recordset row = list.clone(); !row.eof(); row.moveNext()) {
+    if (!list.isOpen())
+        return selected;
+    // The list's own filter and sort are the order the user sees.
+    ado::Recordset row = list.clone(true);
+    for (row.moveFirst(); !row.eof(); row.moveNext()) {
         if (!ticked(row))
             continue;
         selected.addNew();

@@ -84,7 +84,11 @@ ado::Recordset GetNonTechSelectedRS(const ado::Recordset& list)
     selected.appendField("cordate", ado::adChar, 10);
     selected.appendField("distgendate", ado::adChar, 10);
     selected.open();
-    for (ado::Recordset row = list.clone(); !row.eof(); row.moveNext()) {
+    if (!list.isOpen())
+        return selected;
+    // The list's own filter and sort are the order the user sees.
+    ado::Recordset row = list.clone(true);
+    for (row.moveFirst(); !row.eof(); row.moveNext()) {
         if (row.value("Selected").number().value_or(0) == 0)
             continue;
         selected.addNew();

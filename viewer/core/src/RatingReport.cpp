@@ -201,6 +201,11 @@ void PopulateWordDocument(word::Application& application, const pugi::xml_docume
     application.show(target);
 }
 
+ado::Recordset ReportMonths(engine::clsQuillon& engine, const std::string& soilsConnect)
+{
+    return engine.GetSoilsDataRS(soilsConnect, "SELECT DISTINCT monthseq,month FROM comonth ORDER BY monthseq");
+}
+
 short PopulateReport(engine::clsQuillon& engine, const std::string& soilsConnect, ado::Recordset& userData,
                      ado::Recordset& selection, const RatingReportInputs& inputs, std::filesystem::path target)
 {

@@ -4,6 +4,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,6 +22,9 @@ struct InvertedHorizons {
     // The first one met: its keys and depths, e.g. "cokey '7', chkey '70': hzdept_r 30, hzdepb_r 10".
     std::string first;
 };
+
+// The error a run stopped by its progress handler raises (see setProgressHandler).
+inline constexpr std::int64_t qlnErrCancelled = 0x8004020B;
 
 // The engine's programmatic identifier. Programs that must not link libQLN2000 create it
 // with qln::components::create<qln::engine::clsQuillon>(kQuillonProgId) once the
@@ -61,8 +65,9 @@ public:
                                    ado::Recordset& rsResults, ado::Recordset& rsSelection,
                                    std::unique_ptr<pugi::xml_document>& oDocument) = 0;
 
-    // Progress of a run: map units done and the number the run walks.
-    virtual void setProgressHandler(std::function<void(long done, long total)> handler) = 0;
+    // Progress of a run: map units done and the number the run walks. The handler returns
+    // false to stop the run: ProcessData then raises qlnErrCancelled and returns nothing.
+    virtual void setProgressHandler(std::function<bool(long done, long total)> handler) = 0;
 
 protected:
     clsQuillon() = default;

@@ -21,7 +21,8 @@ void SetAllRows(ado::Recordset& list, bool tick);
 // A copy of the list with the same fields showing only the ticked (or unticked) rows.
 ado::Recordset ShowSelectedRows(const ado::Recordset& list, bool ticked = true);
 
-// The ticked rows in list order: musym and mukey.
+// The ticked rows in the order the list shows them (its filter and sort): musym and mukey;
+// none when the list is closed.
 ado::Recordset GetSelectedRS(const ado::Recordset& list);
 
 } // namespace qln::viewer

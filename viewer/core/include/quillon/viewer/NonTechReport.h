@@ -24,7 +24,8 @@ NonTechRSs SetNonTechRSs(engine::clsQuillon& engine, const std::string& soilsCon
 // The category list's entries, trimmed.
 std::vector<std::string> PopulateCategories(const NonTechRSs& rss);
 
-// The selected map units record set of the report: the ticked rows of the map unit list
+// The selected map units record set of the report: the ticked rows of the map unit list, in
+// the order it shows them (its filter and sort),
 // with areasymbol, musym, mukey, areaname, ssastatus, cordate and distgendate (dates as
 // mm/dd/yyyy, keys trimmed).
 ado::Recordset GetNonTechSelectedRS(const ado::Recordset& list);

@@ -10,6 +10,7 @@
 #include <pugixml.hpp>
 
 #include <filesystem>
+#include <string>
 
 namespace qln::viewer {
 
@@ -48,6 +49,9 @@ void PopulateReasonsCell(word::Cell& cell, const pugi::xml_document& xml, long r
 // empty). 1, or -1 after telling the user why.
 short PopulateReport(engine::clsQuillon& engine, const std::string& soilsConnect, ado::Recordset& userData,
                      ado::Recordset& selection, const RatingReportInputs& inputs, std::filesystem::path target);
+
+// The run's month list (monthseq, month) of the soils database, as the report names months.
+ado::Recordset ReportMonths(engine::clsQuillon& engine, const std::string& soilsConnect);
 
 // The temporary document of the rating report.
 inline constexpr const char* kRatingReportFile = "QLN_Temporary.docx";

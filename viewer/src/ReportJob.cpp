@@ -1,0 +1,85 @@
+#include "ReportJob.h"
+
+#include "EngineObject.h"
+#include "JobControls.h"
+#include "ViewerState.h"
+#include "frmQuillon.h"
+#include "quillon/desktop/MessageBox.h"
+#include "quillon/reporter/SystemError.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+#include <atomic>
+#include <memory>
+
+namespace qln::viewer {
+
+namespace {
+
+// The messages of a job, silent once it has been cancelled: the user asked it to stop.
+Messages untilCancelled(const Messages& messages, const BackgroundRun::Context& context)
+{
+    Messages quiet = messages;
+    quiet.box = [box = messages.box, &context](const std::string& text) {
+        if (!context.cancelled() && box) box(text);
+    };
+    quiet.report = [report = messages.report, &context](int type, const std::string& procedure,
+                                                         const std::string& text) {
+        if (!context.cancelled() && report) report(type, procedure, text);
+    };
+    return quiet;
+}
+
+} // namespace
+
+bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedure, const QString& caption,
+                  ReportWork work, std::function<void(short status)> done)
+{
+    auto status = std::make_shared<std::atomic<short>>(-1);
+    const Messages messages = windowMessages(st, form);
+    return form.jobControls().start(
+        caption,
+        [work = std::move(work), messages, status](BackgroundRun::Context& context) {
+            auto engine = createEngine();
+            engine->setProgressHandler([&context](long unitsDone, long total) {
+                context.progress(unitsDone, total);
+                return !context.cancelled();
+            });
+            status->store(work(*engine, untilCancelled(messages, context)));
+        },
+        [&st, procedure, status, done = std::move(done)](const BackgroundRun::Result& result) {
+            if (result.outcome == BackgroundRun::Outcome::Failed) {
+                try {
+                    std::rethrow_exception(result.error);
+                } catch (...) {
+                    st.reporter->cReportMsg2(reporting::gmrERR, reporting::gmrDISP, procedure, 1,
+                                             reporter::caughtError(), {"The report was not made."});
+                }
+            }
+            done(result.outcome == BackgroundRun::Outcome::Finished ? status->load() : short(-1));
+        });
+}
+
+Messages windowMessages(ViewerState& st, frmQuillon& form)
+{
+    Messages messages;
+    QPointer<frmQuillon> window(&form);
+    messages.status = [window](const std::string& text) {
+        QMetaObject::invokeMethod(window, [window, text] {
+            if (window) window->setStatusText(QString::fromStdString(text));
+        });
+    };
+    messages.box = [](const std::string& text) {
+        // A document still open in the word processor stops the report: the critical icon.
+        const bool locked = text.rfind("Word Document already open", 0) == 0;
+        desktop::messageBox(
+            {text, "Quillon", desktop::Buttons::Ok, locked ? desktop::Icon::Critical : desktop::Icon::Exclamation});
+    };
+    messages.report = [&st](int type, const std::string& procedure, const std::string& text) {
+        st.reporter->cReportMsg(static_cast<reporting::MRUMsgType>(type), reporting::gmrDISP, procedure, 1, 0, {text});
+    };
+    return messages;
+}
+
+} // namespace qln::viewer

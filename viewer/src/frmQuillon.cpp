@@ -10,6 +10,7 @@
 #include "frmHelp.h"
 #include "JobControls.h"
 #include "modResults.h"
+#include "modRun.h"
 #include "modStandAlone.h"
 #include "modSoilsDatabase.h"
 #include "quillon/components/Components.h"
@@ -114,6 +115,7 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
         about.exec();
     });
     connect(m_ui->cmdRESET, &QPushButton::clicked, this, &frmQuillon::cmdRESET_Click);
+    connect(m_ui->cmdCreateDBFFile, &QPushButton::clicked, this, &frmQuillon::cmdCreateDBFFile_Click);
     connect(m_ui->tvInterps, &QTreeWidget::itemExpanded, this, [](QTreeWidgetItem* item) {
         item->setIcon(0, nodeIcon(item->data(0, kExpandedImageRole).toString(), item->data(0, kExpandedImageRole).toString()));
     });
@@ -358,6 +360,17 @@ QString frmQuillon::selectedImage() const
 {
     const QTreeWidgetItem* item = m_ui->tvInterps->currentItem();
     return item ? item->data(0, kImageRole).toString() : QString();
+}
+
+QString frmQuillon::selectedNodeKey() const
+{
+    const QTreeWidgetItem* item = m_ui->tvInterps->currentItem();
+    return item ? item->data(0, kKeyRole).toString() : QString();
+}
+
+void frmQuillon::cmdCreateDBFFile_Click()
+{
+    viewer::cmdCreateDBFFile_Click(*this, m_st);
 }
 
 void frmQuillon::showHelp(int tab)

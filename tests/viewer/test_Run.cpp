@@ -27,6 +27,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cstdlib>
 #include <charconv>
 #include <future>
 #include <map>
@@ -218,6 +219,11 @@ private slots:
     {
         press("QUA_SLOPE", "SLOPE_WA");
         QVERIFY(m_form->jobControls().busy());
+        // tests/e2e/run_screenshot.sh: a picture of the window while the run goes.
+        if (const char* shot = std::getenv("QUILLON_RUN_SCREENSHOT")) {
+            QTRY_VERIFY_WITH_TIMEOUT(m_form->jobControls().progressLabel().text().contains(" of "), 30000);
+            QVERIFY(m_form->grab().save(shot));
+        }
         QVERIFY(!m_form->ui().tvInterps->isEnabled());
         QVERIFY(!m_form->ui().cmdCreateDBFFile->isEnabled());
         m_form->jobControls().cancelButton().click();

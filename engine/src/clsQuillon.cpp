@@ -24,6 +24,19 @@ struct Quillon::State {
     InvertedHorizons inverted;
 };
 
+namespace {
+
+// The caller's connection string with a provider added. The viewer's plain string ends in
+// "DBQ=" + file, without a closing ";": joined bare, the provider would become part of the
+// file name.
+std::string withProvider(const std::string& connect, const char* provider)
+{
+    const bool closed = connect.empty() || connect.back() == ';';
+    return connect + (closed ? "" : ";") + "Provider=" + provider + ";";
+}
+
+} // namespace
+
 Quillon::Quillon() : m_state(std::make_unique<State>()) {}
 Quillon::~Quillon() = default;
 
@@ -157,8 +170,8 @@ std::optional<ado::Recordset> Quillon::ProcessData(const std::string& iSoils_CS,
 
         line = 5;
         State& state = *m_state;
-        adoOpenDatabase(state.soils, iSoils_CS + "Provider=MSDASQL.1;", ado::adUseClient);
-        adoOpenDatabase(state.shaped, iSoils_CS + "Provider=MSDataShape;", ado::adUseClient);
+        adoOpenDatabase(state.soils, withProvider(iSoils_CS, "MSDASQL.1"), ado::adUseClient);
+        adoOpenDatabase(state.shaped, withProvider(iSoils_CS, "MSDataShape"), ado::adUseClient);
 
         line = 6;
         const std::string command = SetAdoTelvaRS(*this, state.soils, attr, iRSUserData, rsMapunits);
@@ -252,8 +265,8 @@ void Quillon::PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iR
         ado::Connection shaped;
         // Either connection failing means the soils database cannot be read.
         try {
-            adoOpenDatabase(soils, iSoils_CS + "Provider=MSDASQL.1;", ado::adUseClient);
-            adoOpenDatabase(shaped, iSoils_CS + "Provider=MSDataShape;", ado::adUseClient);
+            adoOpenDatabase(soils, withProvider(iSoils_CS, "MSDASQL.1"), ado::adUseClient);
+            adoOpenDatabase(shaped, withProvider(iSoils_CS, "MSDataShape"), ado::adUseClient);
         } catch (const EngineError&) {
             RaiseError(qlnErrSoilsDatabase, "", "Error opening Soils database.");
         }

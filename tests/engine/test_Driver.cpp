@@ -98,6 +98,19 @@ TEST_F(Driver, ProgressCountsEveryMapUnitAndCanStopTheRun)
     EXPECT_EQ(calls.size(), 2u);
 }
 
+TEST_F(Driver, AConnectionStringWithoutClosingSemicolonStillNamesTheFile)
+{
+    addAttribute({});
+    std::string connect = soilsConnect();
+    ASSERT_EQ(connect.back(), ';');
+    connect.pop_back();
+    qln::ado::Recordset data = userData({});
+    qln::ado::Recordset units = mapunits({"10", "11"});
+    const auto results = engine.ProcessData(connect, data, units);
+    ASSERT_TRUE(results);
+    EXPECT_EQ(results->recordCount(), 2);
+}
+
 TEST_F(Driver, ErrorsCarryTheirNumberDescriptionAndTrail)
 {
     addAttribute({});

@@ -152,7 +152,7 @@ private slots:
         QVERIFY(!reset.isEnabled());
         QVERIFY(!change.isEnabled());
         QVERIFY(!jobs.cancelButton().isHidden());
-        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "Processing Attribute ... 3 of 40"; }));
+        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "3 of 40"; }));
 
         jobs.whenIdle([&] { order.push_back("waited"); });
         QVERIFY(order.empty());

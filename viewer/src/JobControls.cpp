@@ -33,7 +33,6 @@ bool JobControls::start(const QString& caption, BackgroundRun::Work work, Backgr
 {
     if (m_busy) return false;
     m_busy = true;
-    m_caption = caption;
 
     // A widget's own setting, not what its parent imposes, is what comes back afterwards.
     m_widgetWasEnabled.clear();
@@ -46,7 +45,9 @@ bool JobControls::start(const QString& caption, BackgroundRun::Work work, Backgr
         m_actionWasEnabled.push_back(a && a->isEnabled());
         if (a) a->setEnabled(false);
     }
-    m_progress->setText(caption);
+    // The status text says what runs; the label beside Cancel only counts.
+    m_progress->setToolTip(caption);
+    m_progress->setText(QString());
     m_progress->show();
     m_cancel->setEnabled(true);
     m_cancel->show();
@@ -60,13 +61,13 @@ void JobControls::cancel()
     if (!m_run.isRunning()) return;
     m_run.cancel();
     m_cancel->setEnabled(false);
-    m_progress->setText(m_caption + " Cancelling ...");
+    m_progress->setText("Cancelling ...");
 }
 
 void JobControls::showProgress(long done, long total)
 {
     if (!m_cancel->isEnabled()) return;  // cancelling: keep saying so
-    m_progress->setText(QString("%1 %2 of %3").arg(m_caption).arg(done).arg(total));
+    m_progress->setText(QString("%1 of %2").arg(done).arg(total));
 }
 
 void JobControls::end(const BackgroundRun::Done& done, const BackgroundRun::Result& result)

@@ -30,7 +30,7 @@ public:
                 QObject* parent);
 
     // Runs `work` off the GUI thread with the controls disabled and the progress shown as
-    // caption + " n of total". `done` runs on the GUI thread after the work has ended, still
+    // "n of total" beside Cancel (the caption is its tool tip). `done` runs on the GUI thread after the work has ended, still
     // counted as part of the job; then the controls come back and the kept actions run.
     // False, starting nothing, while a job is busy.
     bool start(const QString& caption, BackgroundRun::Work work, BackgroundRun::Done done);
@@ -56,7 +56,6 @@ private:
     std::vector<bool> m_actionWasEnabled;
     QLabel* m_progress = nullptr;
     QPushButton* m_cancel = nullptr;
-    QString m_caption;
     bool m_busy = false;
     std::vector<std::function<void()>> m_waiting;
 };

@@ -13,6 +13,7 @@
 #include "modResults.h"
 #include "modNonTechReport.h"
 #include "modPopulateReport.h"
+#include "modRun.h"
 #include "modSoilsDatabase.h"
 #include "quillon/components/Components.h"
 #include "quillon/desktop/QtDesktop.h"
@@ -126,6 +127,7 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
     connect(m_options->ui().cmdSelectFolder, &QToolButton::clicked, this, [this] { cmdSelectFolder_Click(m_st, *this); });
     connect(m_reports->ui().cmdGenerateReport, &QPushButton::clicked, this, [this] { cmdGenerateReport_Click(m_st, *this); });
     connect(m_nonTech->ui().cmdNonTechReport, &QPushButton::clicked, this, [this] { cmdNonTechReport_Click(m_st, *this); });
+    connect(m_ui->cmdCreateDBFFile, &QPushButton::clicked, this, &frmQuillon::cmdCreateDBFFile_Click);
     connect(m_ui->tvInterps, &QTreeWidget::itemExpanded, this, [](QTreeWidgetItem* item) {
         item->setIcon(0, nodeIcon(item->data(0, kExpandedImageRole).toString(), item->data(0, kExpandedImageRole).toString()));
     });
@@ -382,6 +384,17 @@ QString frmQuillon::selectedImage() const
 {
     const QTreeWidgetItem* item = m_ui->tvInterps->currentItem();
     return item ? item->data(0, kImageRole).toString() : QString();
+}
+
+QString frmQuillon::selectedNodeKey() const
+{
+    const QTreeWidgetItem* item = m_ui->tvInterps->currentItem();
+    return item ? item->data(0, kKeyRole).toString() : QString();
+}
+
+void frmQuillon::cmdCreateDBFFile_Click()
+{
+    viewer::cmdCreateDBFFile_Click(*this, m_st);
 }
 
 void frmQuillon::showHelp(int tab)

@@ -2,11 +2,41 @@
 
 #include "ViewerState.h"
 
+#include <filesystem>
+#include <optional>
+
 namespace qln::viewer {
+
+class frmQuillon;
 
 // Replaces the working results database by its pristine copy. 1, or -1 with the cause
 // reported: the pristine file missing (message 602) or the copy failing (the working
 // database then stays as it was).
 int OverwriteOutputDB(ViewerState& st);
+
+// The GIS layer's attribute file when linked (its name with .dbf or .DBF); none unlinked.
+std::optional<std::filesystem::path> attributeFileOf(const ViewerState& st);
+
+// The map units (mukey, musym) of the soils database named by the attribute file, in the
+// file's order without repeats; every map unit of the soils database without a file.
+// RefusedRun when the file lists no map unit (nothing would be asked of the database).
+ado::Recordset layerMapunits(engine::clsQuillon& engine, const std::string& soilsConnect,
+                             const std::optional<std::filesystem::path>& attributeFile);
+
+// Fills MU_Data with the map units of the newly opened soils database: those of the GIS
+// layer when linked, else all. 1, or -1 with the failure reported.
+int PopulateOutputDB(ViewerState& st);
+
+// The UserData record of the selected attribute (st.rsAttributes filtered to its row) from
+// the Options tab. Throws OptionError or RefusedRun naming a value the run cannot take.
+ado::Recordset SetUserDataRS(frmQuillon& form, ViewerState& st);
+
+// Checks that a UserData record can be built for the run: 1, or -1 with the reason reported.
+int SetAdoTelvaRS(frmQuillon& form, ViewerState& st);
+
+// Stores a run's ratings in MU_Data with the attribute's DBFType, asking message 1501
+// before replacing a column. The MU_Data record set, or nothing when the user kept the old
+// column. Throws when the store fails; nothing of it is then kept.
+std::optional<ado::Recordset> AddToResultsDB(ViewerState& st, const ado::Recordset& rsResults);
 
 } // namespace qln::viewer

@@ -1,0 +1,324 @@
+// The process button in the real viewer: a run on the sample survey rated on a worker
+// thread, stored in MU_Data and sent to a GIS; Cancel, the replace question, refused column
+// names and closing the window while a run is going.
+
+#include "DescriptionTab.h"
+#include "JobControls.h"
+#include "OptionsTab.h"
+#include "ReporterDisplay.h"
+#include "ViewerFixture.h"
+#include "frmQuillon.h"
+#include "modMain.h"
+#include "modResults.h"
+#include "modRun.h"
+#include "modSoilsDatabase.h"
+#include "quillon/Error.h"
+#include "quillon/dde/Dde.h"
+#include "quillon/viewer/ResultsTable.h"
+#include "ui_DescriptionTab.h"
+#include "ui_OptionsTab.h"
+#include "ui_frmQuillon.h"
+
+#include <QLineEdit>
+#include <QTextBrowser>
+#include <QProcess>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <atomic>
+#include <cstdlib>
+#include <charconv>
+#include <future>
+#include <map>
+#include <mutex>
+#include <thread>
+
+using namespace qln;
+using namespace qln::viewer;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A GIS serving "ArcView|System" on a thread of its own; keeps the commands it was sent.
+class ServedGis {
+public:
+    ServedGis()
+        : m_server("ArcView", "System",
+                   [this](const std::string& command) {
+                       std::lock_guard lock(m_mutex);
+                       m_commands.push_back(command);
+                       return dde::Reply::ack();
+                   })
+        , m_thread([this] {
+            while (!m_stop) m_server.serveFor(20ms);
+        })
+    {
+    }
+    ~ServedGis()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::vector<std::string> commands() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_commands;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_commands;
+    std::atomic<bool> m_stop{false};
+    dde::Server m_server;
+    std::thread m_thread;
+};
+
+dde::Reply sendToViewer(const std::string& command)
+{
+    auto reply = std::async(std::launch::async, [command] {
+        dde::Conversation viewer("Quillon", "messageToVB");
+        return viewer.execute(command);
+    });
+    while (reply.wait_for(0ms) != std::future_status::ready) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return reply.get();
+}
+
+QTreeWidgetItem* findNode(QTreeWidget& tree, const QString& key)
+{
+    QTreeWidgetItemIterator it(&tree);
+    for (; *it; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toString() == key) return *it;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class RunTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::ViewerInstall> m_install;
+    std::unique_ptr<ViewerState> m_st;
+    std::unique_ptr<ServedGis> m_gis;
+    std::unique_ptr<frmQuillon> m_form;
+
+    std::filesystem::path soils() const { return m_install->folder / "soils"; }
+    std::filesystem::path resultsFile() const { return m_install->install / "results" / "results.sqlite"; }
+
+    // mukey -> value of a column of MU_Data; empty when the column does not exist.
+    std::map<std::string, Variant> stored(const std::string& column)
+    {
+        ado::Connection db;
+        db.setConnectionString("DBQ=" + ado::quoteConnectionValue(resultsFile().string()) + ";");
+        db.open();
+        std::map<std::string, Variant> values;
+        int index = -1;
+        FindRSColumn(db.execute("SELECT * FROM MU_Data WHERE 0"), column, index);
+        if (index < 0) return values;
+        for (auto rows = db.execute("SELECT mukey, " + column + " FROM MU_Data"); !rows.eof(); rows.moveNext())
+            values[rows.value(0).text()] = rows.value(1);
+        return values;
+    }
+
+    // Selects the attribute, names the column and presses the process button.
+    void press(const QString& key, const QString& column)
+    {
+        QTreeWidgetItem* item = findNode(*m_form->ui().tvInterps, key);
+        QVERIFY2(item, qPrintable(key));
+        m_form->ui().tvInterps->setCurrentItem(item);
+        m_form->optionsTab().ui().txtDBFColumn->setText(column);
+        m_form->cmdCreateDBFFile_Click();
+    }
+    void runToEnd(const QString& key, const QString& column)
+    {
+        press(key, column);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->jobControls().busy(), 30000);
+    }
+
+private slots:
+    void init()
+    {
+        m_install = std::make_unique<test::ViewerInstall>();
+        const std::filesystem::path sample = std::filesystem::path(QUILLON_BUILD_SHARE) / "sample";
+        for (const char* ext : {".dbf", ".shp", ".shx", ".cpg"})
+            std::filesystem::copy_file(sample / (std::string("sample_soils") + ext),
+                                       soils() / (std::string("sample_soils") + ext));
+        reporter::setDisplayHandler(std::make_shared<ReporterDisplay>());
+        m_st = std::make_unique<ViewerState>();
+        m_gis = std::make_unique<ServedGis>();
+        m_st->commandLine = "\"" + soils().string() + "|sample_soils.dbf\"";
+        m_form = Main(*m_st);
+        QVERIFY2(m_form, qPrintable(m_install->boxes().join("\n")));
+        QVERIFY(m_st->ArcViewLinked());
+        QCOMPARE(ResetTelvaConnection(*m_st, "sample.mdb"), 1);
+        QCOMPARE(PopulateOutputDB(*m_st), 1);
+        QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_st.reset();
+        m_gis.reset();
+        reporter::setDisplayHandler(nullptr);
+        m_install.reset();
+    }
+
+    // Each rating column equals what quillon-rate gives for the same attribute, options and
+    // map units; the GIS is asked to draw it and the user told.
+    void runStoresWhatTheCommandLineRatesAndShowsIt()
+    {
+        for (const auto& [key, column] : {std::pair{"MU_AWS100", "AWS100"}, std::pair{"QUA_SLOPE", "SLOPE_WA"},
+                                          std::pair{"WAT_DRAIN", "DRAIN_DC"}}) {
+            runToEnd(key, column);
+            QProcess rate;
+            rate.start(QUILLON_RATE,
+                       {"--soils", QString::fromStdString((soils() / "sample.mdb").string()), "--rules",
+                        QString::fromStdString((m_install->install / "rules.sqlite").string()), "--attribute", key,
+                        "--mapunits", QString::fromStdString((soils() / "sample_soils.dbf").string())});
+            QVERIFY(rate.waitForFinished(30000));
+            QCOMPARE(rate.exitCode(), 0);
+            const QStringList lines = QString::fromUtf8(rate.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+            QVERIFY(lines.size() > 10);
+            QVERIFY(lines[0].startsWith(QString("musym,mukey,") + column));
+
+            const auto values = stored(column);
+            std::map<std::string, std::string> expected;
+            for (qsizetype i = 1; i < lines.size(); ++i) {
+                const QStringList cells = lines[i].split(',');
+                expected.emplace(cells[1].toStdString(), cells[2].toStdString());  // first row of a unit
+            }
+            int rated = 0;
+            for (const auto& [mukey, value] : values) {
+                const auto want = expected.find(mukey);
+                if (want == expected.end() || want->second.empty()) {
+                    QVERIFY2(value.isNull(), mukey.c_str());
+                    continue;
+                }
+                ++rated;
+                if (value.isText()) {
+                    QCOMPARE(value.str(), want->second);
+                } else {
+                    double number = 0;
+                    std::from_chars(want->second.data(), want->second.data() + want->second.size(), number);
+                    QCOMPARE(static_cast<float>(value.number().value_or(-1e9)), static_cast<float>(number));
+                }
+            }
+            QVERIFY2(rated > 10, key);
+        }
+        // Each run was drawn by the GIS and announced.
+        QCOMPARE(m_gis->commands().size(), std::size_t{3});
+        QCOMPARE(m_install->boxes().filter("will be added to the view as a temporary theme").size(), 3);
+        QVERIFY(!m_form->descriptionTab().ui().txtDescription->toPlainText().isEmpty());
+        QVERIFY(m_form->ui().tvInterps->isEnabled());
+        QVERIFY(m_form->statusText().startsWith("Screen may be resized."));
+    }
+
+    void cancelStoresNothing()
+    {
+        press("QUA_SLOPE", "SLOPE_WA");
+        QVERIFY(m_form->jobControls().busy());
+        // tests/e2e/run_screenshot.sh: a picture of the window while the run goes.
+        if (const char* shot = std::getenv("QUILLON_RUN_SCREENSHOT")) {
+            QTRY_VERIFY_WITH_TIMEOUT(m_form->jobControls().progressLabel().text().contains(" of "), 30000);
+            QVERIFY(m_form->grab().save(shot));
+        }
+        QVERIFY(!m_form->ui().tvInterps->isEnabled());
+        QVERIFY(!m_form->ui().cmdCreateDBFFile->isEnabled());
+        m_form->jobControls().cancelButton().click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->jobControls().busy(), 30000);
+        QVERIFY(stored("SLOPE_WA").empty());
+        QVERIFY(m_gis->commands().empty());
+        QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
+        QCOMPARE(m_form->statusText(), QString("The run was cancelled; nothing was stored."));
+        QVERIFY(m_form->ui().tvInterps->isEnabled());
+        QVERIFY(m_form->ui().cmdCreateDBFFile->isEnabled());
+    }
+
+    void replaceQuestionNoKeepsTheColumnYesEmptiesItFirst()
+    {
+        runToEnd("MU_AWS100", "AWS100");
+        // Values the next run must not keep, and a map unit it does not rate.
+        test::runSql(resultsFile(), "UPDATE MU_Data SET AWS100 = -5; INSERT INTO MU_Data VALUES ('nosuchkey', 'X', -5)");
+        const auto before = stored("AWS100");
+
+        m_install->seam.answer(desktop::Button::No);
+        runToEnd("MU_AWS100", "aws100");
+        QCOMPARE(m_install->boxes().filter("already been added to the view.  Do you want to replace it?").size(), 1);
+        QCOMPARE(stored("AWS100").size(), before.size());
+        for (const auto& [mukey, value] : stored("AWS100")) QCOMPARE(value.number(), std::optional<double>(-5));
+        QCOMPARE(m_gis->commands().size(), std::size_t{1});  // the kept column is not drawn again
+
+        m_install->seam.answer(desktop::Button::Yes);
+        runToEnd("MU_AWS100", "AWS100");
+        const auto after = stored("AWS100");
+        QVERIFY(after.at("nosuchkey").isNull());
+        // No old value survives: each row holds the new rating or Null.
+        int rated = 0;
+        for (const auto& [mukey, value] : after) {
+            QVERIFY2(value.number() != std::optional<double>(-5), mukey.c_str());
+            rated += !value.isNull();
+        }
+        QVERIFY(rated > 10);
+    }
+
+    void badColumnNamesAndFoldersAreRefusedBeforeAnyRun()
+    {
+        // The box itself takes at most 10 characters.
+        m_form->optionsTab().ui().txtDBFColumn->setText("ElevenChars");
+        QCOMPARE(m_form->optionsTab().ui().txtDBFColumn->text(), QString("ElevenChar"));
+        for (const char* name : {"", "_abc", "1abc", "MUKEY", "musym", "a b"}) {
+            press("MU_AWS100", name);
+            QVERIFY2(!m_form->jobControls().busy(), name);
+        }
+        QCOMPARE(m_install->boxes().size(), 6);
+        QCOMPARE(m_install->boxes().filter("column name").size() + m_install->boxes().filter("name for the rating column").size(), 6);
+        QCOMPARE(stored("mukey").size(), stored("musym").size());  // no column added anywhere
+        QVERIFY(m_gis->commands().empty());
+
+        m_form->ui().tvInterps->setCurrentItem(m_form->ui().tvInterps->topLevelItem(0));
+        m_form->cmdCreateDBFFile_Click();
+        QVERIFY(!m_form->jobControls().busy());
+        QCOMPARE(m_install->boxes().last(), QString("Select a valid attribute to process."));
+    }
+
+    // "EXIT" from the GIS and the close box wait for a run; the GIS's other commands too.
+    void exitDuringARunWaitsForItsEnd()
+    {
+        std::atomic<bool> release{false};
+        QVERIFY(m_form->jobControls().start(
+            "Processing Attribute ...",
+            [&](BackgroundRun::Context&) {
+                while (!release) std::this_thread::sleep_for(5ms);
+            },
+            nullptr));
+        QVERIFY(!m_form->close());
+        QVERIFY(sendToViewer("ENABLECONTROLS").accepted);
+        QVERIFY(!m_form->ui().tvInterps->isEnabled());
+        QVERIFY(sendToViewer("EXIT").accepted);
+        QTest::qWait(100);
+        QVERIFY(m_form->isVisible());
+        release = true;
+        QTRY_VERIFY(!m_form->isVisible());
+    }
+
+    void failuresAreWordedForTheUser()
+    {
+        const auto report = [this](std::exception_ptr error) {
+            reportRunError(*m_st, error, 8);
+            return m_install->boxes().last();
+        };
+        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040203, "ProcessData(Line 3)/", "no key"))),
+                 QString("Invalid attribute selected.  You may have selected a folder instead of a valid attribute."));
+        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040208, "ProcessData(Line 2)/", "none"))),
+                 QString("There are no mapunits with data for selected attribute."));
+        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040205, "ProcessData(Line 9)/Rate", "Type mismatch"))),
+                 QString("ProcessData(Line 9)/Rate:Type mismatch: Line #8"));
+        QVERIFY(report(std::make_exception_ptr(TooManyColumns("full")))
+                    .startsWith("Too many soil Attributes are currently in memory.  To proceed, convert any"));
+    }
+};
+
+QTEST_MAIN(RunTest)
+#include "test_Run.moc"

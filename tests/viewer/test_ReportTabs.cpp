@@ -83,7 +83,7 @@ private:
     // Opens the sample survey as choosing it would, and lists the map units given (all).
     void openSurvey(const std::string& condition = "")
     {
-        ResetTelvaConnection(*m_st, "sample.mdb");
+        ResetTelvaConnection(*m_st, *m_form, "sample.mdb");
         ado::Recordset units = m_st->engine->GetSoilsDataRS(m_st->soilsConnectString,
                                                             "SELECT mukey,musym FROM mapunit" + condition);
         // The report runs append the provider keyword: the string ends with ";" as chosen
@@ -221,7 +221,7 @@ private slots:
     void mapUnitMissingFromTheSortTableIsNotListedAndAnEmptyListFails()
     {
         start();
-        ResetTelvaConnection(*m_st, "sample.mdb");
+        ResetTelvaConnection(*m_st, *m_form, "sample.mdb");
         ado::Recordset gone = m_st->engine->GetSoilsDataRS(m_st->soilsConnectString,
                                                            "SELECT mukey,musym FROM mapunit LIMIT 1");
         const std::string key = gone.value("mukey").text();
@@ -353,6 +353,7 @@ private slots:
         writeContact("12345678901");  // one character short of a customer identifier
         start();
         openSurvey();
+        chooseDwellings(false);  // an attribute enables the report options around the boxes
         QVERIFY(!m_form->reportsTab().ui().chkAmbrelAddress->isEnabled());
         QVERIFY(!m_form->nonTechReportsTab().ui().chkCustomerAddress->isEnabled());
         QVERIFY(!m_st->customer);
@@ -362,9 +363,9 @@ private slots:
         writeContact("123456789012");
         start();
         openSurvey();
+        chooseDwellings(false);
         QVERIFY(m_form->reportsTab().ui().chkAmbrelAddress->isEnabled());
         QVERIFY(m_form->nonTechReportsTab().ui().chkCustomerAddress->isEnabled());
-        chooseDwellings(false);
         m_form->reportsTab().ui().chkAmbrelAddress->setChecked(true);
         tick(ratingGrid(), "VS001", symbolsOf("VS001")[0]);
         m_form->reportsTab().ui().cmdGenerateReport->setEnabled(true);

@@ -152,8 +152,7 @@ private slots:
         m_form = Main(*m_st);
         QVERIFY2(m_form, qPrintable(m_install->boxes().join("\n")));
         QVERIFY(m_st->ArcViewLinked());
-        QCOMPARE(ResetTelvaConnection(*m_st, "sample.mdb"), 1);
-        QCOMPARE(PopulateOutputDB(*m_st), 1);
+        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), 1);
         QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
     }
     void cleanup()

@@ -119,6 +119,8 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
     });
     connect(m_ui->cmdRESET, &QPushButton::clicked, this, &frmQuillon::cmdRESET_Click);
     m_optionPanel = std::make_unique<OptionPanel>(m_st, *this);
+    // The rating report rates with the same choices as the process button.
+    m_st.reportUserData = [this] { return SetUserDataRS(*this, m_st); };
     connect(m_ui->tvInterps, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* node) { m_optionPanel->tvInterps_NodeClick(node); });
     connect(m_ui->tvInterps, &QTreeWidget::itemCollapsed, this,
@@ -384,12 +386,6 @@ QString frmQuillon::selectedImage() const
 {
     const QTreeWidgetItem* item = m_ui->tvInterps->currentItem();
     return item ? item->data(0, kImageRole).toString() : QString();
-}
-
-QString frmQuillon::selectedNodeKey() const
-{
-    const QTreeWidgetItem* item = m_ui->tvInterps->currentItem();
-    return item ? item->data(0, kKeyRole).toString() : QString();
 }
 
 void frmQuillon::cmdCreateDBFFile_Click()

@@ -87,8 +87,6 @@ public:
     // the tree, the tabs, the database choice, Reset and the process button are disabled,
     // and closing the window waits for the job to end or be cancelled.
     JobControls& jobControls() { return *m_job; }
-    // Key of the selected tree node; empty without selection.
-    QString selectedNodeKey() const;
     // The process button: rates the selected attribute and stores the ratings (modRun).
     void cmdCreateDBFFile_Click();
 

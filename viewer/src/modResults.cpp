@@ -1,15 +1,14 @@
 #include "modResults.h"
 
-#include "RunRequest.h"
+#include "OptionPanel.h"
 #include "frmQuillon.h"
 #include "quillon/SqlText.h"
-#include "quillon/ado/DbaseTable.h"
+#include "quillon/viewer/MapunitSources.h"
 #include "quillon/viewer/ResultsDatabase.h"
 #include "quillon/viewer/ResultsTable.h"
 #include "quillon/viewer/UserData.h"
 
 #include <filesystem>
-#include <set>
 
 namespace qln::viewer {
 
@@ -49,39 +48,26 @@ int OverwriteOutputDB(ViewerState& st)
 std::optional<std::filesystem::path> attributeFileOf(const ViewerState& st)
 {
     if (!st.ArcViewLinked()) return std::nullopt;
-    const std::filesystem::path folder = st.gisLink->ShapeDirectory();
-    const std::string name = st.gisLink->AttributeFileName();
-    std::error_code error;
-    if (!std::filesystem::exists(folder / (name + ".dbf"), error) && std::filesystem::exists(folder / (name + ".DBF"), error))
-        return folder / (name + ".DBF");
-    return folder / (name + ".dbf");
+    return std::filesystem::path(st.gisLink->ShapeDirectory()) / st.gisLink->AttributeFileName();
 }
 
-ado::Recordset layerMapunits(engine::clsQuillon& engine, const std::string& soilsConnect,
-                             const std::optional<std::filesystem::path>& attributeFile)
+ado::Recordset layerMapunits(ado::Connection& soils, const std::optional<std::filesystem::path>& attributeFile)
 {
-    const std::string query = "select distinct(mukey),musym from mapunit ";
-    if (!attributeFile) return engine.GetSoilsDataRS(soilsConnect, query);
-
-    ado::Recordset table = ado::readDbaseTable(*attributeFile);
-    if (table.fieldIndex("mukey") < 0)
-        throw RefusedRun("The attribute file " + attributeFile->string() + " has no mukey column.");
-    std::set<std::string> seen;
+    if (!attributeFile) return GetMUFromMDB(soils);
+    std::optional<ado::Recordset> layer = GetMUFromDBF(attributeFile->parent_path(), attributeFile->filename().string());
     std::string keys;
-    for (; !table.eof(); table.moveNext()) {
-        const Variant& key = table.value("mukey");
-        if (key.isNull() || !seen.insert(key.text()).second) continue;
-        keys += (keys.empty() ? "'" : ",'") + escapeQuotes(key.text()) + "'";
-    }
+    if (layer)
+        for (layer->moveFirst(); !layer->eof(); layer->moveNext())
+            keys += (keys.empty() ? "'" : ",'") + escapeQuotes(layer->value("mukey").text()) + "'";
     if (keys.empty())
-        throw RefusedRun("The attribute file " + attributeFile->string() + " lists no map units; there is nothing to rate.");
-    return engine.GetSoilsDataRS(soilsConnect, query + " WHERE mukey IN (" + keys + ")");
+        throw RefusedRun("The attribute file " + attributeFile->string() + ".dbf lists no map units; there is nothing to rate.");
+    return GetMUFromMDB(soils, " WHERE mukey IN (" + keys + ")");
 }
 
 int PopulateOutputDB(ViewerState& st)
 {
     try {
-        ado::Recordset units = layerMapunits(*st.engine, st.soilsConnectString, attributeFileOf(st));
+        ado::Recordset units = layerMapunits(st.soilsConnection, attributeFileOf(st));
         ado::Connection results = openResultsDB(st);
         return AddMapUnitSymbols(results, kResultsTable, units);
     } catch (...) {
@@ -93,7 +79,7 @@ int PopulateOutputDB(ViewerState& st)
 
 ado::Recordset SetUserDataRS(frmQuillon& form, ViewerState& st)
 {
-    const RunOptions options = currentRunOptions(form);
+    const RunOptions options = form.optionPanel().runOptions().options;
     checkOutputColumn(options.column.value_or(""));
     checkRunOptions(options);
     const long method = chooseMethod(attributeMethods(*st.engine, options.attribute), options.method);

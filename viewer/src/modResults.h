@@ -14,14 +14,14 @@ class frmQuillon;
 // database then stays as it was).
 int OverwriteOutputDB(ViewerState& st);
 
-// The GIS layer's attribute file when linked (its name with .dbf or .DBF); none unlinked.
+// The GIS layer's attribute file when linked (shape folder and file name without its
+// extension); none unlinked.
 std::optional<std::filesystem::path> attributeFileOf(const ViewerState& st);
 
-// The map units (mukey, musym) of the soils database named by the attribute file, in the
-// file's order without repeats; every map unit of the soils database without a file.
-// RefusedRun when the file lists no map unit (nothing would be asked of the database).
-ado::Recordset layerMapunits(engine::clsQuillon& engine, const std::string& soilsConnect,
-                             const std::optional<std::filesystem::path>& attributeFile);
+// The map units (mukey, musym) of the soils database named by the attribute file; every map
+// unit of the soils database without a file. RefusedRun when the file lists no map unit
+// (nothing would be asked of the database).
+ado::Recordset layerMapunits(ado::Connection& soils, const std::optional<std::filesystem::path>& attributeFile);
 
 // Fills MU_Data with the map units of the newly opened soils database: those of the GIS
 // layer when linked, else all. 1, or -1 with the failure reported.

@@ -40,6 +40,7 @@ constexpr std::int64_t kErrNoMapunits = 0x80040208;
 // job runs.
 struct RatingJob {
     std::string soilsConnect;
+    std::string soilsBridgeConnect;
     ado::Recordset userData;
     std::optional<std::filesystem::path> attributeFile;
     std::optional<ado::Recordset> results;
@@ -52,7 +53,12 @@ void rate(RatingJob& job, BackgroundRun::Context& context)
         context.progress(done, total);
         return !context.cancelled();
     });
-    ado::Recordset mapunits = layerMapunits(*engine, job.soilsConnect, job.attributeFile);
+    ado::Connection soils;
+    soils.setConnectionString(job.soilsBridgeConnect);
+    soils.setCursorLocation(ado::adUseClient);
+    soils.setMode(ado::adModeRead);
+    soils.open();
+    ado::Recordset mapunits = layerMapunits(soils, job.attributeFile);
     if (context.cancelled()) return;
     job.results = engine->ProcessData(job.soilsConnect, job.userData, mapunits);
 }
@@ -128,7 +134,7 @@ void cmdCreateDBFFile_Click(frmQuillon& form, ViewerState& st)
     if (form.jobControls().busy()) return;
     int line = 1;
     try {
-        const std::string nodeKey = form.selectedNodeKey().toStdString();
+        const std::string nodeKey = form.selectedKey();
         if (nodeKey.empty() || form.selectedImage() == kClosedFolder) {
             info(st, "Select a valid attribute to process.");
             return;
@@ -171,6 +177,7 @@ void cmdCreateDBFFile_Click(frmQuillon& form, ViewerState& st)
         }
         auto job = std::make_shared<RatingJob>();
         job->soilsConnect = st.soilsConnectString;
+        job->soilsBridgeConnect = st.soilsBridgeConnectString;
         job->userData = SetUserDataRS(form, st);
         job->attributeFile = attributeFileOf(st);
         form.jobControls().start(

@@ -5,6 +5,7 @@
 #include "ReportsTab.h"
 #include "frmQuillon.h"
 #include "modInstance.h"
+#include "modMapunitList.h"
 #include "modResults.h"
 #include "quillon/reporter/SystemError.h"
 #include "quillon/viewer/SoilsDatabase.h"
@@ -191,7 +192,19 @@ int ResetTelvaConnection(ViewerState& st, frmQuillon& form, const std::string& f
                                  {"Unable to read the map units of the soils database " + fileName + "."});
         return -1;
     }
-    return form.optionPanel().PopulateSeasonLists();
+    // The report tabs list the map units a run would rate: the GIS layer's, or all.
+    ado::Recordset mapunits;
+    try {
+        mapunits = layerMapunits(st.soilsConnection, attributeFileOf(st));
+    } catch (...) {
+        st.reporter->cReportMsg2(gmrERR, gmrDISP, "PopulateMapunitList", kMsgText, reporter::caughtError(),
+                                 {"Unable to read the map units of the soils database " + fileName + "."});
+        return -1;
+    }
+    if (PopulateMapunitList(st, form, mapunits) != 1) return -1;
+    if (form.optionPanel().PopulateSeasonLists() != 1) return -1;
+    // The description categories are read when their tab is first shown.
+    return PopulateOutputDB(st);
 }
 
 } // namespace qln::viewer

@@ -116,6 +116,50 @@ std::string translateAccessSql(std::string_view sql)
         order.lastWord.clear();
     };
     auto inOrder = [&] { return !orders.empty() && orders.back().depth == depth; };
+    // Ties of the outer ORDER BY come in the order SQLite's stable sort leaves them: the
+    // order in which its plan met the rows. A table searched by an IN list is met by key
+    // (its index order), one searched by a constant next, scanned tables in stored order
+    // (the loader keeps SQLite's row order). Not for DISTINCT or grouped queries.
+    std::string clause;  // the current clause keyword of the outer query
+    bool tieBreak = true;
+    std::vector<std::string> fromTables, listSearched, constantSearched;
+    std::string qualifier, qualified;  // "t" and "t.c" of the last t.c seen
+    bool afterDot = false;
+    char lastSymbol = 0;  // the last character that was no blank and no part of a word
+    auto closeOrder = [&] {
+        closeItem();
+        if (orders.back().depth == 0 && tieBreak && !fromTables.empty()) {
+            const bool one = fromTables.size() == 1;
+            std::string keys;
+            for (const auto& column : listSearched)
+                keys += ", " + column + " COLLATE \"C\"";
+            std::vector<std::string> order;
+            auto add = [&](const std::string& table) {
+                for (const auto& known : order)
+                    if (known == table)
+                        return;
+                order.push_back(table);
+            };
+            for (const auto& column : listSearched)
+                add(column.substr(0, column.find('.')));
+            for (const auto& table : constantSearched)
+                add(table);
+            for (const auto& table : fromTables)
+                add(table);
+            for (const auto& table : order) {
+                bool known = false;
+                for (const auto& from : fromTables)
+                    known = known || upper(from) == upper(table);
+                if (known)
+                    keys += one ? ", ctid" : ", " + table + ".ctid";
+            }
+            std::size_t end = out.size();
+            while (end > 0 && std::isspace(static_cast<unsigned char>(out[end - 1])))
+                --end;
+            out.insert(end, keys);
+        }
+        orders.pop_back();
+    };
 
     std::size_t i = 0;
     while (i < sql.size()) {
@@ -189,14 +233,29 @@ std::string translateAccessSql(std::string_view sql)
             continue;
         }
         if (c == ')') {
-            if (inOrder()) {
-                closeItem();
-                orders.pop_back();
-            }
+            if (inOrder())
+                closeOrder();
             --depth;
             out += c;
             ++i;
             continue;
+        }
+        if (c == '.' && i > 0 && isWordChar(sql[i - 1])) {
+            std::size_t k = i;
+            while (k > 0 && isWordChar(sql[k - 1]))
+                --k;
+            qualifier = std::string(sql.substr(k, i - k));
+            afterDot = true;
+            out += c;
+            ++i;
+            continue;
+        }
+        if (c == '=' && clause == "WHERE" && !qualified.empty()) {
+            std::size_t j = i + 1;
+            while (j < sql.size() && sql[j] == ' ')
+                ++j;
+            if (j < sql.size() && (sql[j] == '\'' || std::isdigit(static_cast<unsigned char>(sql[j]))))
+                constantSearched.push_back(qualified.substr(0, qualified.find('.')));
         }
         if (c == ',' && inOrder()) {
             closeItem();
@@ -205,8 +264,7 @@ std::string translateAccessSql(std::string_view sql)
             continue;
         }
         if (c == ';' && inOrder()) {
-            closeItem();
-            orders.pop_back();
+            closeOrder();
             out += c;
             ++i;
             continue;
@@ -219,10 +277,22 @@ std::string translateAccessSql(std::string_view sql)
             const std::string key = upper(word);
             const bool endsOrder = key == "LIMIT" || key == "OFFSET" || key == "UNION" || key == "EXCEPT" ||
                                    key == "INTERSECT" || key == "FOR";
-            if (inOrder() && endsOrder) {
-                closeItem();
-                orders.pop_back();
+            if (inOrder() && endsOrder)
+                closeOrder();
+            if (depth == 0) {
+                if (clause == "FROM" && (previousWord == "FROM" || lastSymbol == ','))
+                    fromTables.emplace_back(word);
+                if (key == "SELECT" || key == "FROM" || key == "WHERE" || key == "ORDER")
+                    clause = key;
+                if (key == "DISTINCT" || key == "GROUP" || key == "JOIN" || key == "UNION" || key == "EXCEPT" ||
+                    key == "INTERSECT" || key == "HAVING")
+                    tieBreak = false;
             }
+            if (key == "IN" && !qualified.empty() && clause == "WHERE")
+                listSearched.push_back(qualified);
+            qualified = afterDot ? qualifier + "." + std::string(word) : std::string();
+            afterDot = false;
+            lastSymbol = 0;
             if (key == "LIKE")
                 out += "ILIKE";
             else
@@ -238,14 +308,20 @@ std::string translateAccessSql(std::string_view sql)
         if (!std::isspace(static_cast<unsigned char>(c)) && inOrder())
             orders.back().lastWord = "?";
         out += c;
-        if (!std::isspace(static_cast<unsigned char>(c)))
+        if (!std::isspace(static_cast<unsigned char>(c))) {
             previousWord.clear();
+            lastSymbol = c;
+            afterDot = false;
+            if (c != '=')
+                qualified.clear();
+        }
         ++i;
     }
     while (!orders.empty()) {
         if (orders.back().depth == depth)
-            closeItem();
-        orders.pop_back();
+            closeOrder();
+        else
+            orders.pop_back();
     }
     return out;
 }

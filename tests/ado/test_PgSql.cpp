@@ -18,13 +18,15 @@ TEST(ServerSql, AccessSyntaxBecomesThatOfTheServer)
               "SELECT areasymbol AS \"Survey Area\", a || 'x' FROM \"SYSTEM - Mapunit Sort Specifications\" sms "
               "WHERE name ILIKE 'ab%' AND d > TIMESTAMP '2004-05-01 13:05:00' AND e < TIMESTAMP '2004-12-31 00:00:00'");
     EXPECT_EQ(translateAccessSql("SELECT [a\"b] FROM t WHERE k IN ( )"), "SELECT \"a\"\"b\" FROM t WHERE k IN (NULL)");
+    EXPECT_EQ(translateAccessSql("SELECT FALSE AS Selected, CAST(a AS INTEGER) AS n FROM t"),
+              "SELECT FALSE AS \"Selected\", CAST(a AS INTEGER) AS \"n\" FROM t");
     // A # that opens no date is the server's own operator.
     EXPECT_EQ(translateAccessSql("SELECT a # b FROM t"), "SELECT a # b FROM t");
 }
 
 TEST(ServerSql, QuotedTextsPassUnchanged)
 {
-    const std::string sql = "SELECT 'it''s [x] & #1/1/2000# ORDER BY like' AS t, \"a\"\"[b] & c\" FROM x";
+    const std::string sql = "SELECT 'it''s [x] & #1/1/2000# ORDER BY like', \"a\"\"[b] & c\" FROM x";
     EXPECT_EQ(translateAccessSql(sql), sql);
 }
 

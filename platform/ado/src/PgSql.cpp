@@ -293,8 +293,16 @@ std::string translateAccessSql(std::string_view sql)
             qualified = afterDot ? qualifier + "." + std::string(word) : std::string();
             afterDot = false;
             lastSymbol = 0;
+            // An alias keeps its letter case, as SQLite gives it ("FALSE AS Selected"); not
+            // a type name of CAST(x AS type).
+            std::size_t next = j;
+            while (next < sql.size() && std::isspace(static_cast<unsigned char>(sql[next])))
+                ++next;
+            const bool alias = previousWord == "AS" && (next == sql.size() || (sql[next] != ')' && sql[next] != '('));
             if (key == "LIKE")
                 out += "ILIKE";
+            else if (alias)
+                out += "\"" + std::string(word) + "\"";
             else
                 out.append(word);
             if (key == "BY" && previousWord == "ORDER")

@@ -20,6 +20,9 @@ TEST(ServerSql, AccessSyntaxBecomesThatOfTheServer)
     EXPECT_EQ(translateAccessSql("SELECT [a\"b] FROM t WHERE k IN ( )"), "SELECT \"a\"\"b\" FROM t WHERE k IN (NULL)");
     EXPECT_EQ(translateAccessSql("SELECT FALSE AS Selected, CAST(a AS INTEGER) AS n FROM t"),
               "SELECT FALSE AS \"Selected\", CAST(a AS INTEGER) AS \"n\" FROM t");
+    EXPECT_EQ(translateAccessSql("SELECT a FROM t WHERE 0"), "SELECT a FROM t WHERE FALSE");
+    EXPECT_EQ(translateAccessSql("SELECT a FROM t WHERE (1) AND b=10 OR 2 ORDER BY a"),
+              "SELECT a FROM t WHERE (TRUE) AND b=10 OR TRUE ORDER BY a NULLS FIRST, ctid");
     // A # that opens no date is the server's own operator.
     EXPECT_EQ(translateAccessSql("SELECT a # b FROM t"), "SELECT a # b FROM t");
 }

@@ -60,6 +60,17 @@ std::string quoteName(std::string_view name)
     return quoted + "\"";
 }
 
+// The server's own words for a failed statement, without its "ERROR:" and position lines.
+std::string errorText(const PGresult* result, pg_conn* connection)
+{
+    if (result) {
+        if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))
+            return primary;
+        return PQresultErrorMessage(result);
+    }
+    return PQerrorMessage(connection);
+}
+
 double parseReal(std::string_view text)
 {
     if (text == "NaN")
@@ -237,7 +248,7 @@ std::shared_ptr<PgDatabase> PgDatabase::open(const ServerSettings& settings, Sch
     Result found(PQexecParams(connection, "SELECT 1 FROM pg_namespace WHERE nspname = $1", 1, nullptr, schemaValue,
                               nullptr, nullptr, 0));
     if (PQresultStatus(found.get()) != PGRES_TUPLES_OK)
-        database->fail(PQresultErrorMessage(found.get()), "SELECT 1 FROM pg_namespace");
+        database->fail(errorText(found.get(), connection), "SELECT 1 FROM pg_namespace");
     if (PQntuples(found.get()) == 0) {
         if (use == SchemaUse::MustExist)
             raiseProviderError("The " + settings.describe() + " has no schema " + settings.schema);
@@ -298,7 +309,7 @@ const std::vector<FieldInfo>& PgDatabase::storedColumns(unsigned tableOid)
                       "WHERE attrelid = $1::oid AND attnum > 0 ORDER BY attnum";
     Result result(PQexecParams(m_connection, sql, 1, nullptr, parameters, nullptr, nullptr, 0));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
-        fail(PQresultErrorMessage(result.get()), sql);
+        fail(errorText(result.get(), m_connection), sql);
     std::vector<FieldInfo> columns;
     for (int row = 0; row < PQntuples(result.get()); ++row) {
         int number = 0;
@@ -321,7 +332,7 @@ std::shared_ptr<Table> PgDatabase::query(std::string_view sql)
     if (status == PGRES_COMMAND_OK)
         return nullptr;
     if (status != PGRES_TUPLES_OK)
-        fail(result ? PQresultErrorMessage(result.get()) : PQerrorMessage(m_connection), sql);
+        fail(errorText(result.get(), m_connection), sql);
 
     PGresult* rows = result.get();
     const int fieldCount = PQnfields(rows);
@@ -368,7 +379,7 @@ void PgDatabase::exec(std::string_view sql)
     Result result(PQexec(m_connection, text.c_str()));
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        fail(result ? PQresultErrorMessage(result.get()) : PQerrorMessage(m_connection), sql);
+        fail(errorText(result.get(), m_connection), sql);
 }
 
 std::vector<std::string> PgDatabase::tableNames()
@@ -377,7 +388,7 @@ std::vector<std::string> PgDatabase::tableNames()
                       "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'm', 'p', 'f') ORDER BY c.oid";
     Result result(PQexec(m_connection, sql));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
-        fail(PQresultErrorMessage(result.get()), sql);
+        fail(errorText(result.get(), m_connection), sql);
     std::vector<std::string> names;
     for (int row = 0; row < PQntuples(result.get()); ++row)
         names.emplace_back(PQgetvalue(result.get(), row, 0));
@@ -394,7 +405,7 @@ std::vector<FieldInfo> PgDatabase::columns(std::string_view table)
                       "ORDER BY c.relname <> $1 LIMIT 1";
     Result result(PQexecParams(m_connection, sql, 1, nullptr, parameters, nullptr, nullptr, 0));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
-        fail(PQresultErrorMessage(result.get()), sql);
+        fail(errorText(result.get(), m_connection), sql);
     if (PQntuples(result.get()) == 0)
         return {};
     unsigned oid = 0;
@@ -412,7 +423,7 @@ void PgDatabase::beginCopy(std::string_view command)
     const std::string text(command);
     Result result(PQexec(m_connection, text.c_str()));
     if (PQresultStatus(result.get()) != PGRES_COPY_IN)
-        fail(PQresultErrorMessage(result.get()), command);
+        fail(errorText(result.get(), m_connection), command);
 }
 
 void PgDatabase::putCopyData(std::string_view data)
@@ -427,7 +438,7 @@ void PgDatabase::endCopy()
         fail(PQerrorMessage(m_connection), "COPY");
     Result result(PQgetResult(m_connection));
     const bool done = PQresultStatus(result.get()) == PGRES_COMMAND_OK;
-    const std::string message = done ? std::string() : PQresultErrorMessage(result.get());
+    const std::string message = done ? std::string() : errorText(result.get(), m_connection);
     while (Result rest{PQgetResult(m_connection)}) {
     }
     if (!done)

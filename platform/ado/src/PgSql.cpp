@@ -269,6 +269,27 @@ std::string translateAccessSql(std::string_view sql)
             ++i;
             continue;
         }
+        if (std::isdigit(static_cast<unsigned char>(c)) && (previousWord == "WHERE" || previousWord == "AND" ||
+                                                            previousWord == "OR" || previousWord == "NOT")) {
+            // A number standing as a condition ("WHERE 0") is a truth value, as in SQLite.
+            std::size_t j = i;
+            while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
+                ++j;
+            std::size_t next = j;
+            while (next < sql.size() && std::isspace(static_cast<unsigned char>(sql[next])))
+                ++next;
+            std::size_t wordEnd = next;
+            while (wordEnd < sql.size() && isWordChar(sql[wordEnd]))
+                ++wordEnd;
+            const std::string following = upper(sql.substr(next, wordEnd - next));
+            if (next == sql.size() || sql[next] == ')' || sql[next] == ';' || following == "AND" || following == "OR" ||
+                following == "ORDER" || following == "GROUP" || following == "LIMIT" || following == "UNION") {
+                out += sql.substr(i, j - i).find_first_not_of('0') == std::string_view::npos ? "FALSE" : "TRUE";
+                previousWord.clear();
+                i = j;
+                continue;
+            }
+        }
         if (isWordChar(c) && !std::isdigit(static_cast<unsigned char>(c))) {
             std::size_t j = i;
             while (j < sql.size() && isWordChar(sql[j]))

@@ -7,6 +7,7 @@
 #include "quillon/Error.h"
 #include "quillon/ado/Connection.h"
 #include "quillon/ado/ServerImport.h"
+#include "quillon/registry/Registry.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,10 @@ CREATE TABLE mapunit (lkey TEXT, mukey VARCHAR(30), musym VARCHAR(6), muacres IN
                       farm BOOLEAN, recdate DATETIME, note TEXT);
 INSERT INTO mapunit VALUES ('1', 'O''Brien Ñ-1', 'Ab', 120, 0.15, 2.5e-7, 1, '2004-05-01 13:05:00', 'a' || char(9) || 'b\c' || char(10));
 INSERT INTO mapunit VALUES ('1', 'Zürich"2', 'Çé', NULL, NULL, NULL, 0, NULL, NULL);
-INSERT INTO mapunit VALUES ('1', 'plain3', 'P', -7, 3, 1, NULL, '1999-12-31', '');
+INSERT INTO mapunit VALUES ('1', 'plain3\', 'P', -7, 3, 1, NULL, '1999-12-31', '');
 CREATE TABLE component (mukey VARCHAR(30), cokey TEXT, comppct_r INTEGER);
-INSERT INTO component VALUES ('O''Brien Ñ-1', 'c1', 60), ('O''Brien Ñ-1', 'c2', 40), ('Zürich"2', 'c3', NULL);
+INSERT INTO component VALUES ('O''Brien Ñ-1', 'c1', 60), ('O''Brien Ñ-1', 'c2', 40), ('Zürich"2', 'c3', NULL),
+                             ('plain3\', 'c4', 100);
 CREATE TABLE "SYSTEM - Mapunit Sort Specifications" (lkey TEXT, mukey VARCHAR(30), museq INTEGER);
 INSERT INTO "SYSTEM - Mapunit Sort Specifications" VALUES ('1', 'O''Brien Ñ-1', 2), ('1', 'Zürich"2', 1);
 CREATE TABLE mdstatrshipdet (ltabphyname VARCHAR(30), rtabphyname VARCHAR(30), ltabcolphyname VARCHAR(30),
@@ -89,10 +91,19 @@ TEST_F(ServerTest, LoadedTablesReadBackAsFromTheFile)
             }
         }
     }
+    // The viewer's map-unit list: an aliased table in brackets, an IN list of such keys.
+    const std::string list = "SELECT musym AS [Map Unit],sms.mukey,FALSE AS Selected FROM mapunit,"
+                             "[SYSTEM - Mapunit Sort Specifications] sms WHERE mapunit.mukey=sms.mukey "
+                             "AND sms.mukey IN ('Zürich\"2','O''Brien Ñ-1') ORDER BY sms.museq";
+    Recordset units = read(serverConnect, list);
+    ASSERT_EQ(units.recordCount(), 2);
+    EXPECT_EQ(units.value("Map Unit").text(), "Çé");
+    EXPECT_EQ(units.value("Selected").integer(), 0);
     // Keys with quotes and letters beyond ASCII find their rows.
     Recordset found = read(serverConnect, "SELECT cokey FROM component WHERE mukey='O''Brien Ñ-1' ORDER BY cokey");
     ASSERT_EQ(found.recordCount(), 2);
     EXPECT_EQ(found.value("cokey").text(), "c1");
+    EXPECT_EQ(read(serverConnect, "SELECT cokey FROM component WHERE mukey='plain3\\'").value("cokey").text(), "c4");
 }
 
 TEST_F(ServerTest, CatalogueAndKeysOfTheLoadedSchema)
@@ -123,13 +134,30 @@ TEST_F(ServerTest, CatalogueAndKeysOfTheLoadedSchema)
     EXPECT_EQ(indexed.value("n").integer(), 1);
 }
 
+TEST_F(ServerTest, DataSourcesNameServerSchemas)
+{
+    importToServer(fileConnect, serverConnect);
+    ::setenv("QUILLON_REGISTRY_ROOT", (temp / "registry").c_str(), 1);
+    auto store = registry::Store::fromEnvironment();
+    const std::string key = "Software\\ODBC\\ODBC.INI\\Shared soils";
+    store.setString(registry::Hive::LocalMachine, key, "Driver", "PostgreSQL Unicode");
+    store.setString(registry::Hive::LocalMachine, key, "Database", std::getenv("PGDATABASE"));
+    store.setString(registry::Hive::LocalMachine, key, "Schema", schema);
+    EXPECT_EQ(read("DSN=Shared soils;", "SELECT * FROM mapunit").recordCount(), 3);
+    store.setString(registry::Hive::LocalMachine, key, "PWD", "Zq9-stored-Xy");
+    const std::string message = errorOf([&] { read("DSN=Shared soils;", "SELECT * FROM mapunit"); });
+    EXPECT_NE(message.find("PGPASSWORD"), std::string::npos) << message;
+    EXPECT_EQ(message.find("Zq9-stored-Xy"), std::string::npos) << message;
+    ::unsetenv("QUILLON_REGISTRY_ROOT");
+}
+
 TEST_F(ServerTest, AFailedLoadLeavesTheSchemaAsItWas)
 {
     importToServer(fileConnect, serverConnect);
     runSql(file, "INSERT INTO component VALUES ('plain3', 'c9', 'many')");
     const std::string message = errorOf([&] { importToServer(fileConnect, serverConnect); });
     EXPECT_NE(message.find("Table component, column comppct_r holds 'many'"), std::string::npos) << message;
-    EXPECT_EQ(read(serverConnect, "SELECT * FROM component").recordCount(), 3);
+    EXPECT_EQ(read(serverConnect, "SELECT * FROM component").recordCount(), 4);
 }
 
 TEST_F(ServerTest, EditsOfFetchedRowsStayInTheRecordSet)

@@ -254,10 +254,12 @@ std::shared_ptr<PgDatabase> PgDatabase::open(const ServerSettings& settings, Sch
             raiseProviderError("The " + settings.describe() + " has no schema " + settings.schema);
         database->exec("CREATE SCHEMA " + database->quotedSchema());
     }
-    // Shortest exact float texts and ISO dates whatever the server's defaults; the soils
+    // Shortest exact float texts and ISO dates whatever the server's defaults; backslashes
+    // in quoted keys are plain characters (a key must never end its quotes); the soils
     // database is only read.
     std::string setup = "SET search_path TO " + database->quotedSchema() +
-                        "; SET datestyle TO 'ISO, YMD'; SET extra_float_digits TO 1; SET TimeZone TO 'UTC'";
+                        "; SET standard_conforming_strings TO on; SET datestyle TO 'ISO, YMD'"
+                        "; SET extra_float_digits TO 1; SET TimeZone TO 'UTC'";
     if (use == SchemaUse::MustExist)
         setup += "; SET default_transaction_read_only TO on";
     database->exec(setup);

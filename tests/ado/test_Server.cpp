@@ -155,9 +155,13 @@ TEST_F(ServerTest, AFailedLoadLeavesTheSchemaAsItWas)
 {
     importToServer(fileConnect, serverConnect);
     runSql(file, "INSERT INTO component VALUES ('plain3', 'c9', 'many')");
-    const std::string message = errorOf([&] { importToServer(fileConnect, serverConnect); });
+    std::string message = errorOf([&] { importToServer(fileConnect, serverConnect); });
     EXPECT_NE(message.find("Table component, column comppct_r holds 'many'"), std::string::npos) << message;
     EXPECT_EQ(read(serverConnect, "SELECT * FROM component").recordCount(), 4);
+
+    runSql(file, "DELETE FROM component WHERE cokey='c9'; UPDATE mapunit SET note='a' || char(0) || 'b'");
+    message = errorOf([&] { importToServer(fileConnect, serverConnect); });
+    EXPECT_NE(message.find("Table mapunit, column note holds binary data"), std::string::npos) << message;
 }
 
 TEST_F(ServerTest, EditsOfFetchedRowsStayInTheRecordSet)

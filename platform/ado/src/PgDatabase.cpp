@@ -426,25 +426,26 @@ void PgDatabase::beginCopy(std::string_view command)
     Result result(PQexec(m_connection, text.c_str()));
     if (PQresultStatus(result.get()) != PGRES_COPY_IN)
         fail(errorText(result.get(), m_connection), command);
+    m_copyCommand = text;
 }
 
 void PgDatabase::putCopyData(std::string_view data)
 {
     if (PQputCopyData(m_connection, data.data(), static_cast<int>(data.size())) != 1)
-        fail(PQerrorMessage(m_connection), "COPY");
+        fail(PQerrorMessage(m_connection), m_copyCommand);
 }
 
 void PgDatabase::endCopy()
 {
     if (PQputCopyEnd(m_connection, nullptr) != 1)
-        fail(PQerrorMessage(m_connection), "COPY");
+        fail(PQerrorMessage(m_connection), m_copyCommand);
     Result result(PQgetResult(m_connection));
     const bool done = PQresultStatus(result.get()) == PGRES_COMMAND_OK;
     const std::string message = done ? std::string() : errorText(result.get(), m_connection);
     while (Result rest{PQgetResult(m_connection)}) {
     }
     if (!done)
-        fail(message, "COPY");
+        fail(message, m_copyCommand);
 }
 
 } // namespace qln::ado::detail

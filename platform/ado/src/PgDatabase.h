@@ -54,6 +54,7 @@ private:
     ServerSettings m_settings;
     pg_conn* m_connection;
     std::unordered_map<unsigned, std::vector<FieldInfo>> m_storedColumns;
+    std::string m_copyCommand;  // the COPY under way, for its errors
 };
 
 // The ADO type and size of a column type as the server names it (format_type), matching

@@ -153,6 +153,14 @@ ColumnPlan planColumn(const std::string& table, FieldInfo field, const std::vect
         break;
     }
     }
+    // A server text holds no NUL character (binary columns of Access files may).
+    if (plan.kind == ColumnPlan::Kind::Text)
+        for (const Variant& value : values)
+            if (value.isText() && value.str().find('\0') != std::string::npos)
+                throw EngineError(kProviderError, "importToServer",
+                                  "Table " + table + ", column " + field.name +
+                                      " holds binary data (a NUL character), which a server text column cannot "
+                                      "hold; nothing was loaded.");
     plan.field = std::move(field);
     return plan;
 }

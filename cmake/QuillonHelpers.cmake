@@ -45,3 +45,14 @@ function(quillon_add_locale_run name)
   set_tests_properties(${name}_de_DE PROPERTIES
     ENVIRONMENT "QUILLON_TEST_LOCALE=de_DE.UTF-8;QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# quillon_add_server_run(<test executable>)
+# Runs the whole executable once more against a throw-away PostgreSQL server
+# (tests/support/pg_cluster.sh) with QUILLON_TEST_SERVER set: fixtures that honour it load
+# their soils data into the server and read it from there. Skipped without the server
+# binaries, except under CI.
+function(quillon_add_server_run name)
+  add_test(NAME ${name}_postgresql COMMAND ${PROJECT_SOURCE_DIR}/tests/support/pg_cluster.sh $<TARGET_FILE:${name}>)
+  set_tests_properties(${name}_postgresql PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300
+    ENVIRONMENT "QUILLON_TEST_SERVER=1;QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Rates every attribute of the bundled rules with every method its rules allow, on the
 # bundled sample survey, through quillon-rate as a user runs it. Any failure is reported
-# with the command that failed.
-# Usage: rate_matrix.sh QUILLON_RATE RULES SOILS
+# with the command that failed. Given a second soils database (the same data on a server),
+# every run is made on both and their outputs must be byte for byte the same.
+# Usage: rate_matrix.sh QUILLON_RATE RULES SOILS [SAME_SOILS_ELSEWHERE]
 set -u
-rate=$1 rules=$2 soils=$3
+rate=$1 rules=$2 soils=$3 other=${4:-}
 failures=0 runs=0
 
 pairs=$(sqlite3 -separator '|' "$rules" \
@@ -24,8 +25,14 @@ while IFS='|' read -r key method layer season lists unsupported; do
     args+=(--list "$label=$item")
   fi
   runs=$((runs + 1))
-  out=$("$rate" "${args[@]}" 2>&1 >/dev/null)
-  status=$?
+  if [ -n "$other" ]; then
+    here=$("$rate" "${args[@]}" --format csv 2>&1)
+    status=$?
+    out=$here
+  else
+    out=$("$rate" "${args[@]}" 2>&1 >/dev/null)
+    status=$?
+  fi
   if [ "$unsupported" != 0 ]; then
     # An attribute without an output column is refused the way the viewer refuses it.
     if [ $status -ne 2 ] || [[ "$out" != *"This Interpretation is not yet supported."* ]]; then
@@ -33,6 +40,14 @@ while IFS='|' read -r key method layer season lists unsupported; do
     fi
   elif [ $status -ne 0 ]; then
     echo "FAIL: $rate ${args[*]}: status $status: $out"; failures=$((failures + 1))
+  elif [ -n "$other" ]; then
+    args[1]=$other
+    there=$("$rate" "${args[@]}" --format csv 2>&1)
+    if [ "$here" != "$there" ]; then
+      echo "FAIL (outputs differ): $rate ${args[*]}"
+      diff <(printf '%s\n' "$here") <(printf '%s\n' "$there") | head -n 10
+      failures=$((failures + 1))
+    fi
   fi
 done <<< "$pairs"
 

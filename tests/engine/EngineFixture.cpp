@@ -1,6 +1,10 @@
 #include "EngineFixture.h"
 
 #include "quillon/SqlText.h"
+#include "quillon/ado/ServerImport.h"
+
+#include <cstdlib>
+#include <unistd.h>
 
 namespace qln::test {
 namespace {
@@ -50,6 +54,18 @@ INSERT INTO distlegendmd VALUES ('Updated','2023-10-01','L1','D1');
 )sql";
 
 } // namespace
+
+std::string EngineFixture::soilsConnect() const
+{
+    const std::string file = "DBQ=" + soils.string() + ";";
+    if (!onServer())
+        return file;
+    static int loads = 0;
+    const std::string server =
+        "Driver={PostgreSQL};Schema=s" + std::to_string(::getpid()) + "_" + std::to_string(++loads) + ";";
+    ado::importToServer(file, server);
+    return server;
+}
 
 void EngineFixture::SetUp()
 {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -37,7 +38,12 @@ protected:
     void soilsSql(const std::string& sql) { runSql(soils, sql); }
     void rulesSql(const std::string& sql) { runSql(rules, sql); }
 
-    std::string soilsConnect() const { return "DBQ=" + soils.string() + ";"; }
+    // The soils file's connection string; under quillon_add_server_run (QUILLON_TEST_SERVER
+    // set) a schema on the test server freshly loaded from the file, so that every test
+    // reads the same data from the server.
+    std::string soilsConnect() const;
+    // Whether soilsConnect() names the test server.
+    static bool onServer() { return std::getenv("QUILLON_TEST_SERVER") != nullptr; }
 
     // A map-unit record set of these keys, with their symbols looked up in the soils file.
     ado::Recordset mapunits(const std::vector<std::string>& keys);

@@ -91,6 +91,8 @@ TEST(Conversions, NullTextsAndNonFiniteValuesAreNoNumbers)
 
 TEST_F(BadData, TextInANumericColumnStopsEveryMethodNamingTableColumnAndKey)
 {
+    if (onServer())
+        GTEST_SKIP() << "a server column of a number type holds no text";
     addAttribute({});
     soilsSql("INSERT INTO mapunit VALUES ('A','Unit','L1','10');"
              "INSERT INTO component (comppct_r, slope_r, mukey, cokey) VALUES (60,'steep','10','C1'),(40,3,'10','C2');");
@@ -99,6 +101,8 @@ TEST_F(BadData, TextInANumericColumnStopsEveryMethodNamingTableColumnAndKey)
 
 TEST_F(BadData, TextInANumericHorizonColumnOrDepthStopsEveryMethod)
 {
+    if (onServer())
+        GTEST_SKIP() << "a server column of a number type holds no text";
     addAttribute({{"TelvaTable", "'chorizon'"}, {"AttrColText", "'claytotal_r'"},
                   {"TieBreakColText", "'claytotal_r'"}, {"SoilLayerOptions", "1"}});
     soilsSql("INSERT INTO mapunit VALUES ('A','Unit','L1','10');"

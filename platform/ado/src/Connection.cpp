@@ -1,6 +1,8 @@
 #include "quillon/ado/Connection.h"
 
-#include "Database.h"
+#include "PgDatabase.h"
+#include "PgSettings.h"
+#include "SqliteDatabase.h"
 #include "quillon/Error.h"
 #include "quillon/ado/AccessImport.h"
 #include "quillon/ado/DataSources.h"
@@ -96,7 +98,8 @@ void Connection::setConnectionString(std::string text)
 void Connection::open(std::string_view user, std::string_view password)
 {
     if (!user.empty() || !password.empty())
-        detail::raiseProviderError("Database files carry no user accounts; open them without a user or password");
+        detail::raiseProviderError("Open databases without a user or password: a server account is named by Uid= "
+                                   "and its password comes from PGPASSWORD or ~/.pgpass");
     const auto pairs = parseConnectionString(m_connectionString);
     auto get = [&](const char* key) {
         const auto it = pairs.find(key);
@@ -104,6 +107,13 @@ void Connection::open(std::string_view user, std::string_view password)
     };
     const std::string provider = upper(get("PROVIDER"));
     const bool shape = provider.rfind("MSDATASHAPE", 0) == 0;
+
+    if (auto server = detail::serverSettings(pairs)) {
+        m_database = detail::PgDatabase::open(*server);
+        m_path.clear();
+        m_shape = shape;
+        return;
+    }
 
     std::filesystem::path file = get("DBQ");
     if (file.empty())
@@ -135,7 +145,7 @@ void Connection::open(std::string_view user, std::string_view password)
     case FileKind::Unknown:
         detail::raiseProviderError(file.string() + " is neither an SQLite nor an Access database");
     }
-    m_database = detail::Database::open(sqliteFile, readOnly);
+    m_database = detail::SqliteDatabase::open(sqliteFile, readOnly);
     m_path = sqliteFile;
     m_shape = shape;
 }

@@ -61,6 +61,25 @@ std::optional<std::filesystem::path> findDataSource(std::string_view name)
     return std::filesystem::path(value->text);
 }
 
+std::map<std::string, std::string> dataSourceValues(std::string_view name)
+{
+    std::map<std::string, std::string> values;
+    if (name.empty() || name.find('\\') != std::string_view::npos)
+        return values;
+    const auto store = registry::Store::fromEnvironment();
+    const std::string key = std::string(kOdbcIni) + "\\" + std::string(name);
+    for (const std::string& valueName : store.valueNames(registry::Hive::LocalMachine, key)) {
+        const auto value = store.getValue(registry::Hive::LocalMachine, key, valueName);
+        if (!value || value->type == registry::ValueType::DWord)
+            continue;
+        std::string upperName = valueName;
+        for (char& c : upperName)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        values[upperName] = value->text;
+    }
+    return values;
+}
+
 std::vector<std::string> dataSourceNames()
 {
     std::vector<std::string> names;

@@ -3,6 +3,7 @@
 #include "quillon/SqlText.h"
 #include "quillon/ado/Connection.h"
 #include "quillon/ado/DbaseTable.h"
+#include "quillon/ado/ServerAddress.h"
 
 #include <algorithm>
 #include <functional>
@@ -28,6 +29,8 @@ std::filesystem::path bundledRules(const std::filesystem::path& executable)
 
 std::string soilsConnectString(const std::filesystem::path& soils)
 {
+    if (ado::isServerAddress(soils.string()))
+        return ado::serverConnectString(soils.string());
     return "DBQ=" + ado::quoteConnectionValue(soils.string()) + ";";
 }
 

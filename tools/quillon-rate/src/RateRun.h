@@ -22,7 +22,8 @@ struct RateOptions {
 // The rules database bundled with the program, beside it in ../share/quillon.
 std::filesystem::path bundledRules(const std::filesystem::path& executable);
 
-// The connection string of a soils file.
+// The connection string of a soils file, or of a soils database on a server
+// ("postgresql://host:port/database?schema=name").
 std::string soilsConnectString(const std::filesystem::path& soils);
 
 // The map units to rate: every map unit of the soils database, or the distinct (mukey,

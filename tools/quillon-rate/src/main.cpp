@@ -157,7 +157,7 @@ int main(int argc, char** argv)
     bool listOnly = false;
     qln::rate::ReportRequest request;
 
-    app.add_option("--soils", options.soils, "soils database (SQLite, or an Access .mdb/.accdb file)");
+    app.add_option("--soils", options.soils, "soils database (SQLite, or an Access .mdb/.accdb file, or postgresql://[user@]host[:port]/database[?schema=name]; the password from PGPASSWORD or ~/.pgpass)");
     app.add_option("--rules", options.rules, "rules database (default: the bundled one)")->capture_default_str();
     app.add_option("--attribute", choices.attribute, "NodeKey of the attribute to rate");
     app.add_option("--method", method, "method code (0-6) or name, e.g. \"Dominant Soil\", among the attribute's "

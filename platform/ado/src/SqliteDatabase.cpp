@@ -1,0 +1,355 @@
+#include "SqliteDatabase.h"
+
+#include "quillon/Error.h"
+#include "quillon/SqlText.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+namespace qln::ado::detail {
+namespace {
+
+std::string upper(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+bool startsWithWord(std::string_view text, std::string_view word)
+{
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    if (text.size() - i < word.size())
+        return false;
+    for (std::size_t k = 0; k < word.size(); ++k) {
+        if (std::toupper(static_cast<unsigned char>(text[i + k])) != word[k])
+            return false;
+    }
+    return text.size() == i + word.size() || std::isspace(static_cast<unsigned char>(text[i + word.size()]));
+}
+
+std::string isoText(Date date)
+{
+    return Variant(date).text();
+}
+
+// A value read from SQLite, shaped by the field's ADO type.
+Variant readValue(sqlite3_stmt* stmt, int column, int type)
+{
+    const int storage = sqlite3_column_type(stmt, column);
+    if (storage == SQLITE_NULL)
+        return Variant::null();
+    auto asText = [&] {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return std::string(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+    };
+    switch (type) {
+    case adBoolean:
+        if (storage == SQLITE_TEXT) {
+            const std::string text = upper(asText());
+            if (text == "TRUE" || text == "YES")
+                return Variant(true);
+            if (text == "FALSE" || text == "NO")
+                return Variant(false);
+        }
+        return Variant(sqlite3_column_double(stmt, column) != 0.0);
+    case adSingle:
+        if (storage == SQLITE_TEXT)
+            break;
+        return Variant(static_cast<float>(sqlite3_column_double(stmt, column)));
+    case adDouble:
+        if (storage == SQLITE_TEXT)
+            break;
+        return Variant(sqlite3_column_double(stmt, column));
+    case adDate:
+        if (storage == SQLITE_TEXT) {
+            if (const auto date = parseIsoDate(asText()))
+                return Variant(*date);
+            break;
+        }
+        return Variant(Date{sqlite3_column_double(stmt, column)});
+    default:
+        if (isTextType(type))
+            return Variant(asText());
+        break;
+    }
+    switch (storage) {
+    case SQLITE_INTEGER:
+        return Variant(static_cast<long long>(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+        return Variant(sqlite3_column_double(stmt, column));
+    default:
+        return Variant(asText());
+    }
+}
+
+void bindValue(sqlite3_stmt* stmt, int index, const Variant& value)
+{
+    switch (value.kind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null:
+        sqlite3_bind_null(stmt, index);
+        break;
+    case Variant::Kind::Boolean:
+        sqlite3_bind_int(stmt, index, value.boolean() ? 1 : 0);
+        break;
+    case Variant::Kind::Integer:
+        sqlite3_bind_int64(stmt, index, value.integer());
+        break;
+    case Variant::Kind::Single:
+        sqlite3_bind_double(stmt, index, static_cast<double>(value.single()));
+        break;
+    case Variant::Kind::Double:
+        sqlite3_bind_double(stmt, index, value.real());
+        break;
+    case Variant::Kind::Text:
+        sqlite3_bind_text(stmt, index, value.str().data(), static_cast<int>(value.str().size()), SQLITE_TRANSIENT);
+        break;
+    case Variant::Kind::Date: {
+        const std::string text = isoText(value.date());
+        sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    }
+}
+
+struct StatementDeleter {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+// The one table every column of a prepared query reads, or "" when there is none.
+std::string singleSourceTable(sqlite3_stmt* stmt)
+{
+    const int count = sqlite3_column_count(stmt);
+    std::string table;
+    for (int i = 0; i < count; ++i) {
+        const char* name = sqlite3_column_table_name(stmt, i);
+        if (!name)
+            return {};
+        if (i == 0)
+            table = name;
+        else if (table != name)
+            return {};
+    }
+    return table;
+}
+
+} // namespace
+
+std::shared_ptr<SqliteDatabase> SqliteDatabase::open(const std::filesystem::path& file, bool readOnly)
+{
+    sqlite3* handle = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &handle, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    if (!readOnly && (rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN || rc == SQLITE_PERM)) {
+        readOnly = true;
+        sqlite3_close(handle);
+        handle = nullptr;
+        rc = sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        const std::string message = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
+        sqlite3_close(handle);
+        raiseProviderError("Cannot open database file " + file.string() + ": " + message);
+    }
+    sqlite3_busy_timeout(handle, 5000);
+    if (!readOnly)
+        readOnly = sqlite3_db_readonly(handle, "main") == 1;
+    std::shared_ptr<SqliteDatabase> database(new SqliteDatabase(file, handle, readOnly));
+    // Reading the schema proves the file is a whole SQLite database.
+    char* error = nullptr;
+    if (sqlite3_exec(handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string message = error ? error : "unknown error";
+        sqlite3_free(error);
+        raiseProviderError("Cannot read database file " + file.string() + ": " + message);
+    }
+    return database;
+}
+
+SqliteDatabase::SqliteDatabase(std::filesystem::path path, sqlite3* handle, bool readOnly)
+    : m_path(std::move(path)), m_handle(handle), m_readOnly(readOnly)
+{
+}
+
+void SqliteDatabase::requireWritable(std::string_view table) const
+{
+    if (m_readOnly)
+        throw EngineError(adErrFeatureNotAvailable, kProviderSource,
+                          "Cannot change table " + std::string(table) + ": the database " + m_path.string() +
+                              " is open read-only.");
+}
+
+SqliteDatabase::~SqliteDatabase()
+{
+    sqlite3_close_v2(m_handle);
+}
+
+void SqliteDatabase::fail(std::string_view what) const
+{
+    raiseProviderError(std::string(sqlite3_errmsg(m_handle)) + " (" + std::string(what) + ")");
+}
+
+std::shared_ptr<Table> SqliteDatabase::query(std::string_view sql)
+{
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_handle, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK)
+        fail(sql);
+    Statement stmt(raw);
+    if (sqlite3_column_count(raw) == 0) {
+        if (const int rc = sqlite3_step(raw); rc != SQLITE_DONE && rc != SQLITE_ROW)
+            fail(sql);
+        return nullptr;
+    }
+
+    // A query on one table reads the row ids too, so that updates can find their rows.
+    std::string source = singleSourceTable(raw);
+    int firstField = 0;
+    const auto start = sql.find_first_not_of(" \t\r\n");
+    const std::string_view afterSelect = startsWithWord(sql, "SELECT") ? sql.substr(start + 6) : std::string_view();
+    if (!source.empty() && !afterSelect.empty() && !startsWithWord(afterSelect, "DISTINCT")) {
+        const std::string withRowid = "SELECT _rowid_, " + std::string(afterSelect);
+        sqlite3_stmt* rowidRaw = nullptr;
+        if (sqlite3_prepare_v2(m_handle, withRowid.c_str(), -1, &rowidRaw, nullptr) == SQLITE_OK &&
+            sqlite3_column_count(rowidRaw) == sqlite3_column_count(raw) + 1 && singleSourceTable(rowidRaw) == source) {
+            stmt.reset(rowidRaw);
+            raw = rowidRaw;
+            firstField = 1;
+        } else {
+            sqlite3_finalize(rowidRaw);
+            source.clear();
+        }
+    } else {
+        source.clear();
+    }
+
+    auto table = std::make_shared<Table>();
+    const int count = sqlite3_column_count(raw);
+    std::vector<bool> typeFromData;
+    for (int i = firstField; i < count; ++i) {
+        const char* declared = sqlite3_column_decltype(raw, i);
+        table->addField(fieldForDeclaredType(sqlite3_column_name(raw, i), declared ? declared : ""));
+        typeFromData.push_back(declared == nullptr);
+        const char* origin = sqlite3_column_origin_name(raw, i);
+        table->sourceColumns.emplace_back(origin ? origin : "");
+    }
+
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        if (firstField == 1)
+            table->rowids.push_back(sqlite3_column_int64(raw, 0));
+        for (int i = firstField; i < count; ++i) {
+            const auto field = static_cast<std::size_t>(i - firstField);
+            FieldInfo& info = table->fields[field];
+            if (typeFromData[field] && info.type == adVariant) {
+                // An expression column takes the type of its first value.
+                switch (sqlite3_column_type(raw, i)) {
+                case SQLITE_INTEGER: info.type = adInteger; info.definedSize = 4; break;
+                case SQLITE_FLOAT: info.type = adDouble; info.definedSize = 8; break;
+                case SQLITE_TEXT: info.type = adVarChar; info.definedSize = 255; break;
+                default: break;
+                }
+            }
+            table->columns[field].push_back(readValue(raw, i, info.type));
+        }
+    }
+    if (rc != SQLITE_DONE)
+        fail(sql);
+    if (!source.empty()) {
+        table->sourceTable = source;
+        table->database = shared_from_this();
+    }
+    return table;
+}
+
+void SqliteDatabase::exec(std::string_view sql)
+{
+    char* error = nullptr;
+    const std::string text(sql);
+    if (sqlite3_exec(m_handle, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string message = error ? error : sqlite3_errmsg(m_handle);
+        sqlite3_free(error);
+        raiseProviderError(message + " (" + text + ")");
+    }
+}
+
+void SqliteDatabase::writeRow(Table& table, std::uint32_t row)
+{
+    requireWritable(table.sourceTable);
+    std::vector<int> fields;
+    for (std::size_t f = 0; f < table.fields.size(); ++f) {
+        if (!table.chapters[f] && !table.sourceColumns[f].empty())
+            fields.push_back(static_cast<int>(f));
+    }
+    const bool isNew = table.rowids[row] < 0;
+    std::string sql;
+    if (isNew) {
+        std::string names, marks;
+        for (const int f : fields) {
+            names += (names.empty() ? "" : ",") + quoteIdentifier(table.sourceColumns[static_cast<std::size_t>(f)]);
+            marks += marks.empty() ? "?" : ",?";
+        }
+        sql = "INSERT INTO " + quoteIdentifier(table.sourceTable) +
+              (fields.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
+    } else {
+        std::string sets;
+        for (const int f : fields)
+            sets += (sets.empty() ? "" : ",") + quoteIdentifier(table.sourceColumns[static_cast<std::size_t>(f)]) + "=?";
+        if (sets.empty())
+            return;
+        sql = "UPDATE " + quoteIdentifier(table.sourceTable) + " SET " + sets + " WHERE _rowid_=?";
+    }
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+        fail(sql);
+    Statement stmt(raw);
+    int index = 1;
+    for (const int f : fields)
+        bindValue(raw, index++, table.columns[static_cast<std::size_t>(f)][row]);
+    if (!isNew)
+        sqlite3_bind_int64(raw, index, table.rowids[row]);
+    if (sqlite3_step(raw) != SQLITE_DONE)
+        fail(sql);
+    if (isNew)
+        table.rowids[row] = sqlite3_last_insert_rowid(m_handle);
+    else if (sqlite3_changes(m_handle) != 1)
+        raiseProviderError("Row cannot be located for updating in table " + table.sourceTable);
+}
+
+std::vector<std::string> SqliteDatabase::tableNames()
+{
+    std::vector<std::string> names;
+    const auto table = query("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                             "AND name NOT LIKE 'sqlite!_%' ESCAPE '!' ORDER BY rowid");
+    for (const Variant& name : table->columns[0])
+        names.push_back(name.text());
+    return names;
+}
+
+std::vector<FieldInfo> SqliteDatabase::columns(std::string_view tableName)
+{
+    std::vector<FieldInfo> result;
+    const std::string sql = "SELECT name, type FROM pragma_table_info(?)";
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+        fail(sql);
+    Statement stmt(raw);
+    sqlite3_bind_text(raw, 1, tableName.data(), static_cast<int>(tableName.size()), SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+        const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
+        result.push_back(fieldForDeclaredType(name ? name : "", type ? type : ""));
+    }
+    if (rc != SQLITE_DONE)
+        fail(sql);
+    return result;
+}
+
+} // namespace qln::ado::detail

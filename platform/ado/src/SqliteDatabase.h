@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Database.h"
+
+#include <filesystem>
+
+struct sqlite3;
+
+namespace qln::ado::detail {
+
+// One open SQLite file.
+class SqliteDatabase final : public Database {
+public:
+    // Opens an existing file (never creates one): read-only when asked, else read-write
+    // when the file allows it. Errors name the file when it cannot be opened or is no
+    // SQLite database.
+    static std::shared_ptr<SqliteDatabase> open(const std::filesystem::path& file, bool readOnly = false);
+    ~SqliteDatabase() override;
+    SqliteDatabase(const SqliteDatabase&) = delete;
+    SqliteDatabase& operator=(const SqliteDatabase&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    bool readOnly() const override { return m_readOnly; }
+    void requireWritable(std::string_view table) const override;
+    std::shared_ptr<Table> query(std::string_view sql) override;
+    void exec(std::string_view sql) override;
+    void writeRow(Table& table, std::uint32_t row) override;
+    std::vector<std::string> tableNames() override;
+    std::vector<FieldInfo> columns(std::string_view table) override;
+
+private:
+    SqliteDatabase(std::filesystem::path path, sqlite3* handle, bool readOnly);
+    [[noreturn]] void fail(std::string_view what) const;
+
+    std::filesystem::path m_path;
+    sqlite3* m_handle;
+    bool m_readOnly;
+};
+
+} // namespace qln::ado::detail

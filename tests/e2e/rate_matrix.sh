@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Rates every attribute of the bundled rules with every method its rules allow, on the
-# bundled sample survey, through quillon-rate as a user runs it. Any failure is reported
-# with the command that failed.
+# bundled sample survey, through quillon-rate as a user runs it. Every run is made again
+# reading the survey in small batches on several threads, which must print the same bytes.
+# Any failure is reported with the command that failed.
 # Usage: rate_matrix.sh QUILLON_RATE RULES SOILS
 set -u
 rate=$1 rules=$2 soils=$3
 failures=0 runs=0
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
 
 pairs=$(sqlite3 -separator '|' "$rules" \
   "SELECT a.NodeKey, v.AlgorithmSeq, a.SoilLayerOptions, a.SeasonOptions, a.OptionList, a.DBFColumn IS NULL
@@ -24,8 +27,9 @@ while IFS='|' read -r key method layer season lists unsupported; do
     args+=(--list "$label=$item")
   fi
   runs=$((runs + 1))
-  out=$("$rate" "${args[@]}" 2>&1 >/dev/null)
+  "$rate" "${args[@]}" >"$work/whole" 2>"$work/err"
   status=$?
+  out=$(cat "$work/err")
   if [ "$unsupported" != 0 ]; then
     # An attribute without an output column is refused the way the viewer refuses it.
     if [ $status -ne 2 ] || [[ "$out" != *"This Interpretation is not yet supported."* ]]; then
@@ -33,6 +37,11 @@ while IFS='|' read -r key method layer season lists unsupported; do
     fi
   elif [ $status -ne 0 ]; then
     echo "FAIL: $rate ${args[*]}: status $status: $out"; failures=$((failures + 1))
+  elif ! "$rate" "${args[@]}" --batch 7 --threads 3 >"$work/batched" 2>"$work/batched.err" ||
+       ! cmp -s "$work/whole" "$work/batched" || ! cmp -s "$work/err" "$work/batched.err"; then
+    echo "FAIL (batched run differs): $rate ${args[*]} --batch 7 --threads 3"
+    diff "$work/whole" "$work/batched" | head -n 5
+    failures=$((failures + 1))
   fi
 done <<< "$pairs"
 

@@ -27,7 +27,7 @@ namespace {
 
 // A component-level run over more map units than this reads its soils this many map units
 // at a time, so that its memory does not grow with the size of the database.
-constexpr std::size_t kBatchMapunits = 4000;
+constexpr std::size_t kBatchMapunits = 2000;
 
 std::string componentQuery(const std::string& mapunitCondition)
 {

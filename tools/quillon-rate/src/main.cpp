@@ -195,7 +195,7 @@ int main(int argc, char** argv)
     app.add_option("--threads", limits.threads, "threads that rate a large run (default: one per core; 1: none "
                                                 "besides the main one); the ratings are the same")
         ->check(CLI::Range(1u, 1024u));
-    app.add_option("--batch", limits.batch, "map units read from the soils database at a time (default 4000); "
+    app.add_option("--batch", limits.batch, "map units read from the soils database at a time (default 2000); "
                                             "fewer hold less in memory")
         ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30));
     app.add_flag("--list-attributes", listOnly, "print the rules tree with each attribute's key, methods and options");

@@ -53,7 +53,7 @@ public:
                                                       ado::Recordset& rsMapunits) = 0;
 
     // How a component-level run over many map units reads and rates them: batches of at
-    // most batchMapunits map units read one at a time (0: 4000), rated on that many threads
+    // most batchMapunits map units read one at a time (0: 2000), rated on that many threads
     // (0: one per core; 1: all on the caller's thread). The ratings are the same either way.
     virtual void setRunLimits(std::size_t batchMapunits, unsigned threads) = 0;
 

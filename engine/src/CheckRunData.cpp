@@ -26,10 +26,12 @@ bool isNumericType(int type)
     }
 }
 
-struct Checker {
+} // namespace
+
+struct RunDataCheck::Checker {
     std::set<std::string> columns;  // lower case
-    InvertedHorizons& inverted;
     std::set<std::string> counted;  // inverted horizons met, so that shared rows count once
+    std::vector<std::string> inverted;  // the same in the order met
 
     // What to look at in the rows of one level; the same for every chapter of that level.
     struct Plan {
@@ -67,19 +69,23 @@ struct Checker {
     {
         if (level.recordCount() <= 0)
             return;
+        for (level.moveFirst(); !level.eof(); level.moveNext())
+            checkRow(level, table);
+    }
+
+    void checkRow(const ado::Recordset& level, const std::string& table)
+    {
         const Plan& plan = planOf(level, table);
-        for (level.moveFirst(); !level.eof(); level.moveNext()) {
-            for (std::size_t f = 0; f < plan.fields.size(); ++f) {
-                const Variant& value = level.value(plan.fields[f]);
-                if (value.isNull() || value.kind() == Variant::Kind::Integer || (value.isText() && !plan.numeric[f]))
-                    continue;
-                requireNumber(value, ValueName(level, plan.names[f]));
-            }
-            if (plan.top >= 0 && plan.bottom >= 0)
-                countInverted(level, plan.top, plan.bottom);
-            for (const auto& [chapter, childTable] : plan.chapters)
-                check(level.chapter(chapter), childTable);
+        for (std::size_t f = 0; f < plan.fields.size(); ++f) {
+            const Variant& value = level.value(plan.fields[f]);
+            if (value.isNull() || value.kind() == Variant::Kind::Integer || (value.isText() && !plan.numeric[f]))
+                continue;
+            requireNumber(value, ValueName(level, plan.names[f]));
         }
+        if (plan.top >= 0 && plan.bottom >= 0)
+            countInverted(level, plan.top, plan.bottom);
+        for (const auto& [chapter, childTable] : plan.chapters)
+            check(level.chapter(chapter), childTable);
     }
 
     void countInverted(const ado::Recordset& level, int top, int bottom)
@@ -90,28 +96,57 @@ struct Checker {
             return;
         std::string horizon =
             rowKeys(level) + ": hzdept_r " + level.value(top).text() + ", hzdepb_r " + level.value(bottom).text();
-        if (!counted.insert(horizon).second)
-            return;
-        if (inverted.count++ == 0)
-            inverted.first = std::move(horizon);
+        if (counted.insert(horizon).second)
+            inverted.push_back(std::move(horizon));
     }
 };
 
-} // namespace
+
+RunDataCheck::RunDataCheck(const RunInputs& in) : m_checker(std::make_unique<Checker>())
+{
+    for (const std::string& name : {in.valueColumn, in.keyColumn, std::string("comppct_r"), std::string("hzdept_r"),
+                                    std::string("hzdepb_r")})
+        m_checker->columns.insert(lowerAscii(name));
+    for (const MultiplierFactor& factor : in.multipliers) {
+        if (!factor.column.empty())
+            m_checker->columns.insert(lowerAscii(factor.column));
+    }
+}
+
+RunDataCheck::~RunDataCheck() = default;
+
+void RunDataCheck::checkMapunit(const ado::Recordset& mapunits)
+{
+    try {
+        m_checker->checkRow(mapunits, "mapunit");
+    } catch (...) {
+        rethrowWithTrail("CheckRunData", 1);
+    }
+}
+
+const std::vector<std::string>& RunDataCheck::inverted() const
+{
+    return m_checker->inverted;
+}
+
+void CountInverted(const std::vector<std::string>& met, std::set<std::string>& counted, InvertedHorizons& inverted)
+{
+    for (const std::string& horizon : met) {
+        if (!counted.insert(horizon).second)
+            continue;
+        if (inverted.count++ == 0)
+            inverted.first = horizon;
+    }
+}
 
 void CheckRunData(const ado::Recordset& shape, const RunInputs& in, InvertedHorizons& inverted)
 {
     try {
         inverted = InvertedHorizons{};
-        Checker checker{{}, inverted, {}, {}};
-        for (const std::string& name : {in.valueColumn, in.keyColumn, std::string("comppct_r"),
-                                        std::string("hzdept_r"), std::string("hzdepb_r")})
-            checker.columns.insert(lowerAscii(name));
-        for (const MultiplierFactor& factor : in.multipliers) {
-            if (!factor.column.empty())
-                checker.columns.insert(lowerAscii(factor.column));
-        }
-        checker.check(shape.clone(), "legend");
+        RunDataCheck check(in);
+        check.m_checker->check(shape.clone(), "legend");
+        std::set<std::string> counted;
+        CountInverted(check.inverted(), counted, inverted);
     } catch (...) {
         rethrowWithTrail("CheckRunData", 1);
     }

@@ -150,83 +150,103 @@ void ComponentCandidate(const ado::Recordset& comps, const std::string& keyColum
         GetMaxValues(comps, keyColumn, key, valueColumn, value);
 }
 
+namespace {
+
+// Steps 1 to 5 of ProcessMapunits for the current row of the chapter; `line` tells the step.
+int rateRow(RunContext& run, const ado::Recordset& mapunits, ado::Recordset& rsMapunits, const RunInputs& in,
+            ado::Recordset& results, int& line)
+{
+    line = 2;
+    rsMapunits.setFilter("mukey='" + escapeQuotes(mapunits.value("mukey").text()) + "'");
+    if (rsMapunits.recordCount() == 0)
+        return kNoRating;
+    const std::string musym = trimBlanks(textField(rsMapunits, "musym"));
+    const std::string mukey = trimBlanks(textField(rsMapunits, "mukey"));
+
+    Variant rating;
+    std::string cokey;
+    int count = 1;
+    int outcome = kRated;
+    if (!in.componentLevel) {
+        line = 3;
+        if (in.telvaTable == "mapunit") {
+            rating = mapunits.value(in.valueColumn);
+        } else {
+            const ado::Recordset summary = mapunits.chapter("cmdmuaggatt");
+            rating = hasRow(summary) ? summary.value(in.valueColumn) : Variant::null();
+        }
+    } else {
+        line = 4;
+        ado::Recordset comps = mapunits.chapter("cmdcomponent");
+        switch (in.algorithm) {
+        case 0:
+            outcome = ProcessWeightedAverage(run, in, comps, mukey, rating);
+            break;
+        case 3:
+            outcome = ProcessDominantSoil(in, comps, rating, cokey);
+            break;
+        case 1:
+            outcome = ProcessLimiting(in, comps, mukey, rating, true, cokey);
+            break;
+        case 2:
+            outcome = ProcessLimiting(in, comps, mukey, rating, false, cokey);
+            break;
+        case 4:
+            outcome = ProcessDominantCondition(in, comps, mukey, rating, cokey, count);
+            break;
+        case 5:
+            outcome = ProcessAbsencePresence(in, comps, mukey, rating);
+            break;
+        case 6:
+            outcome = ProcessAllComponents(in, comps, mukey, rating);
+            break;
+        default:
+            RaiseError(qlnErrInvalidAlgorithm, "ProcessMapunits", "Invalid algorithm selected.");
+        }
+    }
+
+    line = 5;
+    if (outcome != kRated || rating.isMissing() || (rating.isText() && rating.str() == "NULL"))
+        return outcome;
+    // No output may hold "inf" or "nan": such a rating is a fault of the data.
+    if (const auto number = rating.number(); number && !std::isfinite(*number))
+        RaiseError(qlnErrNotFinite, "",
+                   "The rating of map unit " + mukey + " is " + rating.text() + ", not a finite number.");
+    results.addNew();
+    results.setValue("musym", musym);
+    results.setValue("mukey", mukey);
+    results.setValue(2, toFieldType(rating, results.field(2).type));
+    if (in.componentLevel) {
+        results.setValue("cokey", cokey);
+        results.setValue("NumComponents", count);
+    }
+    results.update();
+    return outcome;
+}
+
+} // namespace
+
+int RateMapunit(RunContext& run, const ado::Recordset& mapunits, ado::Recordset& rsMapunits, const RunInputs& in,
+                ado::Recordset& results)
+{
+    int line = 1;
+    try {
+        return rateRow(run, mapunits, rsMapunits, in, results, line);
+    } catch (...) {
+        rethrowWithTrail("ProcessMapunits", line);
+    }
+}
+
 int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& rsMapunits, const RunInputs& in,
                     ado::Recordset& results)
 {
     int line = 1;
     try {
-        const int ratingType = results.field(2).type;
-
         for (mapunits.moveFirst(); !mapunits.eof(); mapunits.moveNext()) {
             if (run.onMapunit)
                 run.onMapunit(++run.mapunitsDone);
-            line = 2;
-            rsMapunits.setFilter("mukey='" + escapeQuotes(mapunits.value("mukey").text()) + "'");
-            if (rsMapunits.recordCount() == 0)
-                continue;
-            const std::string musym = trimBlanks(textField(rsMapunits, "musym"));
-            const std::string mukey = trimBlanks(textField(rsMapunits, "mukey"));
-
-            Variant rating;
-            std::string cokey;
-            int count = 1;
-            int outcome = kRated;
-            if (!in.componentLevel) {
-                line = 3;
-                if (in.telvaTable == "mapunit") {
-                    rating = mapunits.value(in.valueColumn);
-                } else {
-                    const ado::Recordset summary = mapunits.chapter("cmdmuaggatt");
-                    rating = hasRow(summary) ? summary.value(in.valueColumn) : Variant::null();
-                }
-            } else {
-                line = 4;
-                ado::Recordset comps = mapunits.chapter("cmdcomponent");
-                switch (in.algorithm) {
-                case 0:
-                    outcome = ProcessWeightedAverage(run, in, comps, mukey, rating);
-                    break;
-                case 3:
-                    outcome = ProcessDominantSoil(in, comps, rating, cokey);
-                    break;
-                case 1:
-                    outcome = ProcessLimiting(in, comps, mukey, rating, true, cokey);
-                    break;
-                case 2:
-                    outcome = ProcessLimiting(in, comps, mukey, rating, false, cokey);
-                    break;
-                case 4:
-                    outcome = ProcessDominantCondition(in, comps, mukey, rating, cokey, count);
-                    break;
-                case 5:
-                    outcome = ProcessAbsencePresence(in, comps, mukey, rating);
-                    break;
-                case 6:
-                    outcome = ProcessAllComponents(in, comps, mukey, rating);
-                    break;
-                default:
-                    RaiseError(qlnErrInvalidAlgorithm, "ProcessMapunits", "Invalid algorithm selected.");
-                }
-            }
-
-            line = 5;
-            if (outcome == kStopLegend)
+            if (rateRow(run, mapunits, rsMapunits, in, results, line) == kStopLegend)
                 break;
-            if (outcome != kRated || rating.isMissing() || (rating.isText() && rating.str() == "NULL"))
-                continue;
-            // No output may hold "inf" or "nan": such a rating is a fault of the data.
-            if (const auto number = rating.number(); number && !std::isfinite(*number))
-                RaiseError(qlnErrNotFinite, "",
-                           "The rating of map unit " + mukey + " is " + rating.text() + ", not a finite number.");
-            results.addNew();
-            results.setValue("musym", musym);
-            results.setValue("mukey", mukey);
-            results.setValue(2, toFieldType(rating, ratingType));
-            if (in.componentLevel) {
-                results.setValue("cokey", cokey);
-                results.setValue("NumComponents", count);
-            }
-            results.update();
         }
         return 1;
     } catch (...) {

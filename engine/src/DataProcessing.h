@@ -29,6 +29,12 @@ inline constexpr int kStopLegend = -1;
 int ProcessMapunits(RunContext& run, ado::Recordset& mapunits, ado::Recordset& rsMapunits, const RunInputs& in,
                     ado::Recordset& results);
 
+// Steps 1 to 5 of ProcessMapunits for the current row of a map unit chapter: the method's
+// outcome (kNoRating for a map unit the caller did not ask for). Errors carry the trail of
+// ProcessMapunits.
+int RateMapunit(RunContext& run, const ado::Recordset& mapunits, ado::Recordset& rsMapunits, const RunInputs& in,
+                ado::Recordset& results);
+
 // Whether the candidate replaces the current value under the direction (1 larger, -1
 // smaller wins); an Empty or Null candidate never does, anything replaces a Null current.
 bool IsCriticalValue(const Variant& current, const Variant& candidate, int direction);

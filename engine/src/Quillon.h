@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RunInputs.h"
 #include "quillon/engine/clsQuillon.h"
 
 namespace qln::engine {
@@ -20,8 +21,15 @@ public:
                            ado::Recordset& rsSelection, std::unique_ptr<pugi::xml_document>& oDocument) override;
     const InvertedHorizons& invertedHorizons() const override;
     void setProgressHandler(std::function<bool(long done, long total)> handler) override;
+    void setRunLimits(std::size_t batchMapunits, unsigned threads) override;
 
 private:
+    // Steps 6 to 10 of ProcessData for a component-level run over many map units: the soils
+    // are read a batch of map units at a time, rated in the order of one whole read.
+    ado::Recordset ProcessBatches(const std::string& iSoils_CS, const ado::Recordset& attr,
+                                  ado::Recordset& iRSUserData, ado::Recordset& rsMapunits, const RunInputs& in,
+                                  int& line);
+
     struct State;
     std::unique_ptr<State> m_state;
 };

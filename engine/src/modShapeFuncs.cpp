@@ -6,6 +6,9 @@
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 
+#include <map>
+#include <vector>
+
 namespace qln::engine {
 namespace {
 
@@ -25,18 +28,65 @@ void addCondition(std::string& where, const std::string& condition)
         where += " AND " + condition;
 }
 
+// For each level below mapunit on the way from the attribute's table up, the condition that
+// keeps its rows to those of the map units meeting `mapunitCondition`: its relation column
+// within the parent's keys, the parent kept the same way. `rel` is filtered on rtabphyname.
+std::map<std::string, std::string> levelRestrictions(ado::Recordset rel, const std::string& table,
+                                                     const std::string& mapunitCondition)
+{
+    struct Link {
+        std::string table, column, parent, parentColumn;
+    };
+    std::vector<Link> links;
+    std::string current = table;
+    rel.setFilter("rtabphyname='" + escapeQuotes(current) + "'");
+    while (current != "legend" && current != "mapunit" && rel.recordCount() > 0) {
+        links.push_back({current, textField(rel, "rtabcolphyname"), textField(rel, "ltabphyname"),
+                         textField(rel, "ltabcolphyname")});
+        current = links.back().parent;
+        rel.setFilter("rtabphyname='" + escapeQuotes(current) + "'");
+    }
+    std::map<std::string, std::string> restrictions;
+    if (current != "mapunit")
+        return restrictions;
+    std::string parentCondition = mapunitCondition;
+    for (auto link = links.rbegin(); link != links.rend(); ++link) {
+        std::string condition = link->table + "." + link->column + " IN (SELECT " + link->parent + "." +
+                                link->parentColumn + " FROM " + link->parent + " WHERE " + parentCondition + ")";
+        parentCondition = condition;
+        restrictions.emplace(link->table, std::move(condition));
+    }
+    return restrictions;
+}
+
 } // namespace
 
 std::string SetAdoTelvaRS(clsQuillon& engine, ado::Connection& soils, const ado::Recordset& attr,
                           const ado::Recordset& userData, ado::Recordset& rsMapunits)
 {
-    int line = 1;
+    std::string mapunitCondition;
     try {
         if (attr.value("AttrColText").isNull())
             return {};
+        mapunitCondition = GetMapunitKeyList(rsMapunits);
+    } catch (...) {
+        rethrowWithTrail("SetAdoTelvaRS", 1);
+    }
+    // The pieces carry this procedure's trail themselves.
+    ShapePieces pieces = GetShapePieces(engine, attr, userData);
+    pieces.mapunitCondition = std::move(mapunitCondition);
+    try {
+        return GetMainInformation(soils, pieces, attr);
+    } catch (...) {
+        rethrowWithTrail("SetAdoTelvaRS", 5);
+    }
+}
+
+ShapePieces GetShapePieces(clsQuillon& engine, const ado::Recordset& attr, const ado::Recordset& userData)
+{
+    int line = 2;
+    try {
         ShapePieces pieces;
-        pieces.mapunitCondition = GetMapunitKeyList(rsMapunits);
-        line = 2;
         GetOptionListWhere(engine, attr, userData, pieces.optionCondition, pieces.optionColumns);
         line = 3;
         pieces.percentCondition = GetIgnorePctWhere(userData);
@@ -45,8 +95,7 @@ std::string SetAdoTelvaRS(clsQuillon& engine, ado::Connection& soils, const ado:
         line = 4;
         GetDomainInformation(pieces.domainColumns, pieces.domainTables, pieces.domainCondition, attr);
         pieces.multiplierColumns = GetMultipliers(attr);
-        line = 5;
-        return GetMainInformation(soils, pieces, attr);
+        return pieces;
     } catch (...) {
         rethrowWithTrail("SetAdoTelvaRS", line);
     }
@@ -69,6 +118,9 @@ std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces
         std::string ownKey = rel.recordCount() > 0 ? textField(rel, "rtabcolphyname") : std::string();
         rel.setFilter("rtabphyname='" + escapeQuotes(current) + "'");
         std::string command;
+        const std::map<std::string, std::string> restrictions =
+            pieces.childRestriction.empty() ? std::map<std::string, std::string>{}
+                                            : levelRestrictions(rel.clone(), current, pieces.childRestriction);
 
         line = 3;
         if (current == "legend") {
@@ -120,6 +172,9 @@ std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces
                     if (tieBreakColumn != attrColumn)
                         columns += ", " + attrColumn;
                 }
+                if (const auto restriction = restrictions.find(current); restriction != restrictions.end())
+                    where = where.empty() ? " WHERE " + restriction->second
+                                          : " WHERE (" + where.substr(7) + ") AND " + restriction->second;
 
                 line = 6;
                 ownKey = childColumn;

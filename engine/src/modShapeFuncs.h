@@ -26,7 +26,14 @@ struct ShapePieces {
     std::string domainTables;
     std::string domainCondition;
     std::string multiplierColumns;
+    // When not empty, every level below mapunit keeps only the rows that belong to the map
+    // units meeting this condition, so that a run can read its soils a batch at a time.
+    std::string childRestriction;
 };
+
+// The conditions and columns of a run's SHAPE command except the map units' own; errors
+// carry the trail of SetAdoTelvaRS, whose part this is.
+ShapePieces GetShapePieces(clsQuillon& engine, const ado::Recordset& attr, const ado::Recordset& userData);
 
 // Walks the soils relationship metadata from the attribute's table up to legend, one
 // SHAPE level per table, putting each condition at its level.

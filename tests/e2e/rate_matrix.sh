@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Rates every attribute of the bundled rules with every method its rules allow, on the
 # bundled sample survey, through quillon-rate as a user runs it. Any failure is reported
-# with the command that failed. Given a second soils database (the same data on a server),
-# every run is made on both and their outputs must be byte for byte the same.
+# with the command that failed. Every run is made again reading the survey in small batches
+# on several threads, which must print the same bytes; given a second soils database (the
+# same data on a server), every run is made on it instead and must print the same bytes.
 # Usage: rate_matrix.sh QUILLON_RATE RULES SOILS [SAME_SOILS_ELSEWHERE]
 set -u
 rate=$1 rules=$2 soils=$3 other=${4:-}
 failures=0 runs=0
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
 
 pairs=$(sqlite3 -separator '|' "$rules" \
   "SELECT a.NodeKey, v.AlgorithmSeq, a.SoilLayerOptions, a.SeasonOptions, a.OptionList, a.DBFColumn IS NULL
@@ -25,14 +28,11 @@ while IFS='|' read -r key method layer season lists unsupported; do
     args+=(--list "$label=$item")
   fi
   runs=$((runs + 1))
-  if [ -n "$other" ]; then
-    here=$("$rate" "${args[@]}" --format csv 2>&1)
-    status=$?
-    out=$here
-  else
-    out=$("$rate" "${args[@]}" 2>&1 >/dev/null)
-    status=$?
-  fi
+  format=()
+  [ -n "$other" ] && format=(--format csv)
+  "$rate" "${args[@]}" "${format[@]}" >"$work/whole" 2>"$work/err"
+  status=$?
+  out=$(cat "$work/err")
   if [ "$unsupported" != 0 ]; then
     # An attribute without an output column is refused the way the viewer refuses it.
     if [ $status -ne 2 ] || [[ "$out" != *"This Interpretation is not yet supported."* ]]; then
@@ -42,12 +42,17 @@ while IFS='|' read -r key method layer season lists unsupported; do
     echo "FAIL: $rate ${args[*]}: status $status: $out"; failures=$((failures + 1))
   elif [ -n "$other" ]; then
     args[1]=$other
-    there=$("$rate" "${args[@]}" --format csv 2>&1)
-    if [ "$here" != "$there" ]; then
+    if ! "$rate" "${args[@]}" --format csv >"$work/there" 2>"$work/there.err" ||
+       ! cmp -s "$work/whole" "$work/there" || ! cmp -s "$work/err" "$work/there.err"; then
       echo "FAIL (outputs differ): $rate ${args[*]}"
-      diff <(printf '%s\n' "$here") <(printf '%s\n' "$there") | head -n 10
+      diff "$work/whole" "$work/there" | head -n 10
       failures=$((failures + 1))
     fi
+  elif ! "$rate" "${args[@]}" --batch 7 --threads 3 >"$work/batched" 2>"$work/batched.err" ||
+       ! cmp -s "$work/whole" "$work/batched" || ! cmp -s "$work/err" "$work/batched.err"; then
+    echo "FAIL (batched run differs): $rate ${args[*]} --batch 7 --threads 3"
+    diff "$work/whole" "$work/batched" | head -n 5
+    failures=$((failures + 1))
   fi
 done <<< "$pairs"
 

@@ -66,8 +66,14 @@ void emit(const std::string& text, qln::AtomicFile* file)
     file->commit();
 }
 
+// How many map units a run reads at a time and on how many threads it rates them.
+struct RunLimits {
+    std::size_t batch = 0;
+    unsigned threads = 0;
+};
+
 int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputFormat format,
-        const std::string& output, const qln::rate::ReportRequest& request)
+        const std::string& output, const qln::rate::ReportRequest& request, const RunLimits& limits)
 {
     if (!std::filesystem::exists(options.rules))
         throw qln::viewer::RefusedRun("The rules database " + options.rules.string() + " does not exist.");
@@ -82,6 +88,7 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     qln::ado::defineDataSource(qln::engine::kRulesDataSource, options.rules);
     const auto ownEngine = qln::engine::createQuillon();
     qln::engine::clsQuillon& engine = *ownEngine;
+    engine.setRunLimits(limits.batch, limits.threads);
     if (listOnly) {
         std::ostringstream tree;
         tree.imbue(std::locale::classic());
@@ -187,6 +194,13 @@ int main(int argc, char** argv)
     app.add_option("--category", request.categories, "non-technical report: description categories (one or more)")
         ->needs(nontech);
     nontech->needs(app.get_option("--category"));
+    RunLimits limits;
+    app.add_option("--threads", limits.threads, "threads that rate a large run (default: one per core; 1: none "
+                                                "besides the main one); the ratings are the same")
+        ->check(CLI::Range(1u, 1024u));
+    app.add_option("--batch", limits.batch, "map units read from the soils database at a time (default 2000); "
+                                            "fewer hold less in memory")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30));
     app.add_flag("--list-attributes", listOnly, "print the rules tree with each attribute's key, methods and options");
     app.footer("Exit status: 0 done, 2 the run failed or was refused, 64 a wrong option, 74 the output could not "
                "be written.");
@@ -230,7 +244,7 @@ int main(int argc, char** argv)
         {"table", qln::rate::OutputFormat::Table}};
 
     try {
-        return run(options, listOnly, formatOf.at(format), output, request);
+        return run(options, listOnly, formatOf.at(format), output, request, limits);
     } catch (const qln::viewer::OptionError& error) {
         std::cerr << "quillon-rate: " << error.what() << "\n";
         return kExitUsage;

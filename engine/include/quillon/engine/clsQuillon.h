@@ -4,6 +4,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,6 +55,11 @@ public:
     // component attributes, cokey and NumComponents); nothing when UserData has no row.
     virtual std::optional<ado::Recordset> ProcessData(const std::string& iSoils_CS, ado::Recordset& iRSUserData,
                                                       ado::Recordset& rsMapunits) = 0;
+
+    // How a component-level run over many map units reads and rates them: batches of at
+    // most batchMapunits map units read one at a time (0: 2000), rated on that many threads
+    // (0: one per core; 1: all on the caller's thread). The ratings are the same either way.
+    virtual void setRunLimits(std::size_t batchMapunits, unsigned threads) = 0;
 
     // The inverted horizons the latest ProcessData met (none before the first run).
     virtual const InvertedHorizons& invertedHorizons() const = 0;

@@ -58,22 +58,6 @@ void SetAllRows(ado::Recordset& list, bool tick)
     list.moveFirst();
 }
 
-ado::Recordset ShowSelectedRows(const ado::Recordset& list, bool tickedRows)
-{
-    ado::Recordset copy;
-    for (int i = 0; i < list.fieldCount(); ++i)
-        copy.appendField(list.field(i).name, list.field(i).type, list.field(i).definedSize);
-    copy.open();
-    for (ado::Recordset row = list.clone(); !row.eof(); row.moveNext()) {
-        copy.addNew();
-        for (int i = 0; i < list.fieldCount(); ++i)
-            copy.setValue(i, row.value(i));
-        copy.update();
-    }
-    copy.setFilter(tickedRows ? "Selected=TRUE" : "Selected=FALSE");
-    return copy;
-}
-
 ado::Recordset GetSelectedRS(const ado::Recordset& list)
 {
     ado::Recordset selected;

@@ -18,9 +18,6 @@ short PopulateMapunitList(engine::clsQuillon& engine, const std::string& soilsCo
 // Ticks or unticks every row of the list.
 void SetAllRows(ado::Recordset& list, bool tick);
 
-// A copy of the list with the same fields showing only the ticked (or unticked) rows.
-ado::Recordset ShowSelectedRows(const ado::Recordset& list, bool ticked = true);
-
 // The ticked rows in the order the list shows them (its filter and sort): musym and mukey;
 // none when the list is closed.
 ado::Recordset GetSelectedRS(const ado::Recordset& list);

@@ -52,6 +52,12 @@ TEST(ServerSql, OrderPutsNullsAndTiesWhereSqliteDoes)
                                  "mdstatdomdet.choice=component.x ORDER BY comppct_r DESC"),
               "SELECT cokey FROM component,mdstatdomdet WHERE mdstatdomdet.domainname='d' AND "
               "mdstatdomdet.choice=component.x ORDER BY comppct_r DESC NULLS LAST, mdstatdomdet.ctid, component.ctid");
+    // A subquery's searches name tables the outer query does not have.
+    EXPECT_EQ(translateAccessSql("SELECT mukey,cokey FROM component WHERE component.mukey IN (SELECT mapunit.mukey "
+                                 "FROM mapunit WHERE mapunit.mukey IN ('9') AND mapunit.lkey='1') ORDER BY comppct_r DESC"),
+              "SELECT mukey,cokey FROM component WHERE component.mukey IN (SELECT mapunit.mukey "
+              "FROM mapunit WHERE mapunit.mukey IN ('9') AND mapunit.lkey='1') ORDER BY comppct_r DESC NULLS LAST, "
+              "component.mukey COLLATE \"C\", ctid");
     // DISTINCT rows cannot be ordered by a row's place; an inner ORDER BY keeps its own.
     EXPECT_EQ(translateAccessSql("SELECT DISTINCT monthseq,month FROM comonth ORDER BY monthseq"),
               "SELECT DISTINCT monthseq,month FROM comonth ORDER BY monthseq NULLS FIRST");

@@ -122,6 +122,9 @@ std::string translateAccessSql(std::string_view sql)
     // (the loader keeps SQLite's row order). Not for DISTINCT or grouped queries.
     std::string clause;  // the current clause keyword of the outer query
     bool tieBreak = true;
+    // The parenthesis depths at which subqueries began: while any is open, the words are
+    // not the outer query's.
+    std::vector<int> subqueries;
     std::vector<std::string> fromTables, listSearched, constantSearched;
     std::string qualifier, qualified;  // "t" and "t.c" of the last t.c seen
     bool afterDot = false;
@@ -236,6 +239,8 @@ std::string translateAccessSql(std::string_view sql)
             if (inOrder())
                 closeOrder();
             --depth;
+            if (!subqueries.empty() && depth < subqueries.back())
+                subqueries.pop_back();
             out += c;
             ++i;
             continue;
@@ -250,7 +255,9 @@ std::string translateAccessSql(std::string_view sql)
             ++i;
             continue;
         }
-        if (c == '=' && clause == "WHERE" && !qualified.empty()) {
+        // Only the outer query's searches decide its order: a subquery's tables are not in
+        // its FROM list.
+        if (c == '=' && subqueries.empty() && clause == "WHERE" && !qualified.empty()) {
             std::size_t j = i + 1;
             while (j < sql.size() && sql[j] == ' ')
                 ++j;
@@ -309,7 +316,9 @@ std::string translateAccessSql(std::string_view sql)
                     key == "INTERSECT" || key == "HAVING")
                     tieBreak = false;
             }
-            if (key == "IN" && !qualified.empty() && clause == "WHERE")
+            if (key == "SELECT" && depth > 0)
+                subqueries.push_back(depth);
+            if (key == "IN" && subqueries.empty() && !qualified.empty() && clause == "WHERE")
                 listSearched.push_back(qualified);
             qualified = afterDot ? qualifier + "." + std::string(word) : std::string();
             afterDot = false;

@@ -33,8 +33,11 @@ for display in $(seq 90 140); do
 done
 [ -n "$xvfb_pid" ] || { echo "no virtual X server could start"; exit 1; }
 
-DISPLAY=:$display QT_QPA_PLATFORM=xcb QUILLON_RUN_SCREENSHOT=$out "$test_bin" cancelStoresNothing
+echo "running $test_bin cancelStoresNothing on display :$display"
+DISPLAY=:$display QT_QPA_PLATFORM=xcb QUILLON_RUN_SCREENSHOT=$out "$test_bin" cancelStoresNothing ||
+  { status=$?; echo "the run test ended with status $status"; exit 1; }
 
+[ -s "$out" ] || { echo "the run test wrote no picture to $out"; exit 1; }
 colours=$(convert "$out" -format '%k' info:)
 [ "$colours" -gt 16 ] || { echo "the picture of the window is blank ($colours colours)"; exit 1; }
 echo "$(identify -format '%wx%h' "$out"), $colours colours -> $out"

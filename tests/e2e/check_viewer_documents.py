@@ -73,7 +73,7 @@ def paragraphs(document):
 def check_rating_report(path, title, ticked, by_symbol):
     document = docx.Document(path)
     texts = paragraphs(document)
-    check(texts and title.startswith(texts[0]), f"rating report title {texts[:1]}, theme '{title}'")
+    check(texts and texts[0] == title, f"rating report title {texts[:1]}, theme '{title}'")
     check("(Ignore below 10%.)" in texts, f"no option line in {texts[:4]}")
     surveys = [t for t in texts if t.startswith("Soil Survey:")]
     check(len(surveys) == 2, f"survey-area sections: {surveys}")
@@ -91,7 +91,7 @@ def check_rating_report(path, title, ticked, by_symbol):
         check(row[2] in by_symbol.get(row[0], set()),
               f"{row[0]} rated '{row[2]}', quillon-rate {by_symbol.get(row[0])}")
         lines = [line for line in row[3].splitlines() if line.strip()]
-        check(lines, f"{row[0]}: no dominant component")
+        check(lines and lines[0].startswith("Component - "), f"{row[0]}: no dominant component in {lines}")
         reasons += len(lines) - 1
     check(reasons > 0, f"no reasons in {rows}")
 

@@ -5,14 +5,17 @@
 # MU_Data must hold what quillon-rate gives for the same inputs, and the map must draw it.
 # Then three map units of two survey areas are ticked and both reports previewed; the
 # documents are read back with python-docx.
-# Usage: viewer_run_reports.sh BIN_DIR      (exit 77 when sqlite3 or python-docx is missing)
+# Usage: viewer_run_reports.sh BIN_DIR      (77 when sqlite3 or python-docx is missing; 1 with CI set)
 set -u
 bin=$(cd "$1" && pwd)
-for tool in sqlite3 python3; do
-  command -v "$tool" > /dev/null || { echo "SKIPPED: $tool is not installed"; [ -n "${CI:-}" ] && exit 1; exit 77; }
+skip() { echo "SKIPPED: $*"; [ -n "${CI:-}" ] && exit 1; exit 77; }
+command -v sqlite3 > /dev/null || skip "sqlite3 is not installed"
+# The system's Python has the Debian package; a Python of one's own on PATH may not.
+python=
+for candidate in python3 /usr/bin/python3; do
+  "$candidate" -c 'import docx' 2> /dev/null && { python=$candidate; break; }
 done
-python3 -c 'import docx' 2> /dev/null ||
-  { echo "SKIPPED: python3-docx is not installed"; [ -n "${CI:-}" ] && exit 1; exit 77; }
+[ -n "$python" ] || skip "python3-docx is not installed"
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 map_pid=
@@ -91,7 +94,7 @@ wait_until 300 idle || fail "the non-technical report did not end"
 boxes=$(grep '^Quillon: ' "$work/viewer.log")
 [ "$(grep -c . <<<"$boxes")" -eq 1 ] || fail "message boxes: $boxes"
 
-python3 "$here/check_viewer_documents.py" "$work/rating.csv" "$work/stored.csv" "$shown" \
+"$python" "$here/check_viewer_documents.py" "$work/rating.csv" "$work/stored.csv" "$shown" \
   "$work/viewer.log" "$docs/QLN_Temporary.docx" "$docs/QLN_NonTech_Tmp.docx" ||
   fail "the stored column or the documents"
 echo "viewer run and reports: column stored as quillon-rate rates it, drawn, both reports as chosen"

@@ -60,8 +60,10 @@ def check_theme(shown, values):
         if count != "0)":
             drawn.add(name)
     check("Other values" not in drawn, f"ratings outside the legend: {shown}")
-    # "Not rated" is both a rating and the legend's class of units without one.
-    check(drawn - {"Not rated"} == values - {"Not rated"},
+    # "Not rated" is both a rating and the legend's class of units without one; "No data"
+    # is the legend's class of polygons whose map unit has no value in the column.
+    legend_own = {"Not rated", "No data"}
+    check(drawn - legend_own == values - legend_own,
           f"legend classes drawn {sorted(drawn)}, column values {sorted(values)}")
     return match.group(1)
 
@@ -88,6 +90,8 @@ def check_rating_report(path, title, ticked, by_symbol):
           f"rows {[r[0] for r in rows]}, ticked {ticked}")
     reasons = 0
     for row in rows:
+        if not check(len(row) == 4, f"row {row} has no reasons cell"):
+            continue
         check(row[2] in by_symbol.get(row[0], set()),
               f"{row[0]} rated '{row[2]}', quillon-rate {by_symbol.get(row[0])}")
         lines = [line for line in row[3].splitlines() if line.strip()]

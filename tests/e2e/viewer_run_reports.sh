@@ -97,4 +97,10 @@ boxes=$(grep '^Quillon: ' "$work/viewer.log")
 "$python" "$here/check_viewer_documents.py" "$work/rating.csv" "$work/stored.csv" "$shown" \
   "$work/viewer.log" "$docs/QLN_Temporary.docx" "$docs/QLN_NonTech_Tmp.docx" ||
   fail "the stored column or the documents"
+# Closing the map ends the viewer too.
+kill -TERM "$map_pid"
+wait "$map_pid" || fail "the map ended with status $?"
+map_pid=
+wait_until 300 eval '! kill -0 "$(cat "$work/viewer.pid")" 2> /dev/null' || fail "the viewer did not end with the map"
+rm -f "$work/viewer.pid"
 echo "viewer run and reports: column stored as quillon-rate rates it, drawn, both reports as chosen"

@@ -21,9 +21,9 @@
 #include "ReporterDisplay.h"
 #include "frmQuillon.h"
 #include "modMain.h"
+#include "quillon/desktop/MessageBox.h"
 #include "quillon/desktop/QtDesktop.h"
 #include "quillon/dde/QtDde.h"
-#include "quillon/desktop/MessageBox.h"
 #include "ui_NonTechReportsTab.h"
 #include "ui_OptionsTab.h"
 #include "ui_ReportsTab.h"
@@ -99,7 +99,8 @@ Reply tick(qln::viewer::frmQuillon& form, const std::string& fields)
     auto& model = form.reportsTab().grid().model();
     for (int row = 0; row < model.rowCount() && count > 0; ++row) {
         if (model.index(row, MapunitListModel::SurveyArea).data().toString() != area) continue;
-        model.setData(model.index(row, MapunitListModel::Tick), Qt::Checked, Qt::CheckStateRole);
+        if (!model.setData(model.index(row, MapunitListModel::Tick), Qt::Checked, Qt::CheckStateRole))
+            return Reply::refuse("The grid refused a tick of " + area.toStdString());
         std::cout << "ticked: " << area.toStdString() << ' '
                   << model.index(row, MapunitListModel::MapUnit).data().toString().toStdString() << std::endl;
         --count;

@@ -220,7 +220,10 @@ private slots:
         QVERIFY(m_form->jobControls().busy());
         // tests/e2e/run_screenshot.sh: a picture of the window while the run goes.
         if (const char* shot = std::getenv("QUILLON_RUN_SCREENSHOT")) {
-            QTRY_VERIFY_WITH_TIMEOUT(m_form->jobControls().progressLabel().text().contains(" of "), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_form->jobControls().busy() ||
+                                         m_form->jobControls().progressLabel().text().contains(" of "),
+                                     30000);
+            if (!m_form->jobControls().busy()) QSKIP("The run ended before its progress could be pictured.");
             QVERIFY(m_form->grab().save(shot));
         }
         QVERIFY(!m_form->ui().tvInterps->isEnabled());

@@ -12,6 +12,7 @@
 #include "ReportsTab.h"
 #include "modMain.h"
 #include "quillon/components/Components.h"
+#include "ServedGis.h"
 #include "quillon/dde/Dde.h"
 #include "quillon/viewer/link/LinkTexts.h"
 #include "quillon/desktop/FileDialog.h"
@@ -37,55 +38,6 @@
 using namespace qln;
 using namespace qln::viewer;
 using namespace std::chrono_literals;
-
-namespace {
-
-// A GIS serving its scripts on a thread of its own; keeps the commands it was sent.
-class ServedGis {
-public:
-    ServedGis()
-        : m_server("ArcView", "System",
-                   [this](const std::string& command) {
-                       std::lock_guard lock(m_mutex);
-                       m_commands.push_back(command);
-                       return dde::Reply::ack();
-                   })
-        , m_thread([this] {
-            while (!m_stop) m_server.serveFor(20ms);
-        })
-    {
-    }
-    ~ServedGis()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::vector<std::string> commands() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_commands;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_commands;
-    std::atomic<bool> m_stop{false};
-    dde::Server m_server;
-    std::thread m_thread;
-};
-
-// Sends a command as the GIS does, keeping this thread's events (the viewer's server) going.
-dde::Reply sendToViewer(const std::string& command)
-{
-    auto reply = std::async(std::launch::async, [command] {
-        dde::Conversation viewer("Quillon", "messageToVB");
-        return viewer.execute(command);
-    });
-    while (reply.wait_for(0ms) != std::future_status::ready) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return reply.get();
-}
-
-} // namespace
 
 class StartupTest : public QObject {
     Q_OBJECT

@@ -13,9 +13,13 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -29,31 +33,121 @@ struct ChildRun {
     int status = -1;
 };
 
-ChildRun runChild(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    ChildRun result;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
+// Starts the runs from a helper process forked before this one reads any rows: the peak
+// memory the kernel reports for a child includes the peak of the process that spawned it,
+// and this one holds whole levels while it times the bare reads.
+class Spawner {
+public:
+    Spawner()
+    {
+        int requests[2], replies[2];
+        if (pipe(requests) != 0 || pipe(replies) != 0)
+            throw std::runtime_error("cannot make the pipes of the spawner");
+        m_pid = fork();
+        if (m_pid < 0)
+            throw std::runtime_error("cannot fork the spawner");
+        if (m_pid == 0) {
+            close(requests[1]);
+            close(replies[0]);
+            serve(requests[0], replies[1]);
+            _exit(0);
+        }
+        close(requests[0]);
+        close(replies[1]);
+        m_requests = requests[1];
+        m_replies = replies[0];
+    }
+    ~Spawner()
+    {
+        close(m_requests);
+        close(m_replies);
+        waitpid(m_pid, nullptr, 0);
+    }
+    Spawner(const Spawner&) = delete;
+    Spawner& operator=(const Spawner&) = delete;
+
+    // Runs the command (standard output discarded) and waits for it.
+    ChildRun run(const std::vector<std::string>& args)
+    {
+        std::string request;
+        for (const auto& a : args)
+            request += a + '\0';
+        const std::uint64_t size = request.size();
+        ChildRun result;
+        if (!writeAll(m_requests, &size, sizeof size) || !writeAll(m_requests, request.data(), request.size()) ||
+            !readAll(m_replies, &result, sizeof result))
+            throw std::runtime_error("the spawner stopped");
         return result;
     }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+
+private:
+    static bool writeAll(int fd, const void* data, std::size_t size)
+    {
+        const char* at = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t done = write(fd, at, size);
+            if (done <= 0)
+                return false;
+            at += done;
+            size -= static_cast<std::size_t>(done);
+        }
+        return true;
+    }
+    static bool readAll(int fd, void* data, std::size_t size)
+    {
+        char* at = static_cast<char*>(data);
+        while (size > 0) {
+            const ssize_t done = read(fd, at, size);
+            if (done <= 0)
+                return false;
+            at += done;
+            size -= static_cast<std::size_t>(done);
+        }
+        return true;
+    }
+
+    static void serve(int requests, int replies)
+    {
+        std::uint64_t size = 0;
+        while (readAll(requests, &size, sizeof size)) {
+            std::string request(size, '\0');
+            if (!readAll(requests, request.data(), request.size()))
+                return;
+            std::vector<char*> argv;
+            for (std::size_t at = 0; at < request.size(); at = request.find('\0', at) + 1)
+                argv.push_back(request.data() + at);
+            argv.push_back(nullptr);
+            const ChildRun result = spawn(argv);
+            if (!writeAll(replies, &result, sizeof result))
+                return;
+        }
+    }
+
+    static ChildRun spawn(std::vector<char*>& argv)
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        ChildRun result;
+        const auto start = std::chrono::steady_clock::now();
+        pid_t pid = 0;
+        const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (failed != 0)
+            return result;
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        result.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return result;
+    }
+
+    pid_t m_pid = -1;
+    int m_requests = -1;
+    int m_replies = -1;
+};
 
 // The quillon-rate command line of a case.
 std::vector<std::string> rateArguments(const std::string& rate, const qln::bench::RateCase& c,
@@ -83,6 +177,7 @@ std::vector<std::string> rateArguments(const std::string& rate, const qln::bench
 
 int main(int argc, char** argv)
 {
+    Spawner spawner;
     const auto options = qln::bench::parseBenchOptions(argc, argv, {"--rules", "--threads", "--batch", "--save"});
     if (!options)
         return 64;
@@ -101,7 +196,7 @@ int main(int argc, char** argv)
         ++index;
         const auto inputs = qln::bench::prepareCase(engine, rateCase, *options);
         const double read = qln::bench::readTime(options->soils, inputs.shapeCommand);
-        const ChildRun run = runChild(rateArguments(rate, rateCase, inputs, *options, index));
+        const ChildRun run = spawner.run(rateArguments(rate, rateCase, inputs, *options, index));
         std::printf("%-11s %-19s %8.2f %8.2f %7.2f %8.0f %6d\n", rateCase.attribute, rateCase.method, run.seconds,
                     read, run.seconds / read, run.peakMB, run.status);
         std::fflush(stdout);

@@ -16,21 +16,22 @@ TEST(ServerSql, AccessSyntaxBecomesThatOfTheServer)
     EXPECT_EQ(translateAccessSql("SELECT areasymbol AS [Survey Area], a & 'x' FROM [SYSTEM - Mapunit Sort "
                                  "Specifications] sms WHERE name LIKE 'ab%' AND d > #5/1/2004 1:05 PM# AND e < #2004-12-31#"),
               "SELECT areasymbol AS \"Survey Area\", a || 'x' FROM \"SYSTEM - Mapunit Sort Specifications\" sms "
-              "WHERE name ILIKE 'ab%' AND d > TIMESTAMP '2004-05-01 13:05:00' AND e < TIMESTAMP '2004-12-31 00:00:00'");
-    EXPECT_EQ(translateAccessSql("SELECT [a\"b] FROM t WHERE k IN ( )"), "SELECT \"a\"\"b\" FROM t WHERE k IN (NULL)");
+              "WHERE name ILIKE 'ab%' AND d > TIMESTAMP '2004-05-01 13:05:00' AND e < TIMESTAMP '2004-12-31 00:00:00' "
+              "ORDER BY ctid");
+    EXPECT_EQ(translateAccessSql("SELECT [a\"b] FROM t WHERE k IN ( )"), "SELECT \"a\"\"b\" FROM t WHERE k IN (NULL) ORDER BY ctid");
     EXPECT_EQ(translateAccessSql("SELECT FALSE AS Selected, CAST(a AS INTEGER) AS n FROM t"),
-              "SELECT FALSE AS \"Selected\", CAST(a AS INTEGER) AS \"n\" FROM t");
-    EXPECT_EQ(translateAccessSql("SELECT a FROM t WHERE 0"), "SELECT a FROM t WHERE FALSE");
+              "SELECT FALSE AS \"Selected\", CAST(a AS INTEGER) AS \"n\" FROM t ORDER BY ctid");
+    EXPECT_EQ(translateAccessSql("SELECT a FROM t WHERE 0"), "SELECT a FROM t WHERE FALSE ORDER BY ctid");
     EXPECT_EQ(translateAccessSql("SELECT a FROM t WHERE (1) AND b=10 OR 2 ORDER BY a"),
               "SELECT a FROM t WHERE (TRUE) AND b=10 OR TRUE ORDER BY a NULLS FIRST, ctid");
     // A # that opens no date is the server's own operator.
-    EXPECT_EQ(translateAccessSql("SELECT a # b FROM t"), "SELECT a # b FROM t");
+    EXPECT_EQ(translateAccessSql("SELECT a # b FROM t"), "SELECT a # b FROM t ORDER BY ctid");
 }
 
 TEST(ServerSql, QuotedTextsPassUnchanged)
 {
     const std::string sql = "SELECT 'it''s [x] & #1/1/2000# ORDER BY like', \"a\"\"[b] & c\" FROM x";
-    EXPECT_EQ(translateAccessSql(sql), sql);
+    EXPECT_EQ(translateAccessSql(sql), sql + " ORDER BY ctid");
 }
 
 TEST(ServerSql, OrderPutsNullsAndTiesWhereSqliteDoes)
@@ -63,6 +64,44 @@ TEST(ServerSql, OrderPutsNullsAndTiesWhereSqliteDoes)
               "SELECT DISTINCT monthseq,month FROM comonth ORDER BY monthseq NULLS FIRST");
     EXPECT_EQ(translateAccessSql("SELECT * FROM (SELECT a FROM t ORDER BY a DESC) s"),
               "SELECT * FROM (SELECT a FROM t ORDER BY a DESC NULLS LAST) s");
+}
+
+// SQLite meets the rows of a scanned table in stored order, those of a table searched by an IN
+// list by key, and puts a table searched by a constant first; the server is told to do the same.
+TEST(ServerSql, RowsWithoutAnOrderComeAsSqliteMeetsThem)
+{
+    EXPECT_EQ(translateAccessSql("SELECT cokey,chkey FROM chorizon WHERE chorizon.cokey IN (SELECT component.cokey "
+                                 "FROM component WHERE component.mukey IN ('1','2'))"),
+              "SELECT cokey,chkey FROM chorizon WHERE chorizon.cokey IN (SELECT component.cokey "
+              "FROM component WHERE component.mukey IN ('1','2')) ORDER BY chorizon.cokey COLLATE \"C\", ctid");
+    EXPECT_EQ(translateAccessSql("SELECT lkey,mukey FROM mapunit WHERE mapunit.mukey IN ('9','10') LIMIT 3;"),
+              "SELECT lkey,mukey FROM mapunit WHERE mapunit.mukey IN ('9','10') ORDER BY mapunit.mukey COLLATE \"C\", "
+              "ctid LIMIT 3;");
+    // A domain searched by a constant is met before the rows searched by their keys.
+    EXPECT_EQ(translateAccessSql("SELECT cokey,choicesequence FROM comonth,mdstatdomdet WHERE "
+                                 "(mdstatdomdet.domainname='f' AND mdstatdomdet.choice=comonth.fl) AND comonth.cokey IN "
+                                 "(SELECT component.cokey FROM component WHERE 0=1)"),
+              "SELECT cokey,choicesequence FROM comonth,mdstatdomdet WHERE "
+              "(mdstatdomdet.domainname='f' AND mdstatdomdet.choice=comonth.fl) AND comonth.cokey IN "
+              "(SELECT component.cokey FROM component WHERE 0=1) ORDER BY mdstatdomdet.ctid, comonth.cokey COLLATE "
+              "\"C\", comonth.ctid");
+    EXPECT_EQ(translateAccessSql("SELECT comppct_r FROM component,mdstatdomdet WHERE mdstatdomdet.domainname='d' "
+                                 "AND mdstatdomdet.choice=component.x AND component.mukey IN ('1') ORDER BY comppct_r DESC"),
+              "SELECT comppct_r FROM component,mdstatdomdet WHERE mdstatdomdet.domainname='d' "
+              "AND mdstatdomdet.choice=component.x AND component.mukey IN ('1') ORDER BY comppct_r DESC NULLS LAST, "
+              "mdstatdomdet.ctid, component.mukey COLLATE \"C\", component.ctid");
+    // Tables named by an alias are ordered by it.
+    EXPECT_EQ(translateAccessSql("SELECT m.musym FROM mapunit m, muaggatt AS a WHERE m.mukey=a.mukey"),
+              "SELECT m.musym FROM mapunit m, muaggatt AS \"a\" WHERE m.mukey=a.mukey ORDER BY m.ctid, a.ctid");
+    // Rows folded into one, distinct or grouped rows have no place to keep; other statements
+    // are left alone, and so is a second statement.
+    for (const char* sql : {"SELECT count(*) FROM t", "SELECT count(*) = count(DISTINCT k) FROM t",
+                            "SELECT Max (a) FROM t WHERE b='1'", "SELECT DISTINCT a FROM t", "SELECT a FROM t GROUP BY a",
+                            "SELECT a FROM t UNION SELECT a FROM u", "SELECT 1", "DELETE FROM t WHERE a IN (SELECT b FROM u)",
+                            "SELECT a FROM t JOIN u ON t.k=u.k"})
+        EXPECT_EQ(translateAccessSql(sql), sql);
+    EXPECT_EQ(translateAccessSql("SELECT a FROM t; SELECT b FROM u"), "SELECT a FROM t ORDER BY ctid; SELECT b FROM u");
+    EXPECT_EQ(translateAccessSql("SELECT count(*) FROM t ORDER BY 1"), "SELECT count(*) FROM t ORDER BY 1 NULLS FIRST");
 }
 
 TEST(ServerAddress, BecomesAConnectionString)

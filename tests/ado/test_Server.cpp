@@ -134,6 +134,43 @@ TEST_F(ServerTest, CatalogueAndKeysOfTheLoadedSchema)
     EXPECT_EQ(indexed.value("n").integer(), 1);
 }
 
+// A batch of a run reads its rows restricted to some map units; whatever plan the server
+// chooses (here a merge join that sorts the rows by key and so mixes those of one key), the
+// rows come in SQLite's order, ties of an ORDER BY included.
+TEST_F(ServerTest, RestrictedRowsComeInSqlitesOrderWhateverThePlan)
+{
+    runSql(file, R"(
+        CREATE TABLE horizon (mukey VARCHAR(30), seq INTEGER, grade INTEGER);
+        CREATE INDEX horizon_mukey ON horizon (mukey);
+        WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)
+        INSERT INTO horizon SELECT CASE i % 3 WHEN 0 THEN 'O''Brien Ñ-1' WHEN 1 THEN 'Zürich"2' ELSE 'plain3\' END,
+                                   (i * 37) % 300, i % 4 FROM n;
+        INSERT INTO mdstatrshipdet VALUES ('mapunit', 'horizon', 'mukey', 'mukey');)");
+    importToServer(fileConnect, serverConnect);
+    const char* const options = std::getenv("PGOPTIONS");
+    const std::string saved = options ? options : "";
+    ::setenv("PGOPTIONS",
+             "-c enable_nestloop=off -c enable_hashjoin=off -c enable_indexscan=off -c enable_bitmapscan=off", 1);
+    const std::string restricted = "SELECT mukey,seq FROM horizon WHERE horizon.mukey IN (SELECT mapunit.mukey FROM "
+                                   "mapunit WHERE mapunit.mukey IN ('Zürich\"2','O''Brien Ñ-1'))";
+    for (const std::string& sql : {restricted, restricted + " ORDER BY grade DESC"}) {
+        Recordset here = read(fileConnect, sql);
+        Recordset there = read(serverConnect, sql);
+        ASSERT_EQ(here.recordCount(), 200) << sql;
+        ASSERT_EQ(there.recordCount(), 200) << sql;
+        std::string hereRows, thereRows;
+        for (; !here.eof(); here.moveNext(), there.moveNext()) {
+            hereRows += here.value("mukey").text() + ":" + here.value("seq").text() + " ";
+            thereRows += there.value("mukey").text() + ":" + there.value("seq").text() + " ";
+        }
+        EXPECT_EQ(hereRows, thereRows) << sql;
+    }
+    if (options)
+        ::setenv("PGOPTIONS", saved.c_str(), 1);
+    else
+        ::unsetenv("PGOPTIONS");
+}
+
 TEST_F(ServerTest, DataSourcesNameServerSchemas)
 {
     importToServer(fileConnect, serverConnect);

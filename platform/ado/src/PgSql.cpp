@@ -1,5 +1,6 @@
 #include "PgSql.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <vector>
@@ -87,6 +88,27 @@ std::string dateLiteral(std::string_view body)
            ":" + twoDigits(second);
 }
 
+// Words that begin a clause or a join where a table's alias could stand.
+bool isClauseWord(std::string_view key)
+{
+    for (const char* word : {"WHERE", "ORDER", "GROUP", "HAVING", "LIMIT", "OFFSET", "FOR", "JOIN", "INNER", "LEFT",
+                             "RIGHT", "FULL", "CROSS", "NATURAL", "ON", "USING", "UNION", "EXCEPT", "INTERSECT",
+                             "WINDOW"})
+        if (key == word)
+            return true;
+    return false;
+}
+
+// Functions that fold the rows of a query into one.
+bool isAggregate(std::string_view key)
+{
+    for (const char* word : {"COUNT", "SUM", "MIN", "MAX", "AVG", "TOTAL", "GROUP_CONCAT", "STRING_AGG", "ARRAY_AGG",
+                             "BOOL_AND", "BOOL_OR", "EVERY"})
+        if (key == word)
+            return true;
+    return false;
+}
+
 // Where the ORDER BY of one nesting level stands while its items are copied.
 struct OrderBy {
     int depth = 0;
@@ -116,12 +138,23 @@ std::string translateAccessSql(std::string_view sql)
         order.lastWord.clear();
     };
     auto inOrder = [&] { return !orders.empty() && orders.back().depth == depth; };
-    // Ties of the outer ORDER BY come in the order SQLite's stable sort leaves them: the
-    // order in which its plan met the rows. A table searched by an IN list is met by key
-    // (its index order), one searched by a constant next, scanned tables in stored order
-    // (the loader keeps SQLite's row order). Not for DISTINCT or grouped queries.
+    // The outer query's rows come in the order in which SQLite's plan meets them, and its
+    // ORDER BY (a stable sort) leaves ties in that order. The server promises no order at
+    // all (a hash join or a synchronised scan may start anywhere), so that order is written
+    // out: a table searched by a constant is met first, in stored order; then one searched
+    // by an IN list, by key (its index order), in stored order within a key; then the
+    // scanned tables in FROM order, each in stored order. The stored order is the row's
+    // place (ctid), which is SQLite's row order in a schema quillon-import loaded and
+    // nobody has changed since. Ties of an ORDER BY are broken that way, and a query
+    // without one gets one. Not for DISTINCT, grouped or aggregated queries.
     std::string clause;  // the current clause keyword of the outer query
-    bool tieBreak = true;
+    bool firstWord = true;
+    bool isSelect = false;
+    bool rowOrder = true;   // whether the outer query's rows can be put in SQLite's order
+    bool ordered = false;   // whether the outer query has an ORDER BY of its own
+    bool finished = false;  // past the end of the outer query's statement
+    std::size_t tailAt = std::string::npos;  // where its LIMIT, OFFSET or FOR begins in `out`
+    bool aliasMayFollow = false;  // right after a table of the FROM list
     // The parenthesis depths at which subqueries began: while any is open, the words are
     // not the outer query's.
     std::vector<int> subqueries;
@@ -129,39 +162,56 @@ std::string translateAccessSql(std::string_view sql)
     std::string qualifier, qualified;  // "t" and "t.c" of the last t.c seen
     bool afterDot = false;
     char lastSymbol = 0;  // the last character that was no blank and no part of a word
+    auto sameName = [](std::string_view a, std::string_view b) { return upper(a) == upper(b); };
+    auto tableOf = [](const std::string& column) { return column.substr(0, column.find('.')); };
+    // ", k1, k2..." putting the rows in the order SQLite's plan meets them.
+    auto rowOrderKeys = [&] {
+        std::vector<std::string> tables;
+        auto add = [&](const std::string& table) {
+            const auto has = [&](const std::string& t) { return sameName(t, table); };
+            if (std::any_of(fromTables.begin(), fromTables.end(), has) &&
+                std::none_of(tables.begin(), tables.end(), has))
+                tables.push_back(table);
+        };
+        for (const auto& table : constantSearched)
+            add(table);
+        for (const auto& column : listSearched)
+            add(tableOf(column));
+        for (const auto& table : fromTables)
+            add(table);
+        std::string keys;
+        for (const auto& table : tables) {
+            for (const auto& column : listSearched)
+                if (sameName(tableOf(column), table))
+                    keys += ", " + column + " COLLATE \"C\"";
+            keys += fromTables.size() == 1 ? ", ctid" : ", " + table + ".ctid";
+        }
+        return keys;
+    };
+    auto trimmedEnd = [&] {
+        std::size_t end = out.size();
+        while (end > 0 && std::isspace(static_cast<unsigned char>(out[end - 1])))
+            --end;
+        return end;
+    };
     auto closeOrder = [&] {
         closeItem();
-        if (orders.back().depth == 0 && tieBreak && !fromTables.empty()) {
-            const bool one = fromTables.size() == 1;
-            std::string keys;
-            for (const auto& column : listSearched)
-                keys += ", " + column + " COLLATE \"C\"";
-            std::vector<std::string> order;
-            auto add = [&](const std::string& table) {
-                for (const auto& known : order)
-                    if (known == table)
-                        return;
-                order.push_back(table);
-            };
-            for (const auto& column : listSearched)
-                add(column.substr(0, column.find('.')));
-            for (const auto& table : constantSearched)
-                add(table);
-            for (const auto& table : fromTables)
-                add(table);
-            for (const auto& table : order) {
-                bool known = false;
-                for (const auto& from : fromTables)
-                    known = known || upper(from) == upper(table);
-                if (known)
-                    keys += one ? ", ctid" : ", " + table + ".ctid";
-            }
-            std::size_t end = out.size();
-            while (end > 0 && std::isspace(static_cast<unsigned char>(out[end - 1])))
-                --end;
-            out.insert(end, keys);
-        }
+        if (orders.back().depth == 0 && rowOrder && !finished)
+            out.insert(trimmedEnd(), rowOrderKeys());
         orders.pop_back();
+    };
+    // The end of the outer query's statement: an ORDER BY for one that has none.
+    auto finishStatement = [&] {
+        if (finished)
+            return;
+        finished = true;
+        if (!isSelect || ordered || !rowOrder || fromTables.empty())
+            return;
+        const std::string keys = rowOrderKeys();
+        if (tailAt == std::string::npos)
+            out.insert(trimmedEnd(), " ORDER BY" + keys.substr(1));
+        else
+            out.insert(tailAt, " ORDER BY" + keys.substr(1));
     };
 
     std::size_t i = 0;
@@ -270,8 +320,10 @@ std::string translateAccessSql(std::string_view sql)
             ++i;
             continue;
         }
-        if (c == ';' && inOrder()) {
-            closeOrder();
+        if (c == ';' && depth == 0) {
+            if (inOrder())
+                closeOrder();
+            finishStatement();
             out += c;
             ++i;
             continue;
@@ -307,14 +359,32 @@ std::string translateAccessSql(std::string_view sql)
                                    key == "INTERSECT" || key == "FOR";
             if (inOrder() && endsOrder)
                 closeOrder();
-            if (depth == 0) {
-                if (clause == "FROM" && (previousWord == "FROM" || lastSymbol == ','))
+            std::size_t next = j;
+            while (next < sql.size() && std::isspace(static_cast<unsigned char>(sql[next])))
+                ++next;
+            if (depth == 0 && !finished) {
+                if (firstWord)
+                    isSelect = key == "SELECT";
+                firstWord = false;
+                if (clause == "FROM" && (previousWord == "FROM" || lastSymbol == ',')) {
                     fromTables.emplace_back(word);
+                    aliasMayFollow = true;
+                } else if (aliasMayFollow && key != "AS") {
+                    // "FROM mapunit m": the table is named by its alias from here on.
+                    if (!isClauseWord(key))
+                        fromTables.back() = std::string(word);
+                    aliasMayFollow = false;
+                }
                 if (key == "SELECT" || key == "FROM" || key == "WHERE" || key == "ORDER")
                     clause = key;
+                if (key == "ORDER")
+                    ordered = true;
+                if ((key == "LIMIT" || key == "OFFSET" || key == "FOR") && tailAt == std::string::npos)
+                    tailAt = trimmedEnd();
                 if (key == "DISTINCT" || key == "GROUP" || key == "JOIN" || key == "UNION" || key == "EXCEPT" ||
-                    key == "INTERSECT" || key == "HAVING")
-                    tieBreak = false;
+                    key == "INTERSECT" || key == "HAVING" ||
+                    (clause == "SELECT" && next < sql.size() && sql[next] == '(' && isAggregate(key)))
+                    rowOrder = false;
             }
             if (key == "SELECT" && depth > 0)
                 subqueries.push_back(depth);
@@ -325,9 +395,6 @@ std::string translateAccessSql(std::string_view sql)
             lastSymbol = 0;
             // An alias keeps its letter case, as SQLite gives it ("FALSE AS Selected"); not
             // a type name of CAST(x AS type).
-            std::size_t next = j;
-            while (next < sql.size() && std::isspace(static_cast<unsigned char>(sql[next])))
-                ++next;
             const bool alias = previousWord == "AS" && (next == sql.size() || (sql[next] != ')' && sql[next] != '('));
             if (key == "LIKE")
                 out += "ILIKE";
@@ -350,6 +417,7 @@ std::string translateAccessSql(std::string_view sql)
             previousWord.clear();
             lastSymbol = c;
             afterDot = false;
+            aliasMayFollow = false;
             if (c != '=')
                 qualified.clear();
         }
@@ -361,6 +429,7 @@ std::string translateAccessSql(std::string_view sql)
         else
             orders.pop_back();
     }
+    finishStatement();
     return out;
 }
 

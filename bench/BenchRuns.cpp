@@ -1,0 +1,210 @@
+#include "BenchRuns.h"
+
+#include "PgSettings.h"
+#include "PgSql.h"
+#include "Shape.h"
+#include "modShapeFuncs.h"
+#include "quillon/ado/Connection.h"
+#include "quillon/ado/ServerAddress.h"
+#include "quillon/viewer/UserData.h"
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <functional>
+#include <iostream>
+#include <stdexcept>
+
+namespace qln::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void printUsage(const char* program, std::initializer_list<std::string_view> allowed)
+{
+    std::cerr << "usage: " << std::filesystem::path(program).filename().string()
+              << " SOILS.sqlite|postgresql://...";
+    for (const auto option : allowed)
+        std::cerr << " [" << option << (option == "--rules" ? " FILE]" : option == "--save" ? " DIR]" : " N]");
+    std::cerr << "\n";
+}
+
+std::optional<unsigned> positiveNumber(std::string_view text)
+{
+    unsigned value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || value == 0)
+        return std::nullopt;
+    return value;
+}
+
+// Steps every row of every level, touching every value, with `readLevel` for one level.
+double timeLevels(const ado::detail::ShapeCommand& command,
+                  const std::function<void(const std::string& sql)>& readLevel)
+{
+    std::function<void(const ado::detail::ShapeCommand&)> walk = [&](const auto& level) {
+        readLevel(level.sql);
+        for (const auto& child : level.children)
+            walk(child.command);
+    };
+    const auto start = Clock::now();
+    walk(command);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double sqliteReadTime(const std::filesystem::path& soils, const ado::detail::ShapeCommand& command)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(soils.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw std::runtime_error("cannot open " + soils.string());
+    }
+    std::size_t bytes = 0;
+    const double seconds = timeLevels(command, [&](const std::string& sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+            throw std::runtime_error(std::string(sqlite3_errmsg(db)) + ": " + sql);
+        const int columns = sqlite3_column_count(stmt);
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            for (int c = 0; c < columns; ++c)
+                bytes += static_cast<std::size_t>(sqlite3_column_bytes(stmt, c));
+        }
+        sqlite3_finalize(stmt);
+    });
+    sqlite3_close(db);
+    return seconds;
+}
+
+double serverReadTime(const std::string& address, const ado::detail::ShapeCommand& command)
+{
+    const auto settings =
+        ado::detail::serverSettings(ado::parseConnectionString(ado::serverConnectString(address)));
+    if (!settings)
+        throw std::runtime_error("not a server address: " + address);
+    std::vector<const char*> keys, values;
+    const auto add = [&](const char* key, const std::string& value) {
+        if (!value.empty()) {
+            keys.push_back(key);
+            values.push_back(value.c_str());
+        }
+    };
+    add("host", settings->server);
+    add("port", settings->port);
+    add("dbname", settings->database);
+    add("user", settings->user);
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn* connection = PQconnectdbParams(keys.data(), values.data(), 0);
+    if (PQstatus(connection) != CONNECTION_OK) {
+        const std::string message = PQerrorMessage(connection);
+        PQfinish(connection);
+        throw std::runtime_error("cannot connect to the " + settings->describe() + ": " + message);
+    }
+    std::string schema = "\"";
+    for (const char c : settings->schema)
+        schema += c == '"' ? std::string("\"\"") : std::string(1, c);
+    PQclear(PQexec(connection, ("SET search_path TO " + schema + "\"").c_str()));
+    std::size_t bytes = 0;
+    const double seconds = timeLevels(command, [&](const std::string& sql) {
+        PGresult* result = PQexec(connection, ado::detail::translateAccessSql(sql).c_str());
+        if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+            const std::string message = PQresultErrorMessage(result);
+            PQclear(result);
+            PQfinish(connection);
+            throw std::runtime_error(message + ": " + sql);
+        }
+        const int rows = PQntuples(result), columns = PQnfields(result);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                bytes += static_cast<std::size_t>(PQgetlength(result, r, c));
+        PQclear(result);
+    });
+    PQfinish(connection);
+    return seconds;
+}
+
+} // namespace
+
+std::optional<BenchOptions> parseBenchOptions(int argc, char** argv, std::initializer_list<std::string_view> allowed)
+{
+    BenchOptions options;
+    const auto fail = [&] {
+        printUsage(argv[0], allowed);
+        return std::nullopt;
+    };
+    if (argc < 2 || std::string_view(argv[1]).substr(0, 2) == "--")
+        return fail();
+    options.soils = argv[1];
+    if (!ado::isServerAddress(options.soils))
+        options.soils = std::filesystem::absolute(options.soils).string();
+    options.rules = rate::bundledRules(std::filesystem::canonical("/proc/self/exe"));
+    for (int i = 2; i < argc; i += 2) {
+        const std::string_view option = argv[i];
+        if (i + 1 >= argc || std::find(allowed.begin(), allowed.end(), option) == allowed.end())
+            return fail();
+        const std::string_view value = argv[i + 1];
+        if (option == "--rules") {
+            options.rules = std::filesystem::absolute(value);
+        } else if (option == "--save") {
+            options.save = std::filesystem::absolute(value);
+        } else {
+            const auto number = positiveNumber(value);
+            if (!number)
+                return fail();
+            (option == "--threads" ? options.threads : options.batch) = number;
+        }
+    }
+    return options;
+}
+
+const std::vector<RateCase>& rateCases()
+{
+    static const std::vector<RateCase> cases = {
+        {"PHY_AWC", "Weighted Average", 0, 100, -1, -1},  {"QUA_SLOPE", "Dominant Soil", -1, -1, -1, -1},
+        {"PHY_CLAY", "Dominant Soil", 0, 100, -1, -1},    {"WAT_DRAIN", "Dominant Condition", -1, -1, -1, -1},
+        {"PHY_CLAY", "Most Limiting", 0, 100, -1, -1},    {"PHY_CLAY", "Least Limiting", 0, 100, -1, -1},
+        {"WAT_HYDRIC", "Absence/Presence", -1, -1, -1, -1}, {"PHY_CLAY", "All Components", 0, 100, -1, -1},
+        {"WAT_FLOOD", "Dominant Condition", -1, -1, 1, 12}, {"MU_AWS100", "Dominant Soil", -1, -1, -1, -1},
+    };
+    return cases;
+}
+
+CaseInputs prepareCase(engine::clsQuillon& engine, const RateCase& rateCase, const BenchOptions& options)
+{
+    CaseInputs inputs;
+    inputs.options.soils = options.soils;
+    inputs.options.rules = options.rules;
+    // -1 in a case stands for a hidden control: the option is absent.
+    const auto given = [](long value) { return value >= 0 ? std::optional<long>(value) : std::nullopt; };
+    viewer::RunOptions& run = inputs.options.run;
+    run.attribute = rateCase.attribute;
+    run.method = rateCase.method;
+    run.top = given(rateCase.top);
+    run.bottom = given(rateCase.bottom);
+    run.beginMonth = given(rateCase.beginMonth);
+    run.endMonth = given(rateCase.endMonth);
+    inputs.attr = engine.GetMainQLNRS("SELECT * FROM Attributes WHERE NodeKey='" + std::string(rateCase.attribute) + "'");
+    const auto offered = viewer::attributeMethods(engine, rateCase.attribute);
+    inputs.method = offered.empty() ? -1 : viewer::chooseMethod(offered, run.method);
+    inputs.userData = viewer::buildUserData(run, inputs.attr, inputs.method);
+    inputs.mapunits = rate::loadMapunits(engine, inputs.options);
+
+    ado::Connection plain;
+    plain.setConnectionString(rate::soilsConnectString(inputs.options.soils));
+    plain.open();
+    // A clone, so that the map units keep their position and filter for the run.
+    ado::Recordset keys = inputs.mapunits.clone();
+    inputs.shapeCommand = engine::SetAdoTelvaRS(engine, plain, inputs.attr, inputs.userData, keys);
+    return inputs;
+}
+
+double readTime(const std::string& soils, const std::string& shapeCommand)
+{
+    const auto command = ado::detail::parseShapeCommand(shapeCommand);
+    return ado::isServerAddress(soils) ? serverReadTime(soils, command) : sqliteReadTime(soils, command);
+}
+
+} // namespace qln::bench

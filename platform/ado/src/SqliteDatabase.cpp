@@ -198,6 +198,16 @@ void SqliteDatabase::fail(std::string_view what) const
 
 std::shared_ptr<Table> SqliteDatabase::query(std::string_view sql)
 {
+    return run(sql, true);
+}
+
+std::shared_ptr<Table> SqliteDatabase::readRows(std::string_view sql)
+{
+    return run(sql, false);
+}
+
+std::shared_ptr<Table> SqliteDatabase::run(std::string_view sql, bool bindable)
+{
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(m_handle, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK)
         fail(sql);
@@ -209,7 +219,7 @@ std::shared_ptr<Table> SqliteDatabase::query(std::string_view sql)
     }
 
     // A query on one table reads the row ids too, so that updates can find their rows.
-    std::string source = singleSourceTable(raw);
+    std::string source = bindable ? singleSourceTable(raw) : std::string();
     int firstField = 0;
     const auto start = sql.find_first_not_of(" \t\r\n");
     const std::string_view afterSelect = startsWithWord(sql, "SELECT") ? sql.substr(start + 6) : std::string_view();

@@ -7,6 +7,7 @@
 #include "quillon/SqlText.h"
 
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace qln::engine {
@@ -271,13 +272,13 @@ void GetMaxValues(const ado::Recordset& recordset, const std::string& keyColumn,
     try {
         // Called per row of the deepest level, which has no level below: read it in place
         // rather than through a clone.
-        ado::Recordset descended;
+        std::optional<ado::Recordset> descended;  // a default record set would allocate
         const ado::Recordset* levelRows = &recordset;
         if (!recordset.isOpen() || childLevelField(recordset) >= 0) {
             descended = recordset.clone(true);
-            while (!GetChildRS(descended).empty()) {
+            while (!GetChildRS(*descended).empty()) {
             }
-            levelRows = &descended;
+            levelRows = &*descended;
         }
         const ado::Recordset& level = *levelRows;
         key = Variant::null();

@@ -82,12 +82,19 @@ Recordset::~Recordset() = default;
 Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
-Recordset::Recordset(const Recordset& other) : m_cursor(std::make_unique<Cursor>(other.cur())) {}
+// A copy of a moved-from record set gets rows of its own: sharing the closed cursor's
+// table would let it change what every moved-from record set reads.
+Recordset::Recordset(const Recordset& other)
+    : m_cursor(other.m_cursor ? std::make_unique<Cursor>(*other.m_cursor) : std::make_unique<Cursor>())
+{
+    if (!other.m_cursor)
+        m_cursor->table = std::make_shared<detail::Table>();
+}
 
 Recordset& Recordset::operator=(const Recordset& other)
 {
     if (this != &other)
-        m_cursor = std::make_unique<Cursor>(other.cur());
+        *this = Recordset(other);
     return *this;
 }
 

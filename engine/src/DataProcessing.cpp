@@ -72,6 +72,14 @@ bool isPlainName(std::string_view name)
 
 } // namespace
 
+int NullTestField(const ado::Recordset& recordset, const std::string& column)
+{
+    if (!isPlainName(column))
+        return -1;
+    const int index = recordset.fieldIndex(column);
+    return index >= 0 && !recordset.isChapter(index) ? index : -1;
+}
+
 bool IsCriticalValue(const Variant& current, const Variant& candidate, int direction)
 {
     try {
@@ -110,9 +118,9 @@ void GetCriticalValue(const ado::Recordset& recordset, const std::string& keyCol
         if (valueIndex < 0 || keyIndex < 0)
             return;
         line = 3;
-        // Rows with a Null key take no part. For a plain column name that is skipping them
-        // below; any other name goes through the filter, which judges what it means.
-        if (!isPlainName(keyColumn) || level.isChapter(keyIndex)) {
+        // Rows with a Null key take no part: skipped below, or filtered out for a name only
+        // the filter can judge.
+        if (NullTestField(level, keyColumn) < 0) {
             const std::string existing = level.filter();
             level.setFilter(existing.empty() ? keyColumn + "<>Null" : keyColumn + "<>Null AND " + existing);
         }

@@ -8,6 +8,7 @@
 #include "quillon/SqlText.h"
 #include "quillon/Text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -59,7 +60,25 @@ double decimalValue(const Variant& rating)
     return *rating.number();
 }
 
+// A column name the filter grammar reads bare: letters, digits and '_', not led by a digit.
+bool isPlainName(std::string_view name)
+{
+    if (name.empty() || (name.front() >= '0' && name.front() <= '9'))
+        return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}
+
 } // namespace
+
+int NullTestField(const ado::Recordset& recordset, const std::string& column)
+{
+    if (!isPlainName(column))
+        return -1;
+    const int index = recordset.fieldIndex(column);
+    return index >= 0 && !recordset.isChapter(index) ? index : -1;
+}
 
 bool IsCriticalValue(const Variant& current, const Variant& candidate, int direction)
 {
@@ -99,18 +118,22 @@ void GetCriticalValue(const ado::Recordset& recordset, const std::string& keyCol
         if (valueIndex < 0 || keyIndex < 0)
             return;
         line = 3;
-        const std::string existing = level.filter();
-        level.setFilter(existing.empty() ? keyColumn + "<>Null" : keyColumn + "<>Null AND " + existing);
-        if (level.recordCount() == 0)
-            return;
+        // Rows with a Null key take no part: skipped below, or filtered out for a name only
+        // the filter can judge.
+        if (NullTestField(level, keyColumn) < 0) {
+            const std::string existing = level.filter();
+            level.setFilter(existing.empty() ? keyColumn + "<>Null" : keyColumn + "<>Null AND " + existing);
+        }
         line = 4;
-        level.moveFirst();
-        key = level.value(keyIndex);
-        value = level.value(valueIndex);
-        for (level.moveNext(); !level.eof(); level.moveNext()) {
-            if (IsCriticalValue(key, level.value(keyIndex), direction)) {
-                key = level.value(keyIndex);
+        bool found = false;
+        for (level.moveFirst(); !level.eof(); level.moveNext()) {
+            const Variant& candidate = level.value(keyIndex);
+            if (candidate.isNull())
+                continue;
+            if (!found || IsCriticalValue(key, candidate, direction)) {
+                key = candidate;
                 value = level.value(valueIndex);
+                found = true;
             }
         }
     } catch (...) {

@@ -39,6 +39,11 @@ int RateMapunit(RunContext& run, const ado::Recordset& mapunits, ado::Recordset&
 // smaller wins); an Empty or Null candidate never does, anything replaces a Null current.
 bool IsCriticalValue(const Variant& current, const Variant& candidate, int direction);
 
+// The field a "column<>Null" filter on the record set would test, when the column is a
+// plain name (letters, digits, '_') of a field that is no chapter; else -1, and only the
+// filter itself can say what the name means. Lets hot loops skip Null rows themselves.
+int NullTestField(const ado::Recordset& recordset, const std::string& column);
+
 // Key and value of the critical record of a record set, descending into the chapters below
 // its current record; Null and Null when there is none.
 void GetCriticalValue(const ado::Recordset& recordset, const std::string& keyColumn, Variant& key,

@@ -142,8 +142,16 @@ int ProcessWeightedAverage(RunContext& run, const RunInputs& in, ado::Recordset&
                 bool rated = false;
                 if (exactFieldIndex(comps, "cmdchorizon") >= 0) {
                     ado::Recordset horizons = comps.chapter("cmdchorizon");
-                    horizons.setFilter(keyColumn + " <> Null");
-                    if (horizons.recordCount() > 0) {
+                    // Horizons with a Null value add nothing to the sum, which skips them.
+                    bool anyValue = false;
+                    if (const int keyField = NullTestField(horizons, keyColumn); keyField >= 0) {
+                        for (horizons.moveFirst(); !anyValue && !horizons.eof(); horizons.moveNext())
+                            anyValue = !horizons.value(keyField).isNull();
+                    } else {
+                        horizons.setFilter(keyColumn + " <> Null");
+                        anyValue = horizons.recordCount() > 0;
+                    }
+                    if (anyValue) {
                         horizons.moveFirst();
                         rated = true;
                         sum += SumDepthWeighted(horizons, keyColumn, in, pct / static_cast<double>(totalPct));

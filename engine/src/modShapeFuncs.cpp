@@ -7,6 +7,7 @@
 #include "quillon/SqlText.h"
 
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace qln::engine {
@@ -202,24 +203,39 @@ std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces
 
 int exactFieldIndex(const ado::Recordset& recordset, const std::string& name)
 {
-    for (int i = 0; i < recordset.fieldCount(); ++i) {
+    const int count = recordset.fieldCount();
+    for (int i = 0; i < count; ++i) {
         if (recordset.field(i).name == name)
             return i;
     }
     return -1;
 }
 
+namespace {
+
+// The first chapter field whose name begins with "cmd", or -1.
+int childLevelField(const ado::Recordset& recordset)
+{
+    const int count = recordset.fieldCount();
+    for (int i = 0; i < count; ++i) {
+        const ado::FieldInfo& field = recordset.field(i);
+        if (field.type == ado::adChapter && field.name.rfind("cmd", 0) == 0)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
 std::string GetChildRS(ado::Recordset& recordset)
 {
-    for (int i = 0; i < recordset.fieldCount(); ++i) {
-        const std::string& name = recordset.field(i).name;
-        if (name.rfind("cmd", 0) == 0 && recordset.isChapter(i)) {
-            ado::Recordset child = recordset.chapter(i);
-            recordset = std::move(child);
-            return name;
-        }
-    }
-    return {};
+    const int index = childLevelField(recordset);
+    if (index < 0)
+        return {};
+    std::string name = recordset.field(index).name;
+    ado::Recordset child = recordset.chapter(index);
+    recordset = std::move(child);
+    return name;
 }
 
 void GetDataTypeSize(const ado::Recordset& shape, const std::string& table, const std::string& column, int& type,
@@ -254,14 +270,23 @@ void GetMaxValues(const ado::Recordset& recordset, const std::string& keyColumn,
                   const std::string& valueColumn, Variant& value)
 {
     try {
-        ado::Recordset level = recordset.clone(true);
-        while (!GetChildRS(level).empty()) {
+        // Called per row of the deepest level, which has no level below: read it in place
+        // rather than through a clone.
+        std::optional<ado::Recordset> descended;  // a default record set would allocate
+        const ado::Recordset* levelRows = &recordset;
+        if (!recordset.isOpen() || childLevelField(recordset) >= 0) {
+            descended = recordset.clone(true);
+            while (!GetChildRS(*descended).empty()) {
+            }
+            levelRows = &*descended;
         }
+        const ado::Recordset& level = *levelRows;
         key = Variant::null();
         value = Variant::null();
-        if (!hasRow(level) || exactFieldIndex(level, valueColumn) < 0)
+        const int valueIndex = exactFieldIndex(level, valueColumn);
+        if (!hasRow(level) || valueIndex < 0)
             return;
-        value = level.value(exactFieldIndex(level, valueColumn));
+        value = level.value(valueIndex);
         if (const int keyIndex = exactFieldIndex(level, keyColumn); keyIndex >= 0)
             key = level.value(keyIndex);
     } catch (...) {

@@ -270,3 +270,52 @@ TEST_F(ConnectionTest, APathWithBracesSemicolonsAndQuotesOpensExactlyThatFile)
         EXPECT_EQ(cn.execute("SELECT name FROM marker").value(0).str(), "target") << name;
     }
 }
+
+// Cells whose stored class differs from the declared type, read alone and as a SHAPE level:
+// empty texts stay "" (not Null), numbers kept in text columns come back as SQLite writes
+// them, texts in number columns stay texts, and the level's rows are the query's rows.
+TEST_F(ConnectionTest, CellsOfEveryStorageReadAlikeInQueriesAndShapeLevels)
+{
+    qln::test::runSql(soils, R"sql(
+CREATE TABLE cells (k VARCHAR(10), t VARCHAR(20), r REAL, b BOOLEAN, n INTEGER);
+INSERT INTO cells VALUES ('1', '', 1.5, 'Yes', 7), ('1', 12, 'n/a', 'false', NULL), ('1', 2.5, -0.25, 0, 'x'),
+                         ('1', 'Grüße', NULL, 1, 9007199254740993), ('2', NULL, 3, NULL, -4);
+)sql");
+    const auto check = [](Recordset& rs) {
+        ASSERT_EQ(rs.recordCount(), 4);
+        EXPECT_TRUE(rs.value("t").isText());
+        EXPECT_EQ(rs.value("t").str(), "");
+        EXPECT_DOUBLE_EQ(rs.value("r").real(), 1.5);
+        EXPECT_TRUE(rs.value("b").boolean());
+        EXPECT_EQ(rs.value("n").integer(), 7);
+        rs.moveNext();
+        EXPECT_EQ(rs.value("t").str(), "12");
+        EXPECT_EQ(rs.value("r").str(), "n/a");
+        EXPECT_FALSE(rs.value("b").boolean());
+        EXPECT_TRUE(rs.value("n").isNull());
+        rs.moveNext();
+        EXPECT_EQ(rs.value("t").str(), "2.5");
+        EXPECT_DOUBLE_EQ(rs.value("r").real(), -0.25);
+        EXPECT_FALSE(rs.value("b").boolean());
+        EXPECT_EQ(rs.value("n").str(), "x");
+        rs.moveNext();
+        EXPECT_EQ(rs.value("t").str(), "Grüße");
+        EXPECT_TRUE(rs.value("r").isNull());
+        EXPECT_EQ(rs.value("n").integer(), 9007199254740993);
+    };
+    Connection plain = openSoils();
+    Recordset rows = plain.execute("SELECT * FROM cells WHERE k='1'");
+    check(rows);
+
+    Connection shaped = openSoils("Provider=MSDataShape;");
+    Recordset keys = shaped.execute("SHAPE {SELECT DISTINCT k FROM cells ORDER BY k} AS cmdk APPEND "
+                                    "({SELECT * FROM cells} AS cmdcells RELATE 'k' TO 'k') AS cmdcells");
+    Recordset level = keys.chapter("cmdcells");
+    check(level);
+    // Rows of a SHAPE level come from a query per level: changes stay in memory.
+    EXPECT_FALSE(level.isConnected());
+    level.moveFirst();
+    level.setValue("t", "changed");
+    level.update();
+    EXPECT_EQ(plain.execute("SELECT count(*) FROM cells WHERE t='changed'").value(0).integer(), 0);
+}

@@ -205,6 +205,16 @@ TEST(Recordset, AMovedFromRecordSetIsAClosedEmptyOne)
     EXPECT_THROW(source.setFilter("mukey='100'"), qln::EngineError);
     Recordset copy = source;  // copies of it are closed and empty too
     EXPECT_FALSE(copy.isOpen());
+    // A copy built up does not change what moved-from record sets read.
+    Recordset assignedCopy = makeMapunits();
+    assignedCopy = source;
+    copy.appendField("extra", qln::ado::adInteger);
+    assignedCopy.appendField("other", qln::ado::adInteger);
+    EXPECT_EQ(copy.fieldCount(), 1);
+    EXPECT_EQ(assignedCopy.fieldCount(), 1);
+    EXPECT_EQ(source.fieldCount(), 0);
+    EXPECT_EQ(Recordset(std::move(copy)).fieldCount(), 1);
+    EXPECT_EQ(copy.fieldIndex("extra"), -1);
 
     Recordset assigned;
     assigned = std::move(taken);

@@ -122,4 +122,15 @@ FieldInfo Database::fieldForDeclaredType(std::string name, std::string_view decl
     return info;
 }
 
+std::shared_ptr<Table> Database::readRows(std::string_view sql)
+{
+    auto table = query(sql);
+    if (table) {
+        table->database.reset();
+        table->sourceTable.clear();
+        table->rowids.clear();
+    }
+    return table;
+}
+
 } // namespace qln::ado::detail

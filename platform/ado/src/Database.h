@@ -35,6 +35,9 @@ public:
     // Runs one statement. A query gives its rows (bound for write-back when the database
     // allows it and every column comes from one table); other statements give nullptr.
     virtual std::shared_ptr<Table> query(std::string_view sql) = 0;
+    // Runs one query for its rows alone, never bound for write-back; a database may read
+    // them more cheaply than query() can.
+    virtual std::shared_ptr<Table> readRows(std::string_view sql);
     // Runs statements that return no rows.
     virtual void exec(std::string_view sql) = 0;
 

@@ -82,12 +82,19 @@ Recordset::~Recordset() = default;
 Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
-Recordset::Recordset(const Recordset& other) : m_cursor(std::make_unique<Cursor>(other.cur())) {}
+// A copy of a moved-from record set gets rows of its own: sharing the closed cursor's
+// table would let it change what every moved-from record set reads.
+Recordset::Recordset(const Recordset& other)
+    : m_cursor(other.m_cursor ? std::make_unique<Cursor>(*other.m_cursor) : std::make_unique<Cursor>())
+{
+    if (!other.m_cursor)
+        m_cursor->table = std::make_shared<detail::Table>();
+}
 
 Recordset& Recordset::operator=(const Recordset& other)
 {
     if (this != &other)
-        m_cursor = std::make_unique<Cursor>(other.cur());
+        *this = Recordset(other);
     return *this;
 }
 
@@ -254,10 +261,11 @@ int Recordset::fieldCount() const
 
 const FieldInfo& Recordset::field(int index) const
 {
-    if (index < 0 || index >= fieldCount())
+    const auto& fields = cur().table->fields;
+    if (index < 0 || static_cast<std::size_t>(index) >= fields.size())
         raise(adErrItemNotFound, "Item cannot be found in the collection corresponding to the requested name or "
                                  "ordinal: " + std::to_string(index));
-    return cur().table->fields[static_cast<std::size_t>(index)];
+    return fields[static_cast<std::size_t>(index)];
 }
 
 int Recordset::fieldIndex(std::string_view name) const
@@ -285,9 +293,15 @@ int requireField(const Recordset& rs, std::string_view name)
 
 const Variant& Recordset::value(int index) const
 {
-    field(index);
-    requireCurrent();
-    return cur().table->columns[static_cast<std::size_t>(index)][cur().currentRow()];
+    // The hottest call of a run: the checks of field() and requireCurrent() inline.
+    const Cursor& cursor = cur();
+    const auto& columns = cursor.table->columns;
+    if (index < 0 || static_cast<std::size_t>(index) >= columns.size() || !cursor.open || cursor.position < 0 ||
+        cursor.position >= static_cast<long>(cursor.size())) {
+        field(index);
+        requireCurrent();
+    }
+    return columns[static_cast<std::size_t>(index)][cursor.currentRow()];
 }
 
 const Variant& Recordset::value(std::string_view name) const

@@ -88,13 +88,10 @@ void appendChapter(Table& parent, const ShapeCommand::Child& child, std::shared_
 
 std::shared_ptr<Table> run(Database& database, const ShapeCommand& command, const std::string& name)
 {
-    auto table = database.query(command.sql);
+    // Hierarchical rows are read-only: they come from several tables.
+    auto table = database.readRows(command.sql);
     if (!table)
         raiseProviderError("The SHAPE level " + name + " is not a query: " + command.sql);
-    // Hierarchical rows are read-only: they come from several tables.
-    table->database.reset();
-    table->sourceTable.clear();
-    table->rowids.clear();
     for (const auto& child : command.children)
         appendChapter(*table, child, run(database, child.command, child.alias), name);
     return table;

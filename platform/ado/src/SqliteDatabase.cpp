@@ -40,13 +40,21 @@ std::string isoText(Date date)
     return Variant(date).text();
 }
 
-// A value read from SQLite, shaped by the field's ADO type.
+// A value read from SQLite, shaped by the field's ADO type. The cell is fetched once (one
+// round of the connection's lock instead of one per sqlite3_column_* call) and read with
+// the sqlite3_value_* calls that neither convert nor allocate; the statement is this
+// thread's own. Numbers wanted as text are formatted by SQLite itself.
 Variant readValue(sqlite3_stmt* stmt, int column, int type)
 {
-    const int storage = sqlite3_column_type(stmt, column);
+    sqlite3_value* cell = sqlite3_column_value(stmt, column);
+    const int storage = sqlite3_value_type(cell);
     if (storage == SQLITE_NULL)
         return Variant::null();
     auto asText = [&] {
+        if (storage == SQLITE_TEXT) {
+            const auto* bytes = static_cast<const char*>(sqlite3_value_blob(cell));
+            return std::string(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_value_bytes(cell)));
+        }
         const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
         return std::string(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
     };
@@ -59,22 +67,22 @@ Variant readValue(sqlite3_stmt* stmt, int column, int type)
             if (text == "FALSE" || text == "NO")
                 return Variant(false);
         }
-        return Variant(sqlite3_column_double(stmt, column) != 0.0);
+        return Variant(sqlite3_value_double(cell) != 0.0);
     case adSingle:
         if (storage == SQLITE_TEXT)
             break;
-        return Variant(static_cast<float>(sqlite3_column_double(stmt, column)));
+        return Variant(static_cast<float>(sqlite3_value_double(cell)));
     case adDouble:
         if (storage == SQLITE_TEXT)
             break;
-        return Variant(sqlite3_column_double(stmt, column));
+        return Variant(sqlite3_value_double(cell));
     case adDate:
         if (storage == SQLITE_TEXT) {
             if (const auto date = parseIsoDate(asText()))
                 return Variant(*date);
             break;
         }
-        return Variant(Date{sqlite3_column_double(stmt, column)});
+        return Variant(Date{sqlite3_value_double(cell)});
     default:
         if (isTextType(type))
             return Variant(asText());
@@ -82,9 +90,9 @@ Variant readValue(sqlite3_stmt* stmt, int column, int type)
     }
     switch (storage) {
     case SQLITE_INTEGER:
-        return Variant(static_cast<long long>(sqlite3_column_int64(stmt, column)));
+        return Variant(static_cast<long long>(sqlite3_value_int64(cell)));
     case SQLITE_FLOAT:
-        return Variant(sqlite3_column_double(stmt, column));
+        return Variant(sqlite3_value_double(cell));
     default:
         return Variant(asText());
     }
@@ -198,6 +206,16 @@ void SqliteDatabase::fail(std::string_view what) const
 
 std::shared_ptr<Table> SqliteDatabase::query(std::string_view sql)
 {
+    return run(sql, true);
+}
+
+std::shared_ptr<Table> SqliteDatabase::readRows(std::string_view sql)
+{
+    return run(sql, false);
+}
+
+std::shared_ptr<Table> SqliteDatabase::run(std::string_view sql, bool bindable)
+{
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(m_handle, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK)
         fail(sql);
@@ -209,7 +227,7 @@ std::shared_ptr<Table> SqliteDatabase::query(std::string_view sql)
     }
 
     // A query on one table reads the row ids too, so that updates can find their rows.
-    std::string source = singleSourceTable(raw);
+    std::string source = bindable ? singleSourceTable(raw) : std::string();
     int firstField = 0;
     const auto start = sql.find_first_not_of(" \t\r\n");
     const std::string_view afterSelect = startsWithWord(sql, "SELECT") ? sql.substr(start + 6) : std::string_view();

@@ -23,6 +23,7 @@ public:
     bool readOnly() const override { return m_readOnly; }
     void requireWritable(std::string_view table) const override;
     std::shared_ptr<Table> query(std::string_view sql) override;
+    std::shared_ptr<Table> readRows(std::string_view sql) override;
     void exec(std::string_view sql) override;
     void writeRow(Table& table, std::uint32_t row) override;
     std::vector<std::string> tableNames() override;
@@ -31,6 +32,8 @@ public:
 private:
     SqliteDatabase(std::filesystem::path path, sqlite3* handle, bool readOnly);
     [[noreturn]] void fail(std::string_view what) const;
+    // query() and readRows(): with bindable, a query on one table also reads its row ids.
+    std::shared_ptr<Table> run(std::string_view sql, bool bindable);
 
     std::filesystem::path m_path;
     sqlite3* m_handle;

@@ -1,11 +1,17 @@
 // Writes the seed inputs of the fuzz targets whose inputs are binary files, at build time,
 // so that no binary is kept in the source tree. Each seed is deterministic.
-// Usage: quillon_fuzz_seeds TARGET FOLDER   (TARGET: dbase)
+// Usage: quillon_fuzz_seeds TARGET FOLDER   (TARGET: dbase, shapefile)
+
+#include "ShapefileInput.h"
+
+#include <shapefil.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,6 +115,83 @@ void writeDbaseSeeds(const fs::path& folder)
     writeFile(folder / "cut.dbf", dbaseTable(3, {kMapUnitRecords[0], kMapUnitRecords[1].substr(0, 5)}, false));
 }
 
+std::string readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof())
+        throw std::runtime_error("cannot read " + file.string());
+    return bytes;
+}
+
+// A soils shapefile as survey downloads come: two map units, the first of two squares with
+// a hole in one, fields in upper case; symbols with a letter outside ASCII in the code page
+// given (a .cpg name, or "LDID/<n>" for the header's language byte).
+struct Survey {
+    int shapeType;
+    const char* codePage;
+    const char* symbol;  // in the bytes of the code page
+};
+
+void writeSurvey(const fs::path& shp, const Survey& survey)
+{
+    SHPHandle shape = SHPCreate(shp.c_str(), survey.shapeType);
+    fs::path dbfPath = shp;
+    DBFHandle table = DBFCreateEx(dbfPath.replace_extension(".dbf").c_str(), survey.codePage);
+    if (!shape || !table)
+        throw std::runtime_error("cannot create the shapefile " + shp.string());
+    const int area = DBFAddField(table, "AREASYMBOL", FTString, 20, 0);
+    const int symbol = DBFAddField(table, "MUSYM", FTString, 10, 0);
+    const int key = DBFAddField(table, "MUKEY", FTString, 30, 0);
+    std::vector<double> x {0, 0, 1, 1, 0, 0.25, 0.75, 0.75, 0.25, 0.25, 2, 2, 3, 3, 2};
+    std::vector<double> y {0, 1, 1, 0, 0, 0.25, 0.25, 0.75, 0.75, 0.25, 0, 1, 1, 0, 0};
+    std::vector<double> z(x.size(), 1.5);
+    std::vector<int> starts {0, 5, 10};
+    SHPObject* object = SHPCreateObject(survey.shapeType, -1, 3, starts.data(), nullptr, 15, x.data(), y.data(),
+                                        z.data(), nullptr);
+    SHPWriteObject(shape, -1, object);
+    SHPDestroyObject(object);
+    std::vector<double> x2 {4, 4, 5, 5, 4}, y2 {0, 1, 1, 0, 0}, z2(5, 2.5);
+    object = SHPCreateSimpleObject(survey.shapeType, 5, x2.data(), y2.data(), z2.data());
+    SHPWriteObject(shape, -1, object);
+    SHPDestroyObject(object);
+    for (int i = 0; i < 2; ++i) {
+        DBFWriteStringAttribute(table, i, area, "XX001");
+        DBFWriteStringAttribute(table, i, symbol, i == 0 ? survey.symbol : "Cd");
+        DBFWriteStringAttribute(table, i, key, i == 0 ? "1001" : "1002");
+    }
+    SHPClose(shape);
+    DBFClose(table);
+}
+
+void writeShapefileSeeds(const fs::path& folder)
+{
+    const fs::path work = folder / ".work";
+    fs::create_directories(work);
+    const fs::path shp = work / "soils.shp";
+    auto piece = [&shp](const char* extension) {
+        fs::path file = shp;
+        return readFile(file.replace_extension(extension));
+    };
+
+    writeSurvey(shp, {SHPT_POLYGON, "UTF-8", "\xC3\x89" "b"});
+    writeFile(folder / "survey-utf8", qln::fuzz::joinShapefileInput(piece(".shp"), piece(".shx"), piece(".dbf"),
+                                                                     std::string_view("UTF-8")));
+    const std::string shp2 = piece(".shp"), shx2 = piece(".shx");
+    // The index cut after its first entry: the header and the attribute file count two.
+    writeFile(folder / "index-cut", qln::fuzz::joinShapefileInput(shp2, shx2.substr(0, 108), piece(".dbf"),
+                                                                   std::nullopt));
+
+    writeSurvey(shp, {SHPT_POLYGON, "LDID/87", "\xC9" "b"});
+    writeFile(folder / "survey-language-byte",
+              qln::fuzz::joinShapefileInput(piece(".shp"), piece(".shx"), piece(".dbf"), std::nullopt));
+
+    writeSurvey(shp, {SHPT_POLYGONZ, "ANSI 1252", "\xC9" "b"});
+    writeFile(folder / "survey-z-ansi", qln::fuzz::joinShapefileInput(piece(".shp"), piece(".shx"), piece(".dbf"),
+                                                                      std::string_view("ANSI 1252")));
+    fs::remove_all(work);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -124,6 +207,8 @@ int main(int argc, char** argv)
         fs::create_directories(folder);
         if (target == "dbase") {
             writeDbaseSeeds(folder);
+        } else if (target == "shapefile") {
+            writeShapefileSeeds(folder);
         } else {
             std::fprintf(stderr, "%s: no seeds for the fuzz target '%s'\n", argv[0], argv[1]);
             return 64;

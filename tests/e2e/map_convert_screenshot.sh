@@ -9,19 +9,15 @@
 set -euo pipefail
 bin=$(cd "$1" && pwd) share=$2 out=$3
 
-for tool in Xvfb xdotool import sqlite3; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "$tool is not installed"
-    [ -n "${CI:-}" ] && exit 1
-    exit 77
-  fi
-done
+# shellcheck source=tests/e2e/xvfb.sh
+source "$(dirname "$0")/xvfb.sh"
+xvfb_require import sqlite3
 
 tmp=$(mktemp -d)
-xvfb_pid="" map_pid=""
+map_pid=""
 cleanup() {
   [ -n "$map_pid" ] && kill "$map_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  xvfb_stop
   wait 2>/dev/null
   rm -rf "$tmp"
 }
@@ -47,16 +43,7 @@ INSERT INTO MU_Data (mukey, musym, DRAIN_DC) SELECT mukey, musym, NULLIF(DRAIN_D
 DROP TABLE rating;
 SQL
 
-for display in $(seq 90 140); do
-  [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
-  Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-  kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ] && break
-  xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || fail "no virtual X server could start"
-export DISPLAY=:$display
+xvfb_start 1280x800 "$tmp/xvfb.log" || fail "no virtual X server"
 
 "$bin/quillon-map" --results "$tmp/results.sqlite" --viewer /nonexistent "$tmp/survey/sample_soils.shp" \
   >"$tmp/map.log" 2>&1 &

@@ -10,11 +10,13 @@
 # Usage: viewer_map_link.sh BIN_DIR [SCREENSHOT.png]
 set -u
 bin=$(cd "$1" && pwd) shot=${2:-}
+# shellcheck source=tests/e2e/xvfb.sh
+source "$(dirname "$0")/xvfb.sh"
 work=$(mktemp -d)
-map_pid= xvfb_pid=
+map_pid=
 cleanup() {
   [ -n "$map_pid" ] && kill -KILL "$map_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  xvfb_stop
   # A viewer left running by a failure (the map started it, so it is not our child).
   if [ -f "$work/viewer.pid" ]; then kill -KILL "$(cat "$work/viewer.pid")" 2>/dev/null; fi
   wait 2>/dev/null
@@ -41,17 +43,8 @@ export QT_QPA_PLATFORM=offscreen QUILLON_NO_OPEN=1
 unset QUILLON_DDE_DIR DISPLAY WAYLAND_DISPLAY
 if [ -n "$shot" ]; then
   unset QT_QPA_PLATFORM
-  # A display number nobody uses: Xvfb refuses a taken one.
-  for display in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
-    Xvfb ":$display" -screen 0 1920x760x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-    kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ] && break
-    xvfb_pid=
-  done
-  [ -n "$xvfb_pid" ] || fail "no virtual X server could start"
-  export DISPLAY=:$display
+  xvfb_require import
+  xvfb_start 1920x760 "$work/xvfb.log" || fail "no virtual X server"
 fi
 mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"

@@ -9,19 +9,15 @@
 set -euo pipefail
 bin=$(cd "$1" && pwd) out=$2 keys=${3:-}
 
-for tool in Xvfb xdotool import; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "$tool is not installed"
-    [ -n "${CI:-}" ] && exit 1
-    exit 77
-  fi
-done
+# shellcheck source=tests/e2e/xvfb.sh
+source "$(dirname "$0")/xvfb.sh"
+xvfb_require import
 
 tmp=$(mktemp -d)
-xvfb_pid="" viewer_pid=""
+viewer_pid=""
 cleanup() {
   [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  xvfb_stop
   wait 2>/dev/null
   rm -rf "$tmp"
 }
@@ -35,17 +31,7 @@ unset QT_QPA_PLATFORM
 
 "$bin/quillon-setup" >"$tmp/setup.log" 2>&1 || { cat "$tmp/setup.log"; exit 1; }
 
-# A display number nobody uses: Xvfb refuses a taken one.
-for display in $(seq 90 140); do
-  [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
-  Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-  kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ] && break
-  xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || { echo "no virtual X server could start"; exit 1; }
-export DISPLAY=:$display
+xvfb_start 1280x800 "$tmp/xvfb.log" || exit 1
 
 "$bin/quillon" >"$tmp/quillon.log" 2>&1 &
 viewer_pid=$!

@@ -2,7 +2,6 @@
 // holes, a .prj; and damaged files refused with a message naming the file at fault.
 #include "SmallSurvey.h"
 
-#include "quillon/gis/CodePage.h"
 #include "quillon/gis/GisError.h"
 #include "quillon/gis/MapRenderer.h"
 #include "quillon/gis/SoilsLayer.h"
@@ -126,18 +125,6 @@ TEST(SurveyShapefiles, TextsDecodedByTheirCodePage)
     // UTF-8 as it stands.
     layer = SoilsLayer::load(writeSurvey(temp.path(), "UTF-8", "\xC3\xA9"));
     EXPECT_EQ(layer.musym(0), "\xC3\xA9");
-
-    EXPECT_EQ(iconvName("ANSI 1251"), "CP1251");
-    EXPECT_EQ(iconvName("88591"), "ISO-8859-1");
-    EXPECT_EQ(iconvName("8859_15"), "ISO-8859-15");
-    EXPECT_EQ(iconvName("utf8"), "UTF-8");
-    EXPECT_EQ(iconvName("LDID/200"), "CP1250");
-    EXPECT_EQ(iconvName("LDID/250"), "") << "not a language driver";
-    TextDecoder unknown(nullptr);
-    EXPECT_EQ(unknown.decode("caf\xE9"), "caf\xC3\xA9") << "Windows-1252 when nothing is said";
-    EXPECT_EQ(unknown.decode("caf\xC3\xA9"), "caf\xC3\xA9") << "valid UTF-8 kept";
-    TextDecoder utf8("UTF-8");
-    EXPECT_EQ(utf8.decode("a\xFF" "b"), "a\xEF\xBF\xBD" "b") << "a stray byte marked, the rest kept";
 }
 
 TEST(SurveyShapefiles, EmptyOrDamagedFilesRefusedNamingTheFile)

@@ -76,6 +76,21 @@ TEST(GetMUFromDBF, ReadsTextsInTheFilesCodePageAndFindsAnUpperCaseExtension)
               (std::vector<std::pair<std::string, std::string>>{{"10", "B\xC3\xA9"}, {"11", "\xC3\x91u"}}));
 }
 
+// The same bytes are other keys under another code page: the language byte of a DOS-era
+// file (CP437) and a .cpg naming Windows-1252 are both honoured, as the map honours them.
+TEST(GetMUFromDBF, KeysFollowTheLanguageByteOrTheCpgFile)
+{
+    test::TempFolder folder;
+    writeAttributeFile(folder / "dos.dbf", "LDID/1", {{"K\x82", "S\x81"}});
+    writeAttributeFile(folder / "windows.dbf", "1252", {{"K\x82", "S\x8A"}});
+    const auto dos = GetMUFromDBF(folder.path(), "dos");
+    const auto windows = GetMUFromDBF(folder.path(), "windows");
+    ASSERT_TRUE(dos && windows);
+    EXPECT_EQ(pairsOf(*dos), (std::vector<std::pair<std::string, std::string>>{{"K\xC3\xA9", "S\xC3\xBC"}}));
+    EXPECT_EQ(pairsOf(*windows),
+              (std::vector<std::pair<std::string, std::string>>{{"K\xE2\x80\x9A", "S\xC5\xA0"}}));
+}
+
 TEST(GetMUFromDBF, BlankNameGivesNothingAndNullKeysGiveAnEmptySet)
 {
     test::TempFolder folder;

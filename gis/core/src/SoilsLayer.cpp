@@ -1,7 +1,7 @@
 #include "quillon/gis/SoilsLayer.h"
 
 #include "ShapefileFiles.h"
-#include "quillon/gis/CodePage.h"
+#include "quillon/ado/CodePage.h"
 #include "quillon/gis/GisError.h"
 
 #include <shapefil.h>
@@ -38,7 +38,7 @@ std::string because()
     return t_libraryError.empty() ? std::string() : " (" + t_libraryError + ")";
 }
 
-std::string readText(DBFHandle dbf, TextDecoder& decoder, int row, int field)
+std::string readText(DBFHandle dbf, ado::TextDecoder& decoder, int row, int field)
 {
     if (field < 0 || DBFIsAttributeNULL(dbf, row, field))
         return {};
@@ -97,7 +97,7 @@ SoilsLayer SoilsLayer::load(const std::filesystem::path& shp)
     if (DBFGetRecordCount(dbf.get()) != count)
         throw GisError("The shapefile " + name + " holds " + std::to_string(count) + " shapes but its attribute file " +
                        files.dbf.string() + " " + std::to_string(DBFGetRecordCount(dbf.get())) + " rows");
-    TextDecoder decoder(DBFGetCodePage(dbf.get()));
+    ado::TextDecoder decoder(DBFGetCodePage(dbf.get()));
 
     layer.m_path = shp;
     layer.m_attributeFile = files.dbf.filename().string();

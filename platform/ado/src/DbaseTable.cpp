@@ -1,5 +1,7 @@
 #include "quillon/ado/DbaseTable.h"
 
+#include "quillon/ado/CodePage.h"
+
 #include "Database.h"
 #include "DbaseHeader.h"
 
@@ -23,30 +25,6 @@ namespace {
 struct DbfCloser {
     void operator()(DBFInfo* handle) const { DBFClose(handle); }
 };
-
-bool isUtf8CodePage(const char* codePage)
-{
-    if (!codePage)
-        return false;
-    const std::string page(codePage);
-    return page.find("UTF-8") != std::string::npos || page.find("UTF8") != std::string::npos ||
-           page == "65001" || page == "LDID/0";
-}
-
-// Latin-1 (and the printable range of CP1252 it shares) to UTF-8.
-std::string latin1ToUtf8(const std::string& text)
-{
-    std::string result;
-    for (const unsigned char c : text) {
-        if (c < 0x80) {
-            result += static_cast<char>(c);
-        } else {
-            result += static_cast<char>(0xC0 | (c >> 6));
-            result += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return result;
-}
 
 // The whole text as a number of type T, without the C locale; a leading '+' is allowed.
 template <typename T>
@@ -87,7 +65,8 @@ void keepLibraryError(const char* message)
         t_libraryError = message ? message : "unknown error";
 }
 
-Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, int field, DBFFieldType type, bool utf8)
+Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, int field, DBFFieldType type,
+                 TextDecoder& decoder)
 {
     if (DBFIsAttributeNULL(handle, row, field))
         return Variant::null();
@@ -116,7 +95,7 @@ Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, in
         return Variant(Date{static_cast<double>(era * 146097 + doe - 719468 + 25569)});
     }
     default:
-        return Variant(utf8 ? text : latin1ToUtf8(text));
+        return Variant(decoder.decode(text));
     }
 }
 
@@ -154,7 +133,7 @@ Recordset readDbaseTable(const std::filesystem::path& file)
     std::unique_ptr<DBFInfo, DbfCloser> handle(DBFOpenLL(file.c_str(), "rb", &hooks));
     if (!handle)
         failTable(file, t_libraryError.empty() ? "it cannot be opened" : t_libraryError);
-    const bool utf8 = isUtf8CodePage(DBFGetCodePage(handle.get()));
+    TextDecoder decoder(DBFGetCodePage(handle.get()));
     const int fieldCount = DBFGetFieldCount(handle.get());
     Recordset table;
     std::vector<DBFFieldType> types;
@@ -188,7 +167,7 @@ Recordset readDbaseTable(const std::filesystem::path& file)
             continue;
         table.addNew();
         for (int f = 0; f < fieldCount; ++f)
-            table.setValue(f, readCell(handle.get(), file, row, f, types[static_cast<std::size_t>(f)], utf8));
+            table.setValue(f, readCell(handle.get(), file, row, f, types[static_cast<std::size_t>(f)], decoder));
         if (!t_libraryError.empty())
             failTable(file, t_libraryError);
     }

@@ -1,4 +1,4 @@
-#include "quillon/gis/CodePage.h"
+#include "quillon/ado/CodePage.h"
 
 #include "quillon/Text.h"
 
@@ -11,7 +11,7 @@
 #include <optional>
 #include <utility>
 
-namespace qln::gis {
+namespace qln::ado {
 
 namespace {
 
@@ -189,4 +189,4 @@ std::string TextDecoder::convert(std::string_view bytes, void* converter)
     return out;
 }
 
-} // namespace qln::gis
+} // namespace qln::ado

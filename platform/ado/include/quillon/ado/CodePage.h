@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace qln::gis {
+namespace qln::ado {
 
 // The iconv name of a code page as DBFGetCodePage reports it ("UTF-8", "1252", "ANSI 1252",
 // "88591", "LDID/87", ...); "" when unknown or when nothing is reported.
@@ -24,7 +24,7 @@ public:
 
     // The text in UTF-8; bytes the code page does not define become U+FFFD.
     std::string decode(std::string_view bytes);
-    // What the reader went by, for the theme's properties ("CP1252 (language byte 87)").
+    // What the reader went by, for a layer's properties ("CP1252 (language byte 87)").
     const std::string& description() const { return m_description; }
 
 private:
@@ -36,4 +36,4 @@ private:
     std::string m_description;
 };
 
-} // namespace qln::gis
+} // namespace qln::ado

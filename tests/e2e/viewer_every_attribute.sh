@@ -27,7 +27,7 @@ if [ -n "$shot" ]; then
   xvfb_pid=
   for display in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
-    Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+    Xvfb ":$display" -screen 0 1100x680x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
     kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ] && break
@@ -90,10 +90,14 @@ python3 "$here/check_every_attribute.py" "$bin/quillon-rate" "$rules" "$data/soi
   "$data/soils/sample_soils.dbf" "$results" "$data/legends" "$work/runs.tsv" || fail "the stored columns or the themes"
 
 if [ -n "$shot" ]; then
-  # No window manager: the map alone, the size of the screen, then let it paint.
+  # No window manager: the map alone on top, at its full extent, one map unit identified.
   map_window=$(xdotool search --name '^ArcView GIS' | head -n 1)
   [ -n "$map_window" ] || fail "the map's window is not shown"
-  xdotool windowsize "$map_window" 1280 800 windowmove "$map_window" 0 0 windowraise "$map_window"
+  xdotool windowsize "$map_window" 1100 680 windowmove "$map_window" 0 0 windowraise "$map_window"
+  sleep 1
+  xdotool mousemove --window "$map_window" 170 33 click 1
+  sleep 1
+  xdotool mousemove --window "$map_window" 520 360 click 1
   sleep 2
   import -window "$map_window" "$shot" || fail "screenshot"
 fi

@@ -7,6 +7,12 @@
 //   RESET                                       clicks "Delete Temporary Themes"
 //   RUN <node key>|<column>|<ignore below %>    selects the attribute, sets its options,
 //                                               names the column, clicks the process button
+//   ATTRIBUTES                                  writes "attribute: <node key>" for every
+//                                               attribute node of the tree, in tree order
+//   PROCESS <node key>|<column>                 selects the attribute, leaves its options as
+//                                               the panel shows them and writes them as
+//                                               "panel: ..." (see panelLine), names the
+//                                               column, clicks the process button
 //   IDLE                                        refused while a run or report is busy
 //   TICK <survey area>|<count>                  ticks the first rows of the area on the
 //                                               Reports tab, writing "ticked: <area> <symbol>"
@@ -23,6 +29,7 @@
 #include "modMain.h"
 #include "quillon/desktop/MessageBox.h"
 #include "quillon/desktop/QtDesktop.h"
+#include "quillon/SqlText.h"
 #include "quillon/dde/QtDde.h"
 #include "ui_NonTechReportsTab.h"
 #include "ui_OptionsTab.h"
@@ -31,9 +38,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -69,13 +79,18 @@ Reply click(QPushButton* button)
     return Reply::ack();
 }
 
+QTreeWidgetItem* treeNode(qln::viewer::frmQuillon& form, const QString& key)
+{
+    for (QTreeWidgetItemIterator it(form.ui().tvInterps); *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toString() == key) return *it;
+    return nullptr;
+}
+
 Reply run(qln::viewer::frmQuillon& form, const std::string& fields)
 {
     const QStringList parts = QString::fromStdString(fields).split('|');
     if (parts.size() != 3) return Reply::refuse("RUN wants <node key>|<column>|<ignore below %>");
-    QTreeWidgetItem* node = nullptr;
-    for (QTreeWidgetItemIterator it(form.ui().tvInterps); *it && !node; ++it)
-        if ((*it)->data(0, Qt::UserRole).toString() == parts[0]) node = *it;
+    QTreeWidgetItem* node = treeNode(form, parts[0]);
     if (!node) return Reply::refuse("No attribute " + parts[0].toStdString() + " in the tree");
     form.ui().tvInterps->setCurrentItem(node);
     form.ui().SSTab1->setCurrentIndex(form.FindTabNumber("Options"));
@@ -84,6 +99,54 @@ Reply run(qln::viewer::frmQuillon& form, const std::string& fields)
     options.chkIgnorePct->setChecked(true);
     options.txtIgnorePct->setText(parts[2]);
     options.txtDBFColumn->setText(parts[1]);
+    return click(form.ui().cmdCreateDBFFile);
+}
+
+// Attribute nodes are those whose key is a row of the rules' Attributes; the rest are folders.
+Reply listAttributes(qln::viewer::frmQuillon& form, const qln::viewer::ViewerState& st)
+{
+    for (QTreeWidgetItemIterator it(form.ui().tvInterps); *it; ++it) {
+        const std::string key = form.keyOf(*it);
+        qln::ado::Recordset row = st.rsAttributes.clone();
+        row.setFilter("NodeKey='" + qln::escapeQuotes(key) + "'");
+        if (!row.eof()) std::cout << "attribute: " << key << std::endl;
+    }
+    return Reply::ack();
+}
+
+// The options as the panel shows them, one field per control group, empty when hidden:
+// "panel: key|method|top|bottom|begin month|end month|ignore below %|nulls as zero (0/1)|
+// list label=item|rate (lower/higher)". The caller turns them into quillon-rate's options.
+std::string panelLine(qln::viewer::frmQuillon& form, const std::string& key)
+{
+    auto& o = form.optionsTab().ui();
+    const auto shown = [](const QWidget* w) { return !w->isHidden(); };
+    const auto text = [](const QString& t) { return t.toStdString(); };
+    std::string line = "panel: " + key;
+    line += "|" + (shown(o.cboInterpOptions) ? text(o.cboInterpOptions->currentText()) : "");
+    const bool layer = shown(o.frmSoilLayer), season = shown(o.frmSeason), comp = shown(o.frmCompOptions);
+    line += "|" + (layer ? text(o.txtMinDepth->text()) : "") + "|" + (layer ? text(o.txtMaxDepth->text()) : "");
+    line += "|" + (season ? text(o.cboBegMonth->currentText()) : "") + "|" +
+            (season ? text(o.cboEndMonth->currentText()) : "");
+    line += "|" + (comp && o.chkIgnorePct->isChecked() ? text(o.txtIgnorePct->text()) : "");
+    line += "|" + (comp ? std::string(o.chkSetNullsZero->isChecked() ? "1" : "0") : "");
+    QString label = o.lblOptionList->text();
+    label.chop(1);  // the caption ends in ":"
+    line += "|" + (shown(o.cboOptionList) ? text(label + "=" + o.cboOptionList->currentText()) : "");
+    line += "|" + (shown(o.frmRate) ? std::string(o.optLower->isChecked() ? "lower" : "higher") : "");
+    return line;
+}
+
+Reply process(qln::viewer::frmQuillon& form, const std::string& fields)
+{
+    const QStringList parts = QString::fromStdString(fields).split('|');
+    if (parts.size() != 2) return Reply::refuse("PROCESS wants <node key>|<column>");
+    QTreeWidgetItem* node = treeNode(form, parts[0]);
+    if (!node) return Reply::refuse("No attribute " + parts[0].toStdString() + " in the tree");
+    form.ui().tvInterps->setCurrentItem(node);
+    form.ui().SSTab1->setCurrentIndex(form.FindTabNumber("Options"));
+    std::cout << panelLine(form, parts[0].toStdString()) << std::endl;
+    form.optionsTab().ui().txtDBFColumn->setText(parts[1]);
     return click(form.ui().cmdCreateDBFFile);
 }
 
@@ -141,6 +204,8 @@ int main(int argc, char** argv)
         if (command.rfind("DISPLAY ", 0) == 0) return display(st, command.substr(8));
         if (command == "RESET") return click(form->ui().cmdRESET);
         if (command.rfind("RUN ", 0) == 0) return run(*form, command.substr(4));
+        if (command == "ATTRIBUTES") return listAttributes(*form, st);
+        if (command.rfind("PROCESS ", 0) == 0) return process(*form, command.substr(8));
         if (command == "IDLE")
             return form->jobControls().busy() ? Reply::refuse("busy") : Reply::ack();
         if (command.rfind("TICK ", 0) == 0) return tick(*form, command.substr(5));

@@ -17,57 +17,8 @@ for candidate in python3 /usr/bin/python3; do
 done
 [ -n "$python" ] || skip "python3-docx is not installed"
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-map_pid=
-cleanup() {
-  [ -n "$map_pid" ] && kill -KILL "$map_pid" 2>/dev/null
-  # A viewer left running by a failure (the map started it, so it is not our child).
-  if [ -f "$work/viewer.pid" ]; then kill -KILL "$(cat "$work/viewer.pid")" 2>/dev/null; fi
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  for f in map.log viewer.log state/quillon/AMBApps2.log; do
-    [ -s "$work/$f" ] && { echo "--- $f"; cat "$work/$f"; }
-  done
-  exit 1
-}
-# Waits up to $1 tenths of a second for the command that follows to succeed.
-wait_until() {
-  local tenths=$1; shift
-  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run QUILLON_REGISTRY_ROOT=$work/registry
-# The desktop's opener is not called: the previewed documents stay in the runtime folder.
-export QT_QPA_PLATFORM=offscreen QUILLON_NO_OPEN=1 QUILLON_CONTACT_FILE=$work/no-contact.vcf
-unset QUILLON_DDE_DIR DISPLAY WAYLAND_DISPLAY
-mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-"$bin/quillon-setup" > "$work/setup.log" 2>&1 || fail "quillon-setup: $(cat "$work/setup.log")"
-data=$XDG_DATA_HOME/quillon
-results=$data/results/results.sqlite
-[ -f "$results" ] || fail "quillon-setup wrote no working results database at $results"
-
-cat > "$work/viewer" <<SH
-#!/bin/sh
-"$bin/quillon_e2e_viewer" "\$@" > "$work/viewer.log" 2>&1 &
-echo \$! > "$work/viewer.pid"
-wait \$!
-SH
-chmod +x "$work/viewer"
-"$bin/quillon-map" --verbose --start-quillon --viewer "$work/viewer" "$data/soils/sample_soils.shp" \
-  > "$work/map.log" 2>&1 &
-map_pid=$!
-
-driver() { "$bin/quillon-dde" --timeout 10000 QuillonTest driver "$@" 2>> "$work/driver.log"; }
-serving() { "$bin/quillon-dde" --timeout 1000 QuillonTest driver "" 2>/dev/null; [ $? -eq 1 ]; }
-idle() { driver IDLE; }
-wait_until 600 serving || fail "the viewer did not come up"
+. "$here/linked_session.sh"
+start_linked_session
 
 # The run: dwellings with basements, components under 10% left out.
 column=DWB_E2E
@@ -97,10 +48,5 @@ boxes=$(grep '^Quillon: ' "$work/viewer.log")
 "$python" "$here/check_viewer_documents.py" "$work/rating.csv" "$work/stored.csv" "$shown" \
   "$work/viewer.log" "$docs/QLN_Temporary.docx" "$docs/QLN_NonTech_Tmp.docx" ||
   fail "the stored column or the documents"
-# Closing the map ends the viewer too.
-kill -TERM "$map_pid"
-wait "$map_pid" || fail "the map ended with status $?"
-map_pid=
-wait_until 300 eval '! kill -0 "$(cat "$work/viewer.pid")" 2> /dev/null' || fail "the viewer did not end with the map"
-rm -f "$work/viewer.pid"
+end_linked_session
 echo "viewer run and reports: column stored as quillon-rate rates it, drawn, both reports as chosen"

@@ -50,6 +50,10 @@ TEST(Legend, BundledFilesReadAndClassify)
     EXPECT_EQ(ksat.entries()[ksat.classify(Variant(0.1))].label, "Very slow (less than 0.42)");
     EXPECT_EQ(ksat.entries()[ksat.classify(Variant(0.42))].label, "Slow (0.42 to 1.4)") << "low bound is inside";
     EXPECT_EQ(ksat.entries()[ksat.classify(Variant(500.0))].label, "Extremely rapid (141 or more)");
+    // A results column of type Single holds floats: 1.4 reads back as 1.4f, below 1.4 as a double.
+    EXPECT_EQ(ksat.entries()[ksat.classify(Variant(1.4f))].label, "Moderate (1.4 to 14)");
+    Legend ph = Legend::fromFile(std::filesystem::path(QUILLON_LEGENDS) / "ph.avl");
+    EXPECT_EQ(ph.entries()[ph.classify(Variant(6.6f))].label, "Neutral (6.6 to 7.3)");
     EXPECT_EQ(ksat.entries()[ksat.classify(Variant::null())].label, "Not rated");
 
     Legend drainage = Legend::fromFile(std::filesystem::path(QUILLON_LEGENDS) / "drainage_class.avl");
@@ -102,6 +106,12 @@ TEST(Legend, DynamicClasses)
     Legend few = Legend::dynamic({Variant(1), Variant(1), Variant(1), Variant(2), Variant::null()});
     EXPECT_EQ(labels(few), (std::vector<std::string> {"1 to less than 2", "2", "Not rated"}));
     EXPECT_EQ(few.classify(Variant(2)), 1u);
+
+    // Single ratings (a results column of that type) are the decimals they read as: in the
+    // labels, and against the bounds of the classes.
+    Legend singles = Legend::dynamic({Variant(3.7f), Variant(10.8f), Variant(0.22f)});
+    EXPECT_EQ(labels(singles), (std::vector<std::string> {"0.22 to less than 3.7", "3.7 to less than 10.8", "10.8"}));
+    EXPECT_EQ(singles.classify(Variant(3.7f)), 1u);
 
     // Numbers mixed with a text are texts.
     const Legend mixed = Legend::dynamic({Variant(1), Variant("1a")});

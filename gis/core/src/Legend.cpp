@@ -53,6 +53,20 @@ QColor qualitative(std::size_t i)
     return QColor::fromHsv(static_cast<int>((i * 137) % 360), 150, 220);
 }
 
+// The number a rating means. A Single is the decimal it reads as: 1.4 stored as a float
+// would widen to 1.39999997615814 and fall below a class that starts at 1.4.
+std::optional<double> ratingNumber(const Variant& rating)
+{
+    if (rating.kind() != Variant::Kind::Single)
+        return rating.number();
+    const std::string text = rating.text();
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return rating.number();
+    return value;
+}
+
 } // namespace
 
 std::string numberText(double value)
@@ -139,8 +153,8 @@ Legend Legend::dynamic(const std::vector<Variant>& ratings)
             continue;
         }
         texts.emplace(r.text(), 0);
-        if (r.isNumber() && r.number())
-            numbers.push_back(*r.number());
+        if (r.isNumber() && ratingNumber(r))
+            numbers.push_back(*ratingNumber(r));
         else
             allNumbers = false;
     }
@@ -189,7 +203,7 @@ std::optional<std::size_t> Legend::match(const Variant& rating) const
         if (e.kind == LegendEntry::Kind::Class && rating.text() == e.value)
             return i;
         if (e.kind == LegendEntry::Kind::Range) {
-            const auto v = rating.number();
+            const auto v = ratingNumber(rating);
             if (v && (!e.low || *v >= *e.low) && (!e.high || *v < *e.high || (e.highInclusive && *v == *e.high)))
                 return i;
         }

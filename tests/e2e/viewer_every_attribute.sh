@@ -15,28 +15,16 @@ bin=$(cd "$1" && pwd) shot=${2:-}
 skip() { echo "SKIPPED: $*"; [ -n "${CI:-}" ] && exit 1; exit 77; }
 command -v sqlite3 > /dev/null || skip "sqlite3 is not installed"
 command -v python3 > /dev/null || skip "python3 is not installed"
-if [ -n "$shot" ]; then
-  for tool in Xvfb xdotool import; do command -v $tool > /dev/null || skip "$tool is not installed"; done
-fi
+# shellcheck source=tests/e2e/xvfb.sh
+source "$(dirname "$0")/xvfb.sh"
+[ -n "$shot" ] && xvfb_require import
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/linked_session.sh"
 
 if [ -n "$shot" ]; then
-  # --- virtual X server: a display number nobody uses (Xvfb refuses a taken one) ---
   unset QT_QPA_PLATFORM
-  xvfb_pid=
-  for display in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
-    Xvfb ":$display" -screen 0 1100x680x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-    kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ] && break
-    xvfb_pid=
-  done
-  [ -n "$xvfb_pid" ] || fail "no virtual X server could start"
+  xvfb_start 1100x680 "$work/xvfb.log" || fail "no virtual X server"
   extra_pids+=("$xvfb_pid")
-  export DISPLAY=:$display
-  # --- end of the virtual X server ---
 fi
 start_linked_session
 

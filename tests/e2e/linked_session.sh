@@ -48,13 +48,15 @@ results=$data/results/results.sqlite
 driver() { "$bin/quillon-dde" --timeout 10000 QuillonTest driver "$@" 2>> "$work/driver.log"; }
 idle() { driver IDLE; }
 
-# The map on the sample soils theme starts the viewer; returns once the driver answers.
+# The map on the sample soils theme starts the viewer (its exit status is kept in
+# viewer.status); returns once the driver answers.
 start_linked_session() {
   cat > "$work/viewer" <<SH
 #!/bin/sh
 "$bin/quillon_e2e_viewer" "\$@" > "$work/viewer.log" 2>&1 &
 echo \$! > "$work/viewer.pid"
 wait \$!
+echo \$? > "$work/viewer.status"
 SH
   chmod +x "$work/viewer"
   "$bin/quillon-map" --verbose --start-quillon --viewer "$work/viewer" "$data/soils/sample_soils.shp" \

@@ -12,71 +12,23 @@ set -u
 bin=$(cd "$1" && pwd) shot=${2:-}
 # shellcheck source=tests/e2e/xvfb.sh
 source "$(dirname "$0")/xvfb.sh"
-work=$(mktemp -d)
-map_pid=
-cleanup() {
-  [ -n "$map_pid" ] && kill -KILL "$map_pid" 2>/dev/null
-  xvfb_stop
-  # A viewer left running by a failure (the map started it, so it is not our child).
-  if [ -f "$work/viewer.pid" ]; then kill -KILL "$(cat "$work/viewer.pid")" 2>/dev/null; fi
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  for f in map.log viewer.log state/quillon/AMBApps2.log; do
-    [ -s "$work/$f" ] && { echo "--- $f"; cat "$work/$f"; }
-  done
-  exit 1
-}
-# Waits up to $1 tenths of a second for the command that follows to succeed.
-wait_until() {
-  local tenths=$1; shift
-  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run QUILLON_REGISTRY_ROOT=$work/registry
-export QT_QPA_PLATFORM=offscreen QUILLON_NO_OPEN=1
-unset QUILLON_DDE_DIR DISPLAY WAYLAND_DISPLAY
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/linked_session.sh"
 if [ -n "$shot" ]; then
   unset QT_QPA_PLATFORM
   xvfb_require import
   xvfb_start 1920x760 "$work/xvfb.log" || fail "no virtual X server"
+  extra_pids+=("$xvfb_pid")
 fi
-mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-"$bin/quillon-setup" > "$work/setup.log" 2>&1 || fail "quillon-setup: $(cat "$work/setup.log")"
-data=$XDG_DATA_HOME/quillon
-results=$data/results/results.sqlite
-[ -f "$results" ] || fail "quillon-setup wrote no working results database at $results"
-
-# The program the map starts: the viewer with its test driver, its exit status kept.
-cat > "$work/viewer" <<SH
-#!/bin/sh
-"$bin/quillon_e2e_viewer" "\$@" > "$work/viewer.log" 2>&1 &
-echo \$! > "$work/viewer.pid"
-wait \$!
-echo \$? > "$work/viewer.status"
-SH
-chmod +x "$work/viewer"
-
-"$bin/quillon-map" --verbose --start-quillon --viewer "$work/viewer" "$data/soils/sample_soils.shp" \
-  > "$work/map.log" 2>&1 &
-map_pid=$!
+start_linked_session
 
 # Started with the quoted argument of the sample soils theme.
-wait_until 300 grep -q '^started: ' "$work/map.log" || fail "the map did not start the viewer"
 expected="started: $work/viewer \"$data/soils|sample_soils.dbf\""
 grep -qxF "$expected" "$work/map.log" || fail "the viewer was not started with $expected"
 
 # Linked: it serves messageToVB (an empty command is refused, exit 1; 2 means no server).
-driver() { "$bin/quillon-dde" --timeout 10000 QuillonTest driver "$@"; }
-serving() { "$bin/quillon-dde" --timeout 1000 "$1" "$2" "" 2>/dev/null; [ $? -eq 1 ]; }
-wait_until 600 serving QuillonTest driver || fail "the viewer did not come up"
-serving Quillon messageToVB || fail "the viewer does not serve Quillon|messageToVB"
+"$bin/quillon-dde" --timeout 1000 Quillon messageToVB "" 2>/dev/null
+[ $? -eq 1 ] || fail "the viewer does not serve Quillon|messageToVB"
 grep -q "No program serves" "$work/viewer.log" "$work/state/quillon/AMBApps2.log" 2>/dev/null &&
   fail "the viewer says the GIS link is unavailable"
 

@@ -56,3 +56,22 @@ function(quillon_add_server_run name)
   set_tests_properties(${name}_postgresql PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300
     ENVIRONMENT "QUILLON_TEST_SERVER=1;QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# quillon_use_viewer_fixture(<target>)
+# For programs over tests/viewer/ViewerFixture.h, which installs the whole viewer in a
+# temporary folder: the engine, the components it creates by programmatic identifier and
+# the built data folder must exist, and the fixture finds them by these definitions.
+function(quillon_use_viewer_fixture name)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/viewer)
+  target_link_libraries(${name} PRIVATE Quillon::viewer_gui Quillon::registry SQLite::SQLite3
+                        Quillon::build_flags ${CMAKE_DL_LIBS})
+  add_dependencies(${name} quillon-data QLN2000 msgreporter genutil ambutil ambmessages ambcategories
+                   quillon_reporter)
+  target_compile_definitions(${name} PRIVATE
+    QUILLON_BUILD_SHARE="${CMAKE_BINARY_DIR}/share/quillon"
+    QLN2000_LIBRARY="$<TARGET_FILE:QLN2000>"
+    MSGREPORTER_LIBRARY="$<TARGET_FILE:msgreporter>"
+    GENUTIL_LIBRARY="$<TARGET_FILE:genutil>"
+    AMBMESSAGES_LIBRARY="$<TARGET_FILE:ambmessages>"
+    AMBCATEGORIES_LIBRARY="$<TARGET_FILE:ambcategories>")
+endfunction()

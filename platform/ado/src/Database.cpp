@@ -6,7 +6,6 @@
 #include <charconv>
 
 namespace qln::ado::detail {
-namespace {
 
 std::string upper(std::string_view text)
 {
@@ -15,6 +14,8 @@ std::string upper(std::string_view text)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return result;
 }
+
+namespace {
 
 // Days since 1899-12-30 of a civil date.
 double serialOf(long long year, long long month, long long day)

@@ -16,6 +16,9 @@ inline constexpr const char* kProviderSource = "Quillon data provider";
 // [[noreturn]] helper: an EngineError(kProviderError, kProviderSource, description).
 [[noreturn]] void raiseProviderError(std::string description);
 
+// ASCII letters in upper case; type names and key words are ASCII whatever the data.
+std::string upper(std::string_view text);
+
 // "YYYY-MM-DD[ HH:MM[:SS[.fff]]]" (or with "T") as a day number; nothing when the text is
 // no such date. Seconds keep their fraction with a point whatever the locale.
 std::optional<Date> parseIsoDate(std::string_view text);

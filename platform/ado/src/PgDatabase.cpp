@@ -2,6 +2,7 @@
 
 #include "PgSql.h"
 #include "quillon/Error.h"
+#include "quillon/SqlText.h"
 
 #include <libpq-fe.h>
 
@@ -47,17 +48,6 @@ std::string oneLine(std::string_view message)
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     return line;
-}
-
-std::string quoteName(std::string_view name)
-{
-    std::string quoted = "\"";
-    for (const char c : name) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted + "\"";
 }
 
 // The server's own words for a failed statement, without its "ERROR:" and position lines.
@@ -281,7 +271,7 @@ PgDatabase::~PgDatabase()
 
 std::string PgDatabase::quotedSchema() const
 {
-    return quoteName(m_settings.schema);
+    return quoteIdentifier(m_settings.schema);
 }
 
 void PgDatabase::fail(const std::string& message, std::string_view sql) const

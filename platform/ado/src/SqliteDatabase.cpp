@@ -13,14 +13,6 @@
 namespace qln::ado::detail {
 namespace {
 
-std::string upper(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
-
 bool startsWithWord(std::string_view text, std::string_view word)
 {
     std::size_t i = 0;

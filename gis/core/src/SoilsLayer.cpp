@@ -1,6 +1,7 @@
 #include "quillon/gis/SoilsLayer.h"
 
 #include "ShapefileFiles.h"
+#include "ShapelibHandles.h"
 #include "quillon/ado/CodePage.h"
 #include "quillon/gis/GisError.h"
 
@@ -12,16 +13,6 @@
 namespace qln::gis {
 
 namespace {
-
-struct ShpClose {
-    void operator()(SHPInfo* h) const { SHPClose(h); }
-};
-struct DbfClose {
-    void operator()(DBFInfo* h) const { DBFClose(h); }
-};
-struct ObjDestroy {
-    void operator()(SHPObject* o) const { SHPDestroyObject(o); }
-};
 
 // shapelib reports read problems through this hook; the first one becomes part of our
 // message instead of a line on standard error.

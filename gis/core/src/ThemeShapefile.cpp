@@ -1,6 +1,7 @@
 #include "quillon/gis/ThemeShapefile.h"
 
 #include "ShapefileFiles.h"
+#include "ShapelibHandles.h"
 #include "StagedFiles.h"
 #include "quillon/Text.h"
 #include "quillon/gis/DbaseColumn.h"
@@ -15,16 +16,6 @@
 namespace qln::gis {
 
 namespace {
-
-struct ShpClose {
-    void operator()(SHPInfo* h) const { SHPClose(h); }
-};
-struct DbfClose {
-    void operator()(DBFInfo* h) const { DBFClose(h); }
-};
-struct ObjDestroy {
-    void operator()(SHPObject* o) const { SHPDestroyObject(o); }
-};
 
 // shapelib does not check every write: these hooks note the first failed write, flush or
 // close (a full disk), which the writer then reports instead of leaving a short file.

@@ -7,11 +7,9 @@
 #include "quillon/desktop/MessageBox.h"
 #include "quillon/reporter/SystemError.h"
 
+#include <QApplication>
 #include <QMetaObject>
 #include <QPointer>
-
-#include <atomic>
-#include <memory>
 
 namespace qln::viewer {
 
@@ -34,21 +32,21 @@ Messages untilCancelled(const Messages& messages, const BackgroundRun::Context& 
 } // namespace
 
 bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedure, const QString& caption,
-                  ReportWork work, std::function<void(short status)> done)
+                  ReportWork work)
 {
-    auto status = std::make_shared<std::atomic<short>>(-1);
     const Messages messages = windowMessages(st, form);
-    return form.jobControls().start(
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool started = form.jobControls().start(
         caption,
-        [work = std::move(work), messages, status](BackgroundRun::Context& context) {
+        [work = std::move(work), messages](BackgroundRun::Context& context) {
             auto engine = createEngine();
             engine->setProgressHandler([&context](long unitsDone, long total) {
                 context.progress(unitsDone, total);
                 return !context.cancelled();
             });
-            status->store(work(*engine, untilCancelled(messages, context)));
+            work(*engine, untilCancelled(messages, context));
         },
-        [&st, procedure, status, done = std::move(done)](const BackgroundRun::Result& result) {
+        [&st, &form, procedure](const BackgroundRun::Result& result) {
             if (result.outcome == BackgroundRun::Outcome::Failed) {
                 try {
                     std::rethrow_exception(result.error);
@@ -57,8 +55,11 @@ bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedur
                                              reporter::caughtError(), {"The report was not made."});
                 }
             }
-            done(result.outcome == BackgroundRun::Outcome::Finished ? status->load() : short(-1));
+            QApplication::restoreOverrideCursor();
+            form.setStatusText(form.resizedText());
         });
+    if (!started) QApplication::restoreOverrideCursor();
+    return started;
 }
 
 Messages windowMessages(ViewerState& st, frmQuillon& form)

@@ -16,16 +16,16 @@ struct ViewerState;
 class frmQuillon;
 
 // A report's work: the engine run and the document. It gets an engine of its own and the
-// messages to hand the report code, and owns everything else it uses (record sets, inputs).
-using ReportWork = std::function<short(engine::clsQuillon& engine, const Messages& messages)>;
+// messages to hand the report code, which tells the user itself what went wrong, and owns
+// everything else it uses (record sets, inputs).
+using ReportWork = std::function<void(engine::clsQuillon& engine, const Messages& messages)>;
 
-// Runs the work as the window's background job: controls held, the run's progress shown
-// after caption, Cancel stopping the run. Once Cancel is pressed the work's messages are
-// dropped. done runs on the GUI thread with the work's status, -1 when cancelled or
-// failed; a failure outside the report code is reported under procedure. False, running
-// nothing, while another job is busy.
+// Runs the work as the window's background job: the wait pointer shown and controls held
+// until it ends, the run's progress shown after caption, Cancel stopping the run. Once
+// Cancel is pressed the work's messages are dropped. A failure outside the report code is
+// reported under procedure. False, running nothing, while another job is busy.
 bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedure, const QString& caption,
-                  ReportWork work, std::function<void(short status)> done);
+                  ReportWork work);
 
 // The report code's messages as the window shows them: status texts in the status bar,
 // boxes titled "Quillon", reports as message 1 to the display. Safe from any thread.

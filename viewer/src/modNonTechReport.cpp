@@ -60,22 +60,15 @@ void PopulateNonTechReport(ViewerState& st, frmQuillon& form)
     if (!rss) return;
     const std::string connect = st.soilsConnectString;
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool started = runReportJob(
-        st, form, "cmdNonTechReport_Click", "Non-technical report:",
-        [connect, rss, list, inputs](engine::clsQuillon& engine, const Messages& jobMessages) mutable -> short {
-            inputs.messages = jobMessages;
-            try {
-                return viewer::PopulateNonTechReport(engine, connect, *rss, list, inputs, {});
-            } catch (...) {
-                return ReportDocumentFailure(inputs.messages, "PopulateNonTechReport");
-            }
-        },
-        [&form](short) {
-            QApplication::restoreOverrideCursor();
-            form.setStatusText(form.resizedText());
-        });
-    if (!started) QApplication::restoreOverrideCursor();
+    runReportJob(st, form, "cmdNonTechReport_Click", "Non-technical report:",
+                 [connect, rss, list, inputs](engine::clsQuillon& engine, const Messages& jobMessages) mutable {
+                     inputs.messages = jobMessages;
+                     try {
+                         viewer::PopulateNonTechReport(engine, connect, *rss, list, inputs, {});
+                     } catch (...) {
+                         ReportDocumentFailure(inputs.messages, "PopulateNonTechReport");
+                     }
+                 });
 }
 
 } // namespace qln::viewer

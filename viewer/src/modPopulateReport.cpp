@@ -14,8 +14,6 @@
 #include "ui_OptionsTab.h"
 #include "ui_ReportsTab.h"
 
-#include <QApplication>
-
 #include <filesystem>
 
 namespace qln::viewer {
@@ -82,24 +80,18 @@ int PopulateReport(ViewerState& st, frmQuillon& form, const std::string&)
                           "Templates" / "QLNTemplate.dotx";
     const std::string connect = st.soilsConnectString;
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     // The work has record sets of its own; the window's stay untouched.
     const bool started = runReportJob(
         st, form, "PopulateReport", "Rating report:",
-        [connect, userData, selection, inputs](engine::clsQuillon& engine, const Messages& jobMessages) mutable -> short {
+        [connect, userData, selection, inputs](engine::clsQuillon& engine, const Messages& jobMessages) mutable {
             inputs.messages = jobMessages;
             try {
                 inputs.months = ReportMonths(engine, connect);
-                return viewer::PopulateReport(engine, connect, userData, selection, inputs, {});
+                viewer::PopulateReport(engine, connect, userData, selection, inputs, {});
             } catch (...) {
-                return ReportDocumentFailure(inputs.messages, "PopulateReport");
+                ReportDocumentFailure(inputs.messages, "PopulateReport");
             }
-        },
-        [&form](short) {
-            QApplication::restoreOverrideCursor();
-            form.setStatusText(form.resizedText());
         });
-    if (!started) QApplication::restoreOverrideCursor();
     return started ? 1 : -1;
 }
 

@@ -1,10 +1,10 @@
 // The whole path of the process button on a state-sized survey: the real viewer window
 // (offscreen, in this process) linked to the real soils map (a child process). For each
 // attribute the time from the click is split into the engine (the rating on the worker
-// thread), the results store (MU_Data written on the GUI thread) and the map (joining the
+// thread), the results store (MU_Data written, on the worker too) and the map (joining the
 // column to its polygons, then drawing the theme). Meanwhile the GUI thread's paint events
 // and the longest gap between turns of its event loop are counted, to show that the window
-// keeps repainting while the engine works.
+// keeps repainting while the job works.
 // Run: quillon_button_bench STATE_FOLDER [NODEKEY[:TOP-BOTTOM]...]
 //      (the folder from quillon-sample --preset state --output STATE_FOLDER)
 #include "JobControls.h"
@@ -67,10 +67,14 @@ public:
         connect(&m_tick, &QTimer::timeout, this, [this] {
             const auto now = Clock::now();
             if (m_lastTurn != Clock::time_point{}) {
-                const double gap = seconds(now - m_lastTurn);
-                (m_engineDone ? m_maxGapAfter : m_maxGapEngine) = std::max(m_engineDone ? m_maxGapAfter : m_maxGapEngine, gap);
+                double& longest = m_jobDone ? m_maxGapAfter : m_maxGapJob;
+                longest = std::max(longest, seconds(now - m_lastTurn));
             }
             m_lastTurn = now;
+            // The job names its store stage once the engine has handed back the ratings.
+            if (m_engineEnd == Clock::time_point{} &&
+                m_form.jobControls().progressLabel().text().startsWith("Storing"))
+                m_engineEnd = now;
         });
     }
     ~RunWatch() override { qApp->removeEventFilter(this); }
@@ -84,28 +88,26 @@ public:
     void stop() { m_tick.stop(); }
 
     Clock::time_point m_start, m_engineEnd, m_storeEnd, m_mapDisabled, m_mapEnabled;
-    bool m_engineDone = false;
-    int m_paints = 0, m_enginePaints = 0;
-    double m_maxGapEngine = 0, m_maxGapAfter = 0;
+    bool m_jobDone = false;
+    int m_paints = 0, m_jobPaints = 0;
+    double m_maxGapJob = 0, m_maxGapAfter = 0;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Paint) {
             ++m_paints;
-            if (!m_engineDone) ++m_enginePaints;
-        } else if (event->type() == QEvent::Hide && watched == &m_form.jobControls().cancelButton() && !m_engineDone) {
-            // The job's end hides Cancel first, then stores.
-            m_engineDone = true;
-            m_engineEnd = Clock::now();
-        } else if (event->type() == QEvent::EnabledChange && watched == m_form.ui().cmdRESET && m_engineDone) {
-            // The job gives the controls back once the store is done; later the map takes
-            // them while it draws and gives them back after.
+            if (!m_jobDone) ++m_jobPaints;
+        } else if (event->type() == QEvent::Hide && watched == &m_form.jobControls().cancelButton() && !m_jobDone) {
+            // The job's end, after its store, hides Cancel first, then asks the map.
+            m_jobDone = true;
+            m_storeEnd = Clock::now();
+            if (m_engineEnd == Clock::time_point{}) m_engineEnd = m_storeEnd;
+        } else if (event->type() == QEvent::EnabledChange && watched == m_form.ui().cmdRESET && m_jobDone) {
+            // The map takes the controls while it draws and gives them back after.
             const bool enabled = m_form.ui().cmdRESET->isEnabled();
             const bool busy = m_form.jobControls().busy();
-            if (enabled && busy && m_storeEnd == Clock::time_point{})
-                m_storeEnd = Clock::now();
-            else if (!enabled && !busy && m_mapDisabled == Clock::time_point{})
+            if (!enabled && !busy && m_mapDisabled == Clock::time_point{})
                 m_mapDisabled = Clock::now();
             else if (enabled && m_mapDisabled != Clock::time_point{} && m_mapEnabled == Clock::time_point{})
                 m_mapEnabled = Clock::now();
@@ -227,7 +229,7 @@ int main(int argc, char** argv)
         form->ui().cmdCreateDBFFile->click();
         Clock::time_point shown;
         const bool stored =
-            waitFor([&] { return watch.m_engineDone && !form->jobControls().busy(); }, std::chrono::seconds(600));
+            waitFor([&] { return watch.m_jobDone && !form->jobControls().busy(); }, std::chrono::seconds(600));
         const QString box = install.boxes().size() > boxesBefore ? install.boxes().back() : QString();
         if (!stored || !box.contains("will be added to the view")) {
             std::fprintf(stderr, "%s: the run did not store a theme: %s\n", c.key.c_str(), qPrintable(box));
@@ -254,15 +256,15 @@ int main(int argc, char** argv)
         const double draw = seconds(watch.m_mapEnabled - shown);
         const double total = seconds(watch.m_mapEnabled - watch.m_start);
         std::printf("%-12s %-20s %7.2fs %7.2fs %7.2fs %7.2fs %7.2fs %6.1f%% %7d %7.0fms %7.0fms\n", c.key.c_str(),
-                    method.c_str(), engine, store, join, draw, total, 100.0 * store / total, watch.m_enginePaints,
-                    watch.m_maxGapEngine * 1000, watch.m_maxGapAfter * 1000);
+                    method.c_str(), engine, store, join, draw, total, 100.0 * store / total, watch.m_jobPaints,
+                    watch.m_maxGapJob * 1000, watch.m_maxGapAfter * 1000);
         std::fflush(stdout);
     }
-    std::printf("\nengine: click to the ratings back from the worker; store: MU_Data written, the map asked;\n"
-                "map join: until the map has joined the column to its polygons; map draw: until it has drawn\n"
-                "the theme and given the viewer its controls back. paints: paint events on the GUI thread while\n"
-                "the engine ran; gap run / gap after: the longest the GUI thread's event loop went without a\n"
-                "turn while the engine ran / from then to the end (the store runs on the GUI thread).\n");
+    std::printf("\nengine: click to the ratings back on the worker; store: MU_Data written, also on the worker,\n"
+                "until the job's end; map join: until the map has joined the column to its polygons; map draw:\n"
+                "until it has drawn the theme and given the viewer its controls back. paints: paint events on the\n"
+                "GUI thread during the job; gap run / gap after: the longest the GUI thread's event loop went\n"
+                "without a turn during the job (engine and store) / from its end to the map's.\n");
     form.reset();
     map.terminate();
     map.waitForFinished(10000);

@@ -62,7 +62,8 @@ private slots:
         // A thousand reports are merged into far fewer deliveries, none after the end.
         QVERIFY(progress.count() >= 1);
         QVERIFY(progress.count() < 1000);
-        QCOMPARE(progress.last().at(1).toLongLong(), 1000LL);
+        QCOMPARE(progress.last().at(2).toLongLong(), 1000LL);
+        QVERIFY(progress.last().at(0).toString().isEmpty());
     }
 
     void cancelStopsTheWorkAndWinsOverItsEnding()
@@ -134,13 +135,17 @@ private slots:
         reset.setEnabled(false);  // was off before: stays off after
         JobControls jobs(bar, {&tree, &reset}, {&change}, nullptr);
 
-        std::atomic<bool> go{false};
+        std::atomic<int> step{0};
         std::vector<QString> order;
         QVERIFY(jobs.start(
             "Processing Attribute ...",
             [&](BackgroundRun::Context& context) {
                 context.progress(3, 40);
-                while (!go) QThread::msleep(1);
+                while (step < 1) QThread::msleep(1);
+                context.stage("Storing");
+                while (step < 2) QThread::msleep(1);
+                context.progress(7, 9);
+                while (step < 3) QThread::msleep(1);
             },
             [&](const BackgroundRun::Result&) {
                 order.push_back("done");
@@ -156,7 +161,12 @@ private slots:
 
         jobs.whenIdle([&] { order.push_back("waited"); });
         QVERIFY(order.empty());
-        go = true;
+        // A named stage starts its own count.
+        step = 1;
+        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "Storing"; }));
+        step = 2;
+        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "Storing 7 of 9"; }));
+        step = 3;
         QVERIFY(QTest::qWaitFor([&] { return !jobs.busy(); }));
         QCOMPARE(order, (std::vector<QString>{"done", "waited"}));
         QVERIFY(tree.isEnabled());

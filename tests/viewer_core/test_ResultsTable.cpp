@@ -126,6 +126,39 @@ TEST_F(ResultsTable, ReplacePromptNoKeepsTheColumnYesEmptiesItFirst)
     EXPECT_TRUE(values.at("2").isNull());  // not rated this time: the old 2 is gone
 }
 
+TEST_F(ResultsTable, AbandonedStoreChangesNothingAndProgressCountsTheRows)
+{
+    fill();
+    ASSERT_TRUE(AddToResultsDB(db, "Single", ratings("Rating", {{"1", 1.0}}), [] { return true; }));
+    EXPECT_TRUE(HasColumn(db, kResultsTable, "RATING"));
+    EXPECT_FALSE(HasColumn(db, kResultsTable, "Other"));
+
+    // Abandoned halfway, at the last row, or just before the commit: no column, no value.
+    for (const long stopAt : {1L, 2L, 3L}) {
+        long last = -1;
+        const auto stored = AddToResultsDB(db, "Single", ratings("Other", {{"1", 5.0}, {"2", 6.0}}),
+                                           [] { return ADD_FAILURE(), true; },
+                                           [&](long done, long total) {
+                                               EXPECT_EQ(total, 3);
+                                               last = done;
+                                               return done < stopAt;
+                                           });
+        EXPECT_FALSE(stored);
+        EXPECT_EQ(last, stopAt);
+        EXPECT_FALSE(HasColumn(db, kResultsTable, "Other")) << stopAt;
+    }
+    // Replacing: the emptied old column comes back whole.
+    EXPECT_FALSE(AddToResultsDB(db, "Single", ratings("Rating", {{"2", 9.0}}), [] { return true; },
+                                [](long done, long) { return done < 2; }));
+    EXPECT_EQ(column("Rating").at("1").number(), 1.0);
+
+    std::vector<long> seen;
+    ASSERT_TRUE(AddToResultsDB(db, "Single", ratings("Other", {{"2", 6.0}}), [] { return true; },
+                               [&](long done, long) { return seen.push_back(done), true; }));
+    EXPECT_EQ(seen, (std::vector<long>{0, 1, 2, 3}));
+    EXPECT_EQ(column("Other").at("2").number(), 6.0);
+}
+
 TEST_F(ResultsTable, FailedStoreLeavesNoColumnBehind)
 {
     fill();

@@ -10,6 +10,7 @@ struct BackgroundRun::Context::Shared {
     std::atomic<bool> cancel{false};
     std::atomic<long> done{0};
     std::atomic<long> total{0};
+    std::atomic<const char*> stage{nullptr};
     // A progress delivery is queued and has not run yet: later values only update the numbers.
     std::atomic<bool> pending{false};
     std::exception_ptr error;
@@ -26,6 +27,12 @@ void BackgroundRun::Context::progress(long done, long total) noexcept
     m_shared->total.store(total, std::memory_order_relaxed);
     if (!m_shared->pending.exchange(true))
         QMetaObject::invokeMethod(m_shared->owner, &BackgroundRun::deliverProgress, Qt::QueuedConnection);
+}
+
+void BackgroundRun::Context::stage(const char* name) noexcept
+{
+    m_shared->stage.store(name, std::memory_order_relaxed);
+    progress(0, 0);
 }
 
 BackgroundRun::BackgroundRun(QObject* parent) : QObject(parent) {}
@@ -67,7 +74,8 @@ void BackgroundRun::deliverProgress()
     // A delivery queued by a job that has since ended, or by an earlier job, says nothing new.
     if (!m_thread) return;
     m_shared->pending = false;
-    emit progressed(m_shared->done.load(), m_shared->total.load());
+    const char* stage = m_shared->stage.load();
+    emit progressed(stage ? QString::fromUtf8(stage) : QString(), m_shared->done.load(), m_shared->total.load());
 }
 
 void BackgroundRun::deliverEnd()

@@ -31,6 +31,9 @@ public:
         // Cheap to call for every item: the window is told the latest values at most once
         // per turn of its event loop.
         void progress(long done, long total) noexcept;
+        // Names the step the work has moved on to, for the progress that follows; `name`
+        // is kept, not copied, so it must be a string literal.
+        void stage(const char* name) noexcept;
 
     private:
         friend class BackgroundRun;
@@ -63,8 +66,9 @@ public:
     bool isRunning() const { return m_thread != nullptr; }
 
 signals:
-    // The latest progress of the job (queued from the worker).
-    void progressed(long done, long total);
+    // The latest progress of the job (queued from the worker); `stage` is empty until the
+    // work names one.
+    void progressed(const QString& stage, long done, long total);
     // The job has ended and `done` has run; the object is idle again.
     void finished();
 

@@ -64,10 +64,11 @@ void JobControls::cancel()
     m_progress->setText("Cancelling ...");
 }
 
-void JobControls::showProgress(long done, long total)
+void JobControls::showProgress(const QString& stage, long done, long total)
 {
     if (!m_cancel->isEnabled()) return;  // cancelling: keep saying so
-    m_progress->setText(QString("%1 of %2").arg(done).arg(total));
+    const QString count = total > 0 ? QString("%1 of %2").arg(done).arg(total) : QString();
+    m_progress->setText(stage.isEmpty() ? count : (count.isEmpty() ? stage : stage + " " + count));
 }
 
 void JobControls::end(const BackgroundRun::Done& done, const BackgroundRun::Result& result)

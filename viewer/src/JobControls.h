@@ -46,7 +46,7 @@ public:
     QLabel& progressLabel() { return *m_progress; }
 
 private:
-    void showProgress(long done, long total);
+    void showProgress(const QString& stage, long done, long total);
     void end(const BackgroundRun::Done& done, const BackgroundRun::Result& result);
 
     BackgroundRun m_run;

@@ -19,6 +19,8 @@ namespace {
 constexpr int kMsgText = 1;
 constexpr int kMsgReplaceColumn = 1501;
 
+} // namespace
+
 ado::Connection openResultsDB(const ViewerState& st)
 {
     ado::Connection results;
@@ -26,8 +28,6 @@ ado::Connection openResultsDB(const ViewerState& st)
     results.open();
     return results;
 }
-
-} // namespace
 
 int OverwriteOutputDB(ViewerState& st)
 {
@@ -103,13 +103,10 @@ int SetAdoTelvaRS(frmQuillon& form, ViewerState& st)
     return -1;
 }
 
-std::optional<ado::Recordset> AddToResultsDB(ViewerState& st, const ado::Recordset& rsResults)
+int ConfirmResultsColumn(ViewerState& st, ado::Connection& results, const std::string& column)
 {
-    const std::string type = st.rsAttributes.value("DBFType").text();
-    ado::Connection results = openResultsDB(st);
-    return viewer::AddToResultsDB(results, type, rsResults, [&st] {
-        return st.reporter->cMsgPrompt(YES_NO, "Quillon", kMsgReplaceColumn) != NO;
-    });
+    if (!HasColumn(results, kResultsTable, column)) return 1;
+    return st.reporter->cMsgPrompt(YES_NO, "Quillon", kMsgReplaceColumn) != NO ? 1 : -1;
 }
 
 } // namespace qln::viewer

@@ -34,9 +34,12 @@ ado::Recordset SetUserDataRS(frmQuillon& form, ViewerState& st);
 // Checks that a UserData record can be built for the run: 1, or -1 with the reason reported.
 int SetAdoTelvaRS(frmQuillon& form, ViewerState& st);
 
-// Stores a run's ratings in MU_Data with the attribute's DBFType, asking message 1501
-// before replacing a column. The MU_Data record set, or nothing when the user kept the old
-// column. Throws when the store fails; nothing of it is then kept.
-std::optional<ado::Recordset> AddToResultsDB(ViewerState& st, const ado::Recordset& rsResults);
+// A new connection to the session's results database. Throws when it cannot be opened.
+ado::Connection openResultsDB(const ViewerState& st);
+
+// Before a run: 1 when its rating column is new to MU_Data in `results` or the user answers
+// message 1501 with Yes (replace it), -1 when the user keeps the existing column and
+// nothing is to run.
+int ConfirmResultsColumn(ViewerState& st, ado::Connection& results, const std::string& column);
 
 } // namespace qln::viewer

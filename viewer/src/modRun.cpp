@@ -43,9 +43,19 @@ struct RatingJob {
     std::string soilsBridgeConnect;
     ado::Recordset userData;
     std::optional<std::filesystem::path> attributeFile;
-    std::optional<ado::Recordset> results;
+    // The results database, opened on the GUI thread and used by the worker alone, and
+    // the rating column's type there.
+    ado::Connection resultsDB;
+    std::string columnType;
+    std::optional<ado::Recordset> ratings;
+    // The store committed: MU_Data holds the run, whatever came after.
+    bool stored = false;
+    // The step the worker reached, for the message of a failure.
+    int line = 8;
 };
 
+// Steps 8 and 9 of a run. The store runs here too, so the window keeps painting however
+// large MU_Data is; Cancel abandons it up to its commit.
 void rate(RatingJob& job, BackgroundRun::Context& context)
 {
     const auto engine = createEngine();
@@ -60,7 +70,18 @@ void rate(RatingJob& job, BackgroundRun::Context& context)
     soils.open();
     ado::Recordset mapunits = layerMapunits(soils, job.attributeFile);
     if (context.cancelled()) return;
-    job.results = engine->ProcessData(job.soilsConnect, job.userData, mapunits);
+    job.ratings = engine->ProcessData(job.soilsConnect, job.userData, mapunits);
+    if (context.cancelled() || !job.ratings || job.ratings->recordCount() <= 0) return;
+
+    job.line = 9;
+    context.stage("Storing");
+    // The user has agreed to replace an existing column before the run began.
+    job.stored = AddToResultsDB(job.resultsDB, job.columnType, *job.ratings, [] { return true; },
+                                [&context](long done, long total) {
+                                    context.progress(done, total);
+                                    return !context.cancelled();
+                                })
+                     .has_value();
 }
 
 void info(ViewerState& st, const std::string& text)
@@ -68,28 +89,21 @@ void info(ViewerState& st, const std::string& text)
     st.reporter->cReportMsg(gmrINFO, gmrDISP, kProc, kMsgText, 0, {text});
 }
 
-// Steps 9 to 11 of a run, on the GUI thread once the ratings are back.
-void storeRun(frmQuillon& form, ViewerState& st, const std::string& nodeKey, RatingJob& job)
+// Steps 10 and 11 of a run, on the GUI thread once the ratings are stored.
+void showRun(frmQuillon& form, ViewerState& st, const std::string& nodeKey, const RatingJob& job)
 {
-    int line = 9;
     try {
         st.rsAttributes.setFilter("NodeKey='" + escapeQuotes(nodeKey) + "'");
-        if (!job.results || job.results->recordCount() <= 0) {
-            info(st, "No map unit has a rating for this attribute; nothing was stored.");
-        } else if (AddToResultsDB(st, *job.results)) {
-            line = 10;
-            auto& o = form.optionsTab().ui();
-            const link::SelectedAttribute selected{nodeKey, o.cboInterpOptions->currentText().toStdString(),
-                                                   o.cboOptionList->currentText().toStdString(),
-                                                   job.results->field(2).name};
-            if (st.gisLink && st.gisLink->Refresh_DDE_Data(st.rsAttributes, selected, st.settings.LegendFolder) == 1)
-                st.reporter->cReportMsg(gmrINFO, gmrDISP, kProc, kMsgThemeAdded, 0,
-                                        {st.gisLink->CurrentThemeTitle()});
-            form.descriptionTab().ui().txtDescription->setText(
-                QString::fromStdString(st.rsAttributes.value("Description").text()));
-        }
+        auto& o = form.optionsTab().ui();
+        const link::SelectedAttribute selected{nodeKey, o.cboInterpOptions->currentText().toStdString(),
+                                               o.cboOptionList->currentText().toStdString(),
+                                               job.ratings->field(2).name};
+        if (st.gisLink && st.gisLink->Refresh_DDE_Data(st.rsAttributes, selected, st.settings.LegendFolder) == 1)
+            st.reporter->cReportMsg(gmrINFO, gmrDISP, kProc, kMsgThemeAdded, 0, {st.gisLink->CurrentThemeTitle()});
+        form.descriptionTab().ui().txtDescription->setText(
+            QString::fromStdString(st.rsAttributes.value("Description").text()));
     } catch (...) {
-        reportRunError(st, std::current_exception(), line);
+        reportRunError(st, std::current_exception(), 10);
     }
 }
 
@@ -180,15 +194,26 @@ void cmdCreateDBFFile_Click(frmQuillon& form, ViewerState& st)
         job->soilsBridgeConnect = st.soilsBridgeConnectString;
         job->userData = SetUserDataRS(form, st);
         job->attributeFile = attributeFileOf(st);
+        job->columnType = st.rsAttributes.value("DBFType").text();
+        line = 9;
+        // Asked before the run rather than after it, so no answer is awaited at its end.
+        job->resultsDB = openResultsDB(st);
+        if (ConfirmResultsColumn(st, job->resultsDB, job->userData.value("OutputTable").text()) != 1) {
+            finish(form);
+            return;
+        }
         form.jobControls().start(
             "Processing Attribute ...", [job](BackgroundRun::Context& context) { rate(*job, context); },
             [&form, &st, job, nodeKey](const BackgroundRun::Result& result) {
-                if (result.outcome == BackgroundRun::Outcome::Failed)
-                    reportRunError(st, result.error, 8);
+                // A store that committed before Cancel was seen is shown: MU_Data holds it.
+                if (job->stored)
+                    showRun(form, st, nodeKey, *job);
+                else if (result.outcome == BackgroundRun::Outcome::Failed)
+                    reportRunError(st, result.error, job->line);
                 else if (result.outcome == BackgroundRun::Outcome::Finished)
-                    storeRun(form, st, nodeKey, *job);
+                    info(st, "No map unit has a rating for this attribute; nothing was stored.");
                 finish(form);
-                if (result.outcome == BackgroundRun::Outcome::Cancelled)
+                if (!job->stored && result.outcome == BackgroundRun::Outcome::Cancelled)
                     form.setStatusText("The run was cancelled; nothing was stored.");
             });
     } catch (...) {

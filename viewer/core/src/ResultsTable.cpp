@@ -97,8 +97,16 @@ short AddColumn(ado::Connection& results, const std::string& table, const std::s
     return 1;
 }
 
+bool HasColumn(ado::Connection& results, const std::string& table, const std::string& column)
+{
+    int index = -1;
+    FindRSColumn(results.execute("SELECT * FROM " + quoteIdentifier(table) + " WHERE 0"), column, index);
+    return index >= 0;
+}
+
 std::optional<ado::Recordset> AddToResultsDB(ado::Connection& results, const std::string& type,
-                                             const ado::Recordset& ratings, const ReplacePrompt& replace)
+                                             const ado::Recordset& ratings, const ReplacePrompt& replace,
+                                             const StoreProgress& progress)
 {
     const std::string column = ratings.field(2).name;
     ado::Transaction transaction(results);
@@ -116,7 +124,9 @@ std::optional<ado::Recordset> AddToResultsDB(ado::Connection& results, const std
     rows.open(std::string("SELECT * FROM ") + kResultsTable, results, ado::adOpenStatic, ado::adLockOptimistic);
     int target = -1;
     FindRSColumn(rows, column, target);
-    for (; !rows.eof(); rows.moveNext()) {
+    const long total = rows.recordCount();
+    for (long done = 0; !rows.eof(); rows.moveNext(), ++done) {
+        if (progress && !progress(done, total)) return std::nullopt;
         const Variant& key = rows.value("mukey");
         if (key.isNull()) continue;
         const auto found = firstRow.find(key.text());
@@ -125,6 +135,7 @@ std::optional<ado::Recordset> AddToResultsDB(ado::Connection& results, const std
         rows.setValue(target, rated.value(2));
         rows.update();
     }
+    if (progress && !progress(total, total)) return std::nullopt;
     transaction.commit();
     if (rows.recordCount() > 0) rows.moveFirst();
     return rows;

@@ -45,11 +45,19 @@ using ReplacePrompt = std::function<bool()>;
 short AddColumn(ado::Connection& results, const std::string& table, const std::string& column, const std::string& type,
                 const ReplacePrompt& replace);
 
+// True when `table` has a column of that name, letter case ignored.
+bool HasColumn(ado::Connection& results, const std::string& table, const std::string& column);
+
+// Told of each MU_Data row the store passes (done of total); false abandons the store.
+using StoreProgress = std::function<bool(long done, long total)>;
+
 // Stores a run: adds the ratings' column (their third field, by AddColumn) to MU_Data and
 // sets it in every row from the first ratings row with the same mukey; rows without one
 // keep Null. Column and values are one transaction. The MU_Data record set after the
-// update, or nothing when the user kept the existing column.
+// update, or nothing, with nothing changed, when the user kept the existing column or
+// `progress` abandoned the store.
 std::optional<ado::Recordset> AddToResultsDB(ado::Connection& results, const std::string& type,
-                                             const ado::Recordset& ratings, const ReplacePrompt& replace);
+                                             const ado::Recordset& ratings, const ReplacePrompt& replace,
+                                             const StoreProgress& progress = nullptr);
 
 } // namespace qln::viewer

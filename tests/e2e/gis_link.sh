@@ -5,6 +5,8 @@
 # Usage: gis_link.sh BIN_DIR SHARE_DIR [SCREENSHOT.png]   (the screenshot needs DISPLAY)
 set -u
 bin=$1 share=$2 shot=${3:-}
+# shellcheck source=tests/e2e/drainage_column.sh
+source "$(dirname "$0")/drainage_column.sh"
 work=$(mktemp -d)
 chmod 700 "$work"
 map_pid=
@@ -19,15 +21,9 @@ export QUILLON_REGISTRY_ROOT=$work/registry XDG_RUNTIME_DIR=$work XDG_STATE_HOME
 unset QUILLON_DDE_DIR
 [ -n "$shot" ] || export QT_QPA_PLATFORM=offscreen
 
-"$bin/quillon-rate" --soils "$share/sample/sample.sqlite" --rules "$share/quillon-rules.sqlite" \
-  --attribute WAT_DRAIN --format csv > "$work/rating.csv" || fail "quillon-rate"
 cp "$share/quillon-results.sqlite" "$work/results.sqlite"
-sqlite3 "$work/results.sqlite" <<SQL || fail "writing MU_Data"
-.import --csv $work/rating.csv rating
-ALTER TABLE MU_Data ADD DRAIN_DC TEXT;
-INSERT INTO MU_Data (mukey, musym, DRAIN_DC) SELECT mukey, musym, NULLIF(DRAIN_DC, '') FROM rating;
-DROP TABLE rating;
-SQL
+write_drainage_column "$bin" "$share/sample/sample.sqlite" "$share/quillon-rules.sqlite" "$work/results.sqlite" ||
+  fail "writing DRAIN_DC into MU_Data"
 
 "$bin/quillon-map" --results "$work/results.sqlite" --viewer /nonexistent "$share/sample/sample_soils.shp" \
   > "$work/map.log" 2>&1 &

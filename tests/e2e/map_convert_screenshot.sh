@@ -11,6 +11,8 @@ bin=$(cd "$1" && pwd) share=$2 out=$3
 
 # shellcheck source=tests/e2e/xvfb.sh
 source "$(dirname "$0")/xvfb.sh"
+# shellcheck source=tests/e2e/drainage_column.sh
+source "$(dirname "$0")/drainage_column.sh"
 xvfb_require import sqlite3
 
 tmp=$(mktemp -d)
@@ -33,15 +35,9 @@ unset QT_QPA_PLATFORM QUILLON_DDE_DIR
 # The survey in a folder of its own: the save dialog proposes the soils theme's folder.
 mkdir "$tmp/survey"
 cp "$share"/sample/sample_soils.* "$tmp/survey/"
-"$bin/quillon-rate" --soils "$share/sample/sample.sqlite" --rules "$share/quillon-rules.sqlite" \
-  --attribute WAT_DRAIN --format csv > "$tmp/rating.csv" || fail "quillon-rate"
 cp "$share/quillon-results.sqlite" "$tmp/results.sqlite"
-sqlite3 "$tmp/results.sqlite" <<SQL || fail "writing MU_Data"
-.import --csv $tmp/rating.csv rating
-ALTER TABLE MU_Data ADD DRAIN_DC TEXT;
-INSERT INTO MU_Data (mukey, musym, DRAIN_DC) SELECT mukey, musym, NULLIF(DRAIN_DC, '') FROM rating;
-DROP TABLE rating;
-SQL
+write_drainage_column "$bin" "$share/sample/sample.sqlite" "$share/quillon-rules.sqlite" "$tmp/results.sqlite" ||
+  fail "writing DRAIN_DC into MU_Data"
 
 xvfb_start 1280x800 "$tmp/xvfb.log" || fail "no virtual X server"
 

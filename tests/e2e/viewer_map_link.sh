@@ -12,6 +12,8 @@ set -u
 bin=$(cd "$1" && pwd) shot=${2:-}
 # shellcheck source=tests/e2e/xvfb.sh
 source "$(dirname "$0")/xvfb.sh"
+# shellcheck source=tests/e2e/drainage_column.sh
+source "$(dirname "$0")/drainage_column.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/linked_session.sh"
 if [ -n "$shot" ]; then
@@ -33,17 +35,8 @@ grep -q "No program serves" "$work/viewer.log" "$work/state/quillon/AMBApps2.log
   fail "the viewer says the GIS link is unavailable"
 
 # The rating the process button stores: quillon-rate's column in the working MU_Data.
-"$bin/quillon-rate" --soils "$data/soils/sample.mdb" --rules "$data/quillon-rules.sqlite" \
-  --attribute WAT_DRAIN --method "Dominant Condition" --format csv > "$work/rating.csv" ||
-  fail "quillon-rate"
-sqlite3 "$results" <<SQL || fail "writing DRAIN_DC into MU_Data"
-.import --csv $work/rating.csv rating
-ALTER TABLE MU_Data ADD DRAIN_DC TEXT;
-UPDATE MU_Data SET DRAIN_DC = (SELECT NULLIF(r.DRAIN_DC, '') FROM rating r WHERE r.mukey = MU_Data.mukey);
-INSERT INTO MU_Data (mukey, musym, DRAIN_DC)
-  SELECT mukey, musym, NULLIF(DRAIN_DC, '') FROM rating WHERE mukey NOT IN (SELECT mukey FROM MU_Data);
-DROP TABLE rating;
-SQL
+write_drainage_column "$bin" "$data/soils/sample.mdb" "$data/quillon-rules.sqlite" "$results" ||
+  fail "writing DRAIN_DC into MU_Data"
 
 driver "DISPLAY WAT_DRAIN|Dominant Condition|DRAIN_DC" || fail "Refresh_DDE_Data"
 wait_until 300 grep -q '^shown: ' "$work/map.log" || fail "the map shows no theme"

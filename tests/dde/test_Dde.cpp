@@ -2,7 +2,7 @@
 // peers of another user, servers that vanish or never answer.
 #include "quillon/dde/Dde.h"
 
-#include "../support/TempFolder.h"
+#include "../support/DdeFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +27,7 @@ class DdeTest : public ::testing::Test {
 protected:
     DdeTest()
     {
-        std::filesystem::create_directory(m_temp / "dde");
-        std::filesystem::permissions(m_temp / "dde", std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
-        ::setenv("QUILLON_DDE_DIR", (m_temp / "dde").c_str(), 1);
+        qln::test::usePrivateDdeFolder(m_temp);
     }
     qln::test::TempFolder m_temp;
 };

@@ -2,7 +2,8 @@
 // never block the caller and report their outcome, in order, as signals.
 #include "quillon/dde/QtDde.h"
 
-#include "../support/TempFolder.h"
+#include "../support/DdeFolder.h"
+#include "../support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -15,36 +16,16 @@
 
 using namespace qln::dde;
 using namespace std::chrono_literals;
+using qln::test::waitFor;
 
 namespace {
-
-QCoreApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 class QtDdeTest : public ::testing::Test {
 protected:
     QtDdeTest()
     {
-        app();
-        std::filesystem::create_directory(m_temp / "dde");
-        std::filesystem::permissions(m_temp / "dde", std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
-        ::setenv("QUILLON_DDE_DIR", (m_temp / "dde").c_str(), 1);
+        qln::test::coreApp();
+        qln::test::usePrivateDdeFolder(m_temp);
     }
     qln::test::TempFolder m_temp;
 };
@@ -126,7 +107,7 @@ TEST_F(QtDdeTest, ShortConversationsOneAfterAnotherAreAllServedWithoutWatchingCl
     const bool finished = waitFor([&] { return done.load(); }, 60000);
     client.join();
     // Let the event loop see the last closed connection too.
-    waitFor([] { return false; }, 200);
+    qln::test::spin(200);
     qInstallMessageHandler(previous);
     ASSERT_TRUE(finished);
     EXPECT_EQ(acknowledged.load(), kConversations);

@@ -9,12 +9,12 @@
 #include "quillon/registry/Registry.h"
 
 #include "../support/SqliteFile.h"
-#include "../support/TempFolder.h"
+#include "../support/DdeFolder.h"
+#include "../support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QAction>
 #include <QListWidget>
 #include <QTest>
@@ -29,6 +29,7 @@
 #include <thread>
 
 using namespace std::chrono_literals;
+using qln::test::waitFor;
 
 namespace {
 
@@ -42,15 +43,6 @@ QApplication& app()
     // Never destroyed: Qt's own statics (the pointing device of simulated clicks) outlive it.
     static auto* instance = new QApplication(argc, argv);
     return *instance;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
 }
 
 std::string run(const std::string& command)
@@ -111,10 +103,7 @@ protected:
             GTEST_SKIP() << "the bundled sample is not built (target quillon-data): " << kShare;
         }
         app();
-        std::filesystem::create_directory(m_temp / "dde");
-        std::filesystem::permissions(m_temp / "dde", std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
-        ::setenv("QUILLON_DDE_DIR", (m_temp / "dde").c_str(), 1);
+        qln::test::usePrivateDdeFolder(m_temp);
         ::setenv("XDG_RUNTIME_DIR", m_temp.path().c_str(), 1);
 
         // The rating the viewer would store: quillon-rate's column in a copy of the results database.

@@ -7,12 +7,10 @@
 #include "quillon/viewer/link/GisLink.h"
 #include "quillon/viewer/link/LinkTexts.h"
 
-#include "../support/TempFolder.h"
+#include "../support/DdeFolder.h"
+#include "../support/EventLoop.h"
 
 #include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <fstream>
 #include <thread>
@@ -22,44 +20,17 @@ using qln::test::FakeGenUtils;
 using qln::test::FakeReporter;
 using qln::test::FakeWindow;
 using namespace std::chrono_literals;
+using qln::test::spin;
+using qln::test::waitFor;
 
 namespace {
-
-QCoreApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-void spin(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-bool waitFor(const std::function<bool()>& done, int ms = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 class GisLinkTest : public ::testing::Test {
 protected:
     GisLinkTest()
     {
-        app();
-        std::filesystem::create_directory(m_temp / "dde");
-        std::filesystem::permissions(m_temp / "dde", std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
-        ::setenv("QUILLON_DDE_DIR", (m_temp / "dde").c_str(), 1);
+        qln::test::coreApp();
+        qln::test::usePrivateDdeFolder(m_temp);
         std::filesystem::create_directories(m_temp / "soils dir");
         std::ofstream(m_temp / "soils dir" / "vs_soils.dbf") << "x";
     }

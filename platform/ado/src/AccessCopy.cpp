@@ -1,9 +1,8 @@
 #include "AccessCopy.h"
 
 #include "AccessReader.h"
+#include "SqliteHandles.h"
 #include "quillon/SqlText.h"
-
-#include <sqlite3.h>
 
 #include <memory>
 #include <stdexcept>
@@ -13,15 +12,6 @@
 namespace qln::ado::detail {
 
 namespace {
-
-struct SqliteCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
-};
-using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 // Writes the tables of an import into a fresh SQLite file. Errors are std::runtime_error
 // with SQLite's message; importAccessFile names the files.

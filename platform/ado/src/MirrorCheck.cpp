@@ -1,24 +1,9 @@
 #include "AccessCopy.h"
+#include "SqliteHandles.h"
 
-#include <sqlite3.h>
-
-#include <memory>
 #include <string>
 
 namespace qln::ado::detail {
-
-namespace {
-
-struct SqliteCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
-};
-using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-} // namespace
 
 bool isCompleteMirror(const std::filesystem::path& sqliteFile)
 {

@@ -1,9 +1,8 @@
 #include "SqliteDatabase.h"
 
+#include "SqliteHandles.h"
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
@@ -119,11 +118,6 @@ void bindValue(sqlite3_stmt* stmt, int index, const Variant& value)
     }
     }
 }
-
-struct StatementDeleter {
-    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
 // The one table every column of a prepared query reads, or "" when there is none.
 std::string singleSourceTable(sqlite3_stmt* stmt)

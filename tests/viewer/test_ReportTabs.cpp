@@ -7,6 +7,7 @@
 #include "ReporterDisplay.h"
 #include "ReportsTab.h"
 #include "ViewerFixture.h"
+#include "../support/ZipPart.h"
 #include "JobControls.h"
 #include "frmQuillon.h"
 #include "modCustomer.h"
@@ -25,7 +26,6 @@
 #include <QtTest>
 
 #include <pugixml.hpp>
-#include <zip.h>
 
 using namespace qln;
 using namespace qln::viewer;
@@ -35,18 +35,7 @@ namespace {
 // The text of a saved document, paragraphs and line breaks as "\n".
 QString documentText(const std::filesystem::path& docx)
 {
-    int code = 0;
-    zip_t* archive = zip_open(docx.c_str(), ZIP_RDONLY, &code);
-    if (!archive) return {};
-    std::string data;
-    zip_stat_t stat;
-    if (zip_stat(archive, "word/document.xml", 0, &stat) == 0) {
-        data.resize(stat.size);
-        zip_file_t* file = zip_fopen(archive, "word/document.xml", 0);
-        zip_fread(file, data.data(), stat.size);
-        zip_fclose(file);
-    }
-    zip_discard(archive);
+    const std::string data = test::zipPart(docx, "word/document.xml");
     pugi::xml_document xml;
     xml.load_string(data.c_str());
     std::string text;

@@ -2,8 +2,6 @@
 
 #include "quillon/viewer/MapunitList.h"
 
-#include <zip.h>
-
 #include <fstream>
 
 namespace qln::test {
@@ -84,24 +82,6 @@ void ReportFixture::writeContact(const std::string& messageClass, const std::str
 std::filesystem::path ReportFixture::templates() const
 {
     return QUILLON_TEMPLATES_DIR;
-}
-
-std::string documentPart(const std::filesystem::path& docx)
-{
-    int code = 0;
-    zip_t* archive = zip_open(docx.c_str(), ZIP_RDONLY, &code);
-    if (!archive)
-        return {};
-    std::string data;
-    zip_stat_t stat;
-    if (zip_stat(archive, "word/document.xml", 0, &stat) == 0) {
-        data.resize(stat.size);
-        zip_file_t* file = zip_fopen(archive, "word/document.xml", 0);
-        zip_fread(file, data.data(), stat.size);
-        zip_fclose(file);
-    }
-    zip_discard(archive);
-    return data;
 }
 
 } // namespace qln::test

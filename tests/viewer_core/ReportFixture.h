@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../support/ZipPart.h"
 #include "EngineFixture.h"
 
 #include <filesystem>
@@ -25,7 +26,10 @@ protected:
 };
 
 // The main part (word/document.xml) of a saved document.
-std::string documentPart(const std::filesystem::path& docx);
+inline std::string documentPart(const std::filesystem::path& docx)
+{
+    return zipPart(docx, "word/document.xml");
+}
 
 // The rating text of Gh: 40 characters.
 inline constexpr const char* kLongRating = "Somewhat limited by slope and by wetness";

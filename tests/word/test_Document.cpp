@@ -1,9 +1,8 @@
 #include "../support/TempFolder.h"
+#include "../support/ZipPart.h"
 #include "quillon/word/Document.h"
 
 #include <gtest/gtest.h>
-
-#include <zip.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,25 +12,6 @@ namespace word = qln::word;
 namespace {
 
 const std::filesystem::path kTemplate = std::filesystem::path(QUILLON_TEMPLATES_DIR) / "QLNTemplate.dotx";
-
-// One part of a zip package, "" when it has none.
-std::string partOf(const std::filesystem::path& package, const char* name)
-{
-    int code = 0;
-    zip_t* archive = zip_open(package.c_str(), ZIP_RDONLY, &code);
-    if (!archive)
-        return {};
-    std::string data;
-    zip_stat_t stat;
-    if (zip_stat(archive, name, 0, &stat) == 0) {
-        data.resize(stat.size);
-        zip_file_t* file = zip_fopen(archive, name, 0);
-        zip_fread(file, data.data(), stat.size);
-        zip_fclose(file);
-    }
-    zip_discard(archive);
-    return data;
-}
 
 TEST(Document, TypedTextSplitsIntoParagraphsAndRunsByFont)
 {
@@ -98,11 +78,11 @@ TEST(Document, SavedDocumentKeepsTheTemplatePartsAndIsADocument)
     document.selection().typeText("Hello");
     const auto target = temp / "out.docx";
     document.saveAs(target);
-    const std::string types = partOf(target, "[Content_Types].xml");
+    const std::string types = qln::test::zipPart(target, "[Content_Types].xml");
     EXPECT_NE(types.find("wordprocessingml.document.main+xml"), std::string::npos);
     EXPECT_EQ(types.find("template.main+xml"), std::string::npos);
-    EXPECT_EQ(partOf(target, "word/header1.xml"), partOf(kTemplate, "word/header1.xml"));
-    const std::string main = partOf(target, "word/document.xml");
+    EXPECT_EQ(qln::test::zipPart(target, "word/header1.xml"), qln::test::zipPart(kTemplate, "word/header1.xml"));
+    const std::string main = qln::test::zipPart(target, "word/document.xml");
     EXPECT_NE(main.find(">Hello</w:t>"), std::string::npos);
     EXPECT_LT(main.find("Hello"), main.find("<w:sectPr"));
     EXPECT_NE(main.find("w:headerReference"), std::string::npos);

@@ -150,6 +150,25 @@ TEST_F(WatcherTest, StopMayBeCalledFromTheCallback)
     EXPECT_EQ(probe.calls(), 1);
 }
 
+TEST_F(WatcherTest, TheCallbackMayDestroyItsWatcher)
+{
+    Store store(root());
+    std::unique_ptr<Watcher> watcher;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool destroyed = false;
+    watcher = std::make_unique<Watcher>(store, LM, "Watched", [&] {
+        watcher.reset();
+        const std::lock_guard lock(mutex);
+        destroyed = true;
+        changed.notify_all();
+    });
+    store.setString(LM, "Watched", "x", "1");
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return destroyed; }));
+    EXPECT_EQ(watcher, nullptr);
+}
+
 TEST_F(WatcherTest, AnInvalidKeyIsRefused)
 {
     Store store(root());

@@ -38,13 +38,13 @@ struct Watcher::Impl {
 };
 
 Watcher::Watcher(const Store& store, Hive hive, std::string_view key, std::function<void()> onChange)
-    : m_impl(std::make_unique<Impl>())
+    : m_impl(std::make_shared<Impl>())
 {
     // The caller means to watch this key, so a key that does not exist yet is created.
     Store(store).createKey(hive, key);
     m_impl->onChange = std::move(onChange);
     m_impl->monitor.emplace(store, hive, key);
-    m_impl->thread = std::thread([impl = m_impl.get()] { impl->run(); });
+    m_impl->thread = std::thread([impl = m_impl] { impl->run(); });
 }
 
 Watcher::~Watcher()
@@ -57,9 +57,12 @@ void Watcher::stop()
     m_impl->stopping = true;
     m_impl->monitor->interrupt();
     // Called from onChange itself, the thread ends when the callback returns; it cannot
-    // wait for itself.
+    // wait for itself, so it is let go, keeping the state it runs on alive to its end.
     const std::lock_guard lock(m_impl->stopMutex);
-    if (m_impl->thread.joinable() && m_impl->thread.get_id() != std::this_thread::get_id())
+    if (!m_impl->thread.joinable()) return;
+    if (m_impl->thread.get_id() == std::this_thread::get_id())
+        m_impl->thread.detach();
+    else
         m_impl->thread.join();
 }
 

@@ -97,7 +97,9 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> m_impl;
+    // Shared with the watching thread, which may outlive the Watcher when its own callback
+    // destroys it.
+    std::shared_ptr<Impl> m_impl;
 };
 
 } // namespace qln::registry

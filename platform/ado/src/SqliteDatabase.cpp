@@ -182,6 +182,7 @@ void SqliteDatabase::requireWritable(std::string_view table) const
 
 SqliteDatabase::~SqliteDatabase()
 {
+    m_write.reset();
     sqlite3_close_v2(m_handle);
 }
 
@@ -309,17 +310,30 @@ void SqliteDatabase::writeRow(Table& table, std::uint32_t row)
             return;
         sql = "UPDATE " + quoteIdentifier(table.sourceTable) + " SET " + sets + " WHERE _rowid_=?";
     }
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-        fail(sql);
-    Statement stmt(raw);
+    if (sql != m_writeSql || !m_write) {
+        m_write.reset();
+        m_writeSql.clear();
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            fail(sql);
+        m_write.reset(raw);
+        m_writeSql = sql;
+    }
+    sqlite3_stmt* stmt = m_write.get();
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
     int index = 1;
     for (const int f : fields)
-        bindValue(raw, index++, table.columns[static_cast<std::size_t>(f)][row]);
+        bindValue(stmt, index++, table.columns[static_cast<std::size_t>(f)][row]);
     if (!isNew)
-        sqlite3_bind_int64(raw, index, table.rowids[row]);
-    if (sqlite3_step(raw) != SQLITE_DONE)
-        fail(sql);
+        sqlite3_bind_int64(stmt, index, table.rowids[row]);
+    if (sqlite3_step(stmt) != SQLITE_DONE) {
+        // A failed statement is dropped, with whatever it still holds.
+        const std::string message = sqlite3_errmsg(m_handle);
+        m_write.reset();
+        m_writeSql.clear();
+        raiseProviderError(message + " (" + sql + ")");
+    }
     if (isNew)
         table.rowids[row] = sqlite3_last_insert_rowid(m_handle);
     else if (sqlite3_changes(m_handle) != 1)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Database.h"
+#include "SqliteHandles.h"
 
 #include <filesystem>
 
@@ -38,6 +39,9 @@ private:
     std::filesystem::path m_path;
     sqlite3* m_handle;
     bool m_readOnly;
+    // The last row write's statement: writing row after row of one table prepares it once.
+    std::string m_writeSql;
+    Statement m_write;
 };
 
 } // namespace qln::ado::detail

@@ -120,10 +120,12 @@ std::optional<ado::Recordset> AddToResultsDB(ado::Connection& results, const std
         if (!key.isNull()) firstRow.emplace(key.text(), position);
     }
 
+    // Only the key and the rating: each row written back then carries one value, not every
+    // earlier run's too.
     ado::Recordset rows;
-    rows.open(std::string("SELECT * FROM ") + kResultsTable, results, ado::adOpenStatic, ado::adLockOptimistic);
-    int target = -1;
-    FindRSColumn(rows, column, target);
+    rows.open("SELECT mukey, " + quoteIdentifier(column) + " FROM " + quoteIdentifier(kResultsTable), results,
+              ado::adOpenStatic, ado::adLockOptimistic);
+    const int target = 1;
     const long total = rows.recordCount();
     for (long done = 0; !rows.eof(); rows.moveNext(), ++done) {
         if (progress && !progress(done, total)) return std::nullopt;

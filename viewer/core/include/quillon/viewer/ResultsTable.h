@@ -53,8 +53,8 @@ using StoreProgress = std::function<bool(long done, long total)>;
 
 // Stores a run: adds the ratings' column (their third field, by AddColumn) to MU_Data and
 // sets it in every row from the first ratings row with the same mukey; rows without one
-// keep Null. Column and values are one transaction. The MU_Data record set after the
-// update, or nothing, with nothing changed, when the user kept the existing column or
+// keep Null. Column and values are one transaction. MU_Data's mukey and rating column after
+// the update, or nothing, with nothing changed, when the user kept the existing column or
 // `progress` abandoned the store.
 std::optional<ado::Recordset> AddToResultsDB(ado::Connection& results, const std::string& type,
                                              const ado::Recordset& ratings, const ReplacePrompt& replace,

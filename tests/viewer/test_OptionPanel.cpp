@@ -6,7 +6,9 @@
 #include "OptionsTab.h"
 #include "ReporterDisplay.h"
 #include "ViewerFixture.h"
+#include "JobControls.h"
 #include "frmQuillon.h"
+#include "modSoilsDatabase.h"
 #include "modMain.h"
 #include "quillon/desktop/FileDialog.h"
 #include "ui_DescriptionTab.h"
@@ -15,6 +17,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QTimer>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -202,6 +205,30 @@ private slots:
         };
         QCOMPARE(remembered("SoilsDataFile"), std::string("second.mdb"));
         QCOMPARE(remembered("SoilsDataPath"), (m_install->folder / "other").string());
+    }
+
+    // The database is read on a worker while the event loop turns; a failure names the file
+    // and gives the controls back.
+    void openingKeepsTheWindowTurningAndAFailureNamesTheFile()
+    {
+        start();
+        copySampleWithout("nocomp.mdb", "component");
+        bool turnedWhileOpening = false;
+        QTimer::singleShot(0, [&] { turnedWhileOpening = m_form->jobControls().busy(); });
+        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), 1);
+        QVERIFY(turnedWhileOpening);
+        QVERIFY(!m_form->jobControls().busy());
+        QVERIFY(m_st->soilsConnection.isOpen());
+        QVERIFY(m_st->mapunitList.recordCount() > 0);
+        QVERIFY(m_form->ui().tvInterps->isEnabled());
+
+        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "nocomp.mdb"), -1);
+        QVERIFY(!m_form->jobControls().busy());
+        QVERIFY(m_form->ui().tvInterps->isEnabled());
+        QCOMPARE(m_install->boxes().size(), 1);
+        QVERIFY2(m_install->boxes().last().contains("Unable to read the map units of the soils database nocomp.mdb."),
+                 qPrintable(m_install->boxes().last()));
+        QVERIFY(!m_st->rsComponents.isOpen());
     }
 
     void attributeShowsItsFramesAndAFolderHidesThem()

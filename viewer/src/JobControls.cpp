@@ -1,6 +1,7 @@
 #include "JobControls.h"
 
 #include <QAction>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -54,6 +55,19 @@ bool JobControls::start(const QString& caption, BackgroundRun::Work work, Backgr
 
     m_run.start(std::move(work), [this, done = std::move(done)](const BackgroundRun::Result& result) { end(done, result); });
     return true;
+}
+
+bool JobControls::runAndWait(const QString& caption, BackgroundRun::Work work, BackgroundRun::Done done)
+{
+    QEventLoop loop;
+    bool ended = false;
+    const bool started = start(caption, std::move(work), [&](const BackgroundRun::Result& result) {
+        if (done) done(result);
+        ended = true;
+        loop.quit();
+    });
+    if (started && !ended) loop.exec();
+    return started;
 }
 
 void JobControls::cancel()

@@ -34,6 +34,10 @@ public:
     // counted as part of the job; then the controls come back and the kept actions run.
     // False, starting nothing, while a job is busy.
     bool start(const QString& caption, BackgroundRun::Work work, BackgroundRun::Done done);
+    // Runs `work` as start() does and returns once `done` has run, turning the event loop
+    // meanwhile so the window keeps painting: for work the caller needs ended before it goes
+    // on. False, running nothing, while a job is busy.
+    bool runAndWait(const QString& caption, BackgroundRun::Work work, BackgroundRun::Done done);
     // A job is running or its `done` has not returned yet.
     bool busy() const { return m_busy; }
     // Runs `action` now when no job is busy, else once it has ended, in the order given.

@@ -16,8 +16,14 @@ int PopulateMapunitList(ViewerState& st, frmQuillon& form, ado::Recordset& mapun
     ado::Recordset list;
     const short status = viewer::PopulateMapunitList(*st.engine, st.soilsConnectString, mapunits, list,
                                                      windowMessages(st, form));
+    ShowMapunitList(st, form, status == 1 ? list : ado::Recordset());
+    return status;
+}
+
+void ShowMapunitList(ViewerState& st, frmQuillon& form, const ado::Recordset& list)
+{
     // The previous database's list must not stay on screen, ticks and all.
-    st.mapunitList = status == 1 ? list : ado::Recordset();
+    st.mapunitList = list;
     // The non-technical report's categories and map units are those of the new database.
     st.nonTechRSs.reset();
     st.NonTechSetsLoaded = false;
@@ -26,7 +32,6 @@ int PopulateMapunitList(ViewerState& st, frmQuillon& form, ado::Recordset& mapun
     form.nonTechReportsTab().ui().cmdRepNTShowMU->setChecked(false);
     for (MapunitGrid* grid : {&form.reportsTab().grid(), &form.nonTechReportsTab().grid()})
         grid->bind(st.mapunitList, st.mapunitColumnWidths);
-    return status;
 }
 
 } // namespace qln::viewer

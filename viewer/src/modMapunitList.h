@@ -13,4 +13,8 @@ class frmQuillon;
 // reporting the failure under the procedure's name.
 int PopulateMapunitList(ViewerState& st, frmQuillon& form, ado::Recordset& mapunits);
 
+// Shows `list` (a map unit list as PopulateMapunitList builds it, or a closed record set
+// for none) in the report grids, as that function does with the list it builds.
+void ShowMapunitList(ViewerState& st, frmQuillon& form, const ado::Recordset& list);
+
 } // namespace qln::viewer

@@ -7,7 +7,12 @@
 #include "modInstance.h"
 #include "modMapunitList.h"
 #include "modResults.h"
+#include "EngineObject.h"
+#include "JobControls.h"
+#include "ReportJob.h"
 #include "quillon/reporter/SystemError.h"
+#include "quillon/viewer/MapunitList.h"
+#include "quillon/viewer/ResultsTable.h"
 #include "quillon/viewer/SoilsDatabase.h"
 #include "quillon/viewer/SurveyAreaList.h"
 #include "ui_OptionsTab.h"
@@ -15,6 +20,10 @@
 #include "ui_frmQuillon.h"
 
 #include <QApplication>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
 
 namespace qln::viewer {
 
@@ -46,6 +55,105 @@ void putSetting(ViewerState& st, const char* name, const std::string& value)
     st.genutils->cPutRegistryString(utils::HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
 }
 
+// What a newly chosen soils database gives the window. Read on a worker thread, so the
+// window keeps painting however large the survey: it opens its own connection, which the
+// window takes over with the record sets once the worker has ended.
+struct SoilsReading {
+    enum class Step { Open, Mapunits, Layer, List, Output, Done };
+
+    std::string bridgeConnect;
+    std::string soilsConnect;
+    std::optional<std::filesystem::path> attributeFile;
+    Messages messages;
+    ado::Connection results;
+
+    ado::Connection soils;
+    ado::Recordset components;
+    ado::Recordset areas;
+    ado::Recordset mapunits;
+    ado::Recordset list;
+    short listStatus = -1;
+    // The step under way, or the one that failed.
+    Step step = Step::Open;
+};
+
+void readSoils(SoilsReading& r, BackgroundRun::Context& context)
+{
+    r.soils.setConnectionString(r.bridgeConnect);
+    r.soils.setCursorLocation(ado::adUseClient);
+    // The viewer only reads the survey data.
+    r.soils.setMode(ado::adModeRead);
+    r.soils.open();
+    if (context.cancelled()) return;
+
+    r.step = SoilsReading::Step::Mapunits;
+    r.components.open("SELECT musym,comppct_r,cokey,mapunit.mukey,component.mukey FROM component,mapunit "
+                      "WHERE component.mukey=mapunit.mukey ORDER BY comppct_r DESC",
+                      r.soils);
+    r.areas.open("SELECT DISTINCT mukey,musym,muname,areasymbol,areaname FROM mapunit,legend "
+                 "WHERE legend.lkey=mapunit.lkey",
+                 r.soils);
+    if (context.cancelled()) return;
+
+    // The report tabs list the map units a run would rate: the GIS layer's, or all.
+    r.step = SoilsReading::Step::Layer;
+    r.mapunits = layerMapunits(r.soils, r.attributeFile);
+    if (context.cancelled()) return;
+
+    r.step = SoilsReading::Step::List;
+    r.listStatus = viewer::PopulateMapunitList(*createEngine(), r.soilsConnect, r.mapunits, r.list, r.messages);
+    if (r.listStatus != 1 || context.cancelled()) return;
+
+    r.step = SoilsReading::Step::Output;
+    AddMapUnitSymbols(r.results, kResultsTable, r.mapunits);
+    r.step = SoilsReading::Step::Done;
+}
+
+// The window's part of the opening, once the worker has read what it could: 1, or -1 with
+// the cause reported.
+int showSoils(ViewerState& st, frmQuillon& form, const std::string& fileName, SoilsReading& r,
+              const BackgroundRun::Result& result)
+{
+    using Step = SoilsReading::Step;
+    if (result.outcome == BackgroundRun::Outcome::Cancelled) {
+        st.reporter->cReportMsg(reporting::gmrINFO, gmrDISP, "ResetTelvaConnection", kMsgText, 0,
+                                {"Opening the soils database " + fileName + " was cancelled."});
+        return -1;
+    }
+    const auto report = [&](const char* procedure, const std::string& text) {
+        try {
+            std::rethrow_exception(result.error);
+        } catch (...) {
+            st.reporter->cReportMsg2(reporting::gmrERR, gmrDISP, procedure, kMsgText, reporter::caughtError(), {text});
+        }
+    };
+    const bool failed = result.outcome == BackgroundRun::Outcome::Failed;
+    if (failed && r.step == Step::Open) {
+        report("ResetTelvaConnection", "Unable to open the soils database " + fileName + ".");
+        return -1;
+    }
+    st.soilsConnection = std::move(r.soils);
+    if (failed && (r.step == Step::Mapunits || r.step == Step::Layer)) {
+        report(r.step == Step::Mapunits ? "ResetTelvaConnection" : "PopulateMapunitList",
+               "Unable to read the map units of the soils database " + fileName + ".");
+        return -1;
+    }
+    st.rsComponents = std::move(r.components);
+    st.rsMapunitAreas = std::move(r.areas);
+    ShowMapunitList(st, form, r.listStatus == 1 ? r.list : ado::Recordset());
+    if (failed && r.step == Step::List) {
+        report("PopulateMapunitList", "Unable to list the map units of the soils database " + fileName + ".");
+        return -1;
+    }
+    if (r.listStatus != 1) return -1;
+    if (form.optionPanel().PopulateSeasonLists() != 1) return -1;
+    if (failed) {
+        report("PopulateOutputDB", "Unable to fill the results table with the map units.");
+        return -1;
+    }
+    return 1;
+}
+
 } // namespace
 
 bool CheckValidMDB(ViewerState& st, frmQuillon& form, const std::string& folder, const std::string& fileName)
@@ -60,9 +168,9 @@ bool CheckValidMDB(ViewerState& st, frmQuillon& form, const std::string& folder,
         if (valid)
             putSetting(st, "SoilsDataFile", fileName);
         else
-            st.reporter->cReportMsg(gmrINFO, gmrLOG, "CheckValidMDB", kMsgText, 0, {check.reason});
+            st.reporter->cReportMsg(reporting::gmrINFO, gmrLOG, "CheckValidMDB", kMsgText, 0, {check.reason});
     } catch (...) {
-        st.reporter->cReportMsg2(gmrERR, gmrDISP, "CheckValidMDB", kMsgText, reporter::caughtError(),
+        st.reporter->cReportMsg2(reporting::gmrERR, gmrDISP, "CheckValidMDB", kMsgText, reporter::caughtError(),
                                  {"Unable to check the soils database " + fileName + "."});
         valid = false;
     }
@@ -89,7 +197,7 @@ void cmdSelectFolder_Click(ViewerState& st, frmQuillon& form)
                                  : box->findText(QString::fromStdString(previous), Qt::MatchExactly);
             if (kept >= 0) enableRunButtons(form, true);
             box->setCurrentIndex(kept);
-            st.reporter->cReportMsg(gmrERR, gmrDISP, "cmdSelectFolder_Click", kMsgText, 0,
+            st.reporter->cReportMsg(reporting::gmrERR, gmrDISP, "cmdSelectFolder_Click", kMsgText, 0,
                                     {folder + "/" + fileName + " is not a valid KORVAL Soils database."});
         } else {
             const SurveyAreaList list = PopulateSSAList(folder, fileName);
@@ -118,7 +226,7 @@ void cboSSAList_Click(ViewerState& st, frmQuillon& form)
 {
     QComboBox* box = form.optionsTab().ui().cboSSAList;
     if (box->currentText().isEmpty()) {
-        st.reporter->cReportMsg(gmrINFO, gmrDISP, "cboSSAList_Click", kMsgText, 0, {"Select a valid Soils database."});
+        st.reporter->cReportMsg(reporting::gmrINFO, gmrDISP, "cboSSAList_Click", kMsgText, 0, {"Select a valid Soils database."});
         enableDatabaseControls(form, false);
         return;
     }
@@ -129,7 +237,7 @@ void cboSSAList_Click(ViewerState& st, frmQuillon& form)
     if (!st.databaseChanged && !box->currentText().isEmpty()) {
         form.setStatusText("Validating Soils Database.");
         if (!CheckValidMDB(st, form, st.settings.soilsDataFolder, box->currentText().toStdString())) {
-            st.reporter->cReportMsg(gmrERR, gmrDISP, "cboSSAList_Click", kMsgText, 0,
+            st.reporter->cReportMsg(reporting::gmrERR, gmrDISP, "cboSSAList_Click", kMsgText, 0,
                                     {std::string("The selected soils database has the wrong format for ") +
                                      "this version of the Quillon. Contact your soils " +
                                      "staff to obtain soil data in KORVAL Version 2 format."});
@@ -169,42 +277,27 @@ int ResetTelvaConnection(ViewerState& st, frmQuillon& form, const std::string& f
     st.rsMapunitAreas = ado::Recordset();
     st.rsMonths = ado::Recordset();
     st.soilsConnection.close();
+
+    auto reading = std::make_shared<SoilsReading>();
+    reading->bridgeConnect = strings.bridge;
+    reading->soilsConnect = strings.plain;
+    reading->attributeFile = attributeFileOf(st);
+    reading->messages = windowMessages(st, form);
     try {
-        st.soilsConnection.setConnectionString(strings.bridge);
-        st.soilsConnection.setCursorLocation(ado::adUseClient);
-        // The viewer only reads the survey data.
-        st.soilsConnection.setMode(ado::adModeRead);
-        st.soilsConnection.open();
+        reading->results = openResultsDB(st);
     } catch (...) {
-        st.reporter->cReportMsg2(gmrERR, gmrDISP, "ResetTelvaConnection", kMsgText, reporter::caughtError(),
-                                 {"Unable to open the soils database " + fileName + "."});
+        st.reporter->cReportMsg2(reporting::gmrERR, gmrDISP, "PopulateOutputDB", kMsgText, reporter::caughtError(),
+                                 {"Unable to fill the results table with the map units."});
         return -1;
     }
-    try {
-        st.rsComponents.open("SELECT musym,comppct_r,cokey,mapunit.mukey,component.mukey FROM component,mapunit "
-                             "WHERE component.mukey=mapunit.mukey ORDER BY comppct_r DESC",
-                             st.soilsConnection);
-        st.rsMapunitAreas.open("SELECT DISTINCT mukey,musym,muname,areasymbol,areaname FROM mapunit,legend "
-                               "WHERE legend.lkey=mapunit.lkey",
-                               st.soilsConnection);
-    } catch (...) {
-        st.reporter->cReportMsg2(gmrERR, gmrDISP, "ResetTelvaConnection", kMsgText, reporter::caughtError(),
-                                 {"Unable to read the map units of the soils database " + fileName + "."});
-        return -1;
-    }
-    // The report tabs list the map units a run would rate: the GIS layer's, or all.
-    ado::Recordset mapunits;
-    try {
-        mapunits = layerMapunits(st.soilsConnection, attributeFileOf(st));
-    } catch (...) {
-        st.reporter->cReportMsg2(gmrERR, gmrDISP, "PopulateMapunitList", kMsgText, reporter::caughtError(),
-                                 {"Unable to read the map units of the soils database " + fileName + "."});
-        return -1;
-    }
-    if (PopulateMapunitList(st, form, mapunits) != 1) return -1;
-    if (form.optionPanel().PopulateSeasonLists() != 1) return -1;
-    // The description categories are read when their tab is first shown.
-    return PopulateOutputDB(st);
+    int status = -1;
+    const bool ran = form.jobControls().runAndWait(
+        "Opening the soils database ...", [reading](BackgroundRun::Context& context) { readSoils(*reading, context); },
+        [&](const BackgroundRun::Result& result) { status = showSoils(st, form, fileName, *reading, result); });
+    if (!ran)
+        st.reporter->cReportMsg(reporting::gmrERR, gmrDISP, "ResetTelvaConnection", kMsgText, 0,
+                                {"The soils database " + fileName + " cannot be opened while a job is running."});
+    return status;
 }
 
 } // namespace qln::viewer

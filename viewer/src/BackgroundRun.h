@@ -44,7 +44,7 @@ public:
 
     enum class Outcome { Finished, Cancelled, Failed };
     // How a job ended. Cancel wins: a job that ends, however, after Cancel was pressed is
-    // Cancelled, so its caller stores nothing. `error` is set for Failed (the exception
+    // Cancelled, so its caller keeps nothing of it (but what the work had already committed). `error` is set for Failed (the exception
     // the work threw, for the caller to rethrow and report) and may be for Cancelled.
     struct Result {
         Outcome outcome = Outcome::Finished;

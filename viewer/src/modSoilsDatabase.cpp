@@ -79,6 +79,7 @@ struct SoilsReading {
 
 void readSoils(SoilsReading& r, BackgroundRun::Context& context)
 {
+    context.stage("Opening");
     r.soils.setConnectionString(r.bridgeConnect);
     r.soils.setCursorLocation(ado::adUseClient);
     // The viewer only reads the survey data.
@@ -87,6 +88,7 @@ void readSoils(SoilsReading& r, BackgroundRun::Context& context)
     if (context.cancelled()) return;
 
     r.step = SoilsReading::Step::Mapunits;
+    context.stage("Reading the map units");
     r.components.open("SELECT musym,comppct_r,cokey,mapunit.mukey,component.mukey FROM component,mapunit "
                       "WHERE component.mukey=mapunit.mukey ORDER BY comppct_r DESC",
                       r.soils);
@@ -101,10 +103,12 @@ void readSoils(SoilsReading& r, BackgroundRun::Context& context)
     if (context.cancelled()) return;
 
     r.step = SoilsReading::Step::List;
+    context.stage("Listing the map units");
     r.listStatus = viewer::PopulateMapunitList(*createEngine(), r.soilsConnect, r.mapunits, r.list, r.messages);
     if (r.listStatus != 1 || context.cancelled()) return;
 
     r.step = SoilsReading::Step::Output;
+    context.stage("Filling the results table");
     AddMapUnitSymbols(r.results, kResultsTable, r.mapunits);
     r.step = SoilsReading::Step::Done;
 }

@@ -140,7 +140,7 @@ std::string MapunitKeyOrder::condition(const RatingOrder& order, std::size_t beg
         condition += "(mapunit.mukey>='" + escapeQuotes(m_keys[first]) + "' AND mapunit.mukey<='" +
                      escapeQuotes(m_keys[last]) + "')";
     }
-    return "(" + condition + ")";
+    return singles.empty() && runs.size() == 1 ? condition : "(" + condition + ")";
 }
 
 MapunitKeyOrder ReadMapunitKeyOrder(ado::Connection& soils)

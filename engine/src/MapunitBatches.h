@@ -42,6 +42,11 @@ public:
     // Keys as the database sorted them. Without keys, or with a key that is no text (a
     // numeric column compares literals otherwise), every batch is read by its list of keys.
     explicit MapunitKeyOrder(std::vector<Variant> sortedKeys);
+    // The ranks view the keys' own storage, which a move keeps and a copy would not.
+    MapunitKeyOrder(const MapunitKeyOrder&) = delete;
+    MapunitKeyOrder& operator=(const MapunitKeyOrder&) = delete;
+    MapunitKeyOrder(MapunitKeyOrder&&) = default;
+    MapunitKeyOrder& operator=(MapunitKeyOrder&&) = default;
 
     // Condition on mapunit.mukey keeping the distinct keys of entries [begin, end): ranges of
     // the database's order when they are few, else "mapunit.mukey IN ('a','b')".

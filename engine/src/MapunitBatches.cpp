@@ -2,7 +2,9 @@
 
 #include "FieldValues.h"
 #include "quillon/SqlText.h"
+#include "rsFunctions.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace qln::engine {
@@ -56,19 +58,100 @@ std::vector<std::pair<std::size_t, std::size_t>> SplitIntoBatches(const RatingOr
     return batches;
 }
 
-std::string BatchKeyCondition(const RatingOrder& order, std::size_t begin, std::size_t end)
+MapunitKeyOrder::MapunitKeyOrder(std::vector<Variant> sortedKeys)
 {
-    std::unordered_set<std::string_view> seen;
-    std::string list;
-    for (std::size_t i = begin; i < end; ++i) {
-        const std::string& key = order.entries[i].mukey;
-        if (!seen.insert(key).second)
-            continue;
-        if (!list.empty())
-            list += ',';
-        list += "'" + escapeQuotes(key) + "'";
+    m_keys.reserve(sortedKeys.size());
+    for (const Variant& key : sortedKeys) {
+        if (key.isMissing())
+            continue;  // a map unit without key is in no run
+        if (!key.isText()) {
+            m_keys.clear();
+            return;
+        }
+        m_keys.push_back(key.text());
     }
-    return "mapunit.mukey IN (" + list + ")";
+    m_rank.reserve(m_keys.size());
+    for (std::size_t i = 0; i < m_keys.size(); ++i)
+        m_rank.try_emplace(m_keys[i], i);
+}
+
+std::string MapunitKeyOrder::condition(const RatingOrder& order, std::size_t begin, std::size_t end) const
+{
+    // Beyond this many ranges one list is the simpler query for the database to plan.
+    constexpr std::size_t kMaxRanges = 32;
+
+    std::unordered_set<std::string_view> keys;
+    std::vector<std::string_view> listed;  // in rating order, each once
+    for (std::size_t i = begin; i < end; ++i) {
+        if (keys.insert(order.entries[i].mukey).second)
+            listed.push_back(order.entries[i].mukey);
+    }
+    std::vector<std::size_t> ranks;
+    bool ranked = !m_rank.empty();
+    for (const std::string_view key : listed) {
+        const auto found = m_rank.find(key);
+        if (found == m_rank.end()) {
+            ranked = false;  // the database changed since: the list lets the batch tell
+            break;
+        }
+        ranks.push_back(found->second);
+    }
+
+    // Stretches of the database's order holding batch keys only; a key the order holds twice
+    // (equal under its collation) is covered by the one stretch.
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    std::vector<std::string_view> singles;
+    if (ranked) {
+        std::sort(ranks.begin(), ranks.end());
+        std::size_t uncovered = 0;
+        for (const std::size_t rank : ranks) {
+            if (rank < uncovered)
+                continue;
+            std::size_t last = rank;
+            while (last + 1 < m_keys.size() && keys.count(m_keys[last + 1]))
+                ++last;
+            uncovered = last + 1;
+            if (last == rank)
+                singles.push_back(m_keys[rank]);
+            else
+                runs.emplace_back(rank, last);
+            if (runs.size() > kMaxRanges)
+                break;
+        }
+    }
+    const auto keyList = [](const std::vector<std::string_view>& list) {
+        std::string text;
+        for (const std::string_view key : list) {
+            if (!text.empty())
+                text += ',';
+            text += "'" + escapeQuotes(key) + "'";
+        }
+        return "mapunit.mukey IN (" + text + ")";
+    };
+    if (!ranked || runs.empty() || runs.size() > kMaxRanges)
+        return keyList(listed);
+
+    std::string condition;
+    if (!singles.empty())
+        condition = keyList(singles);
+    for (const auto& [first, last] : runs) {
+        if (!condition.empty())
+            condition += " OR ";
+        condition += "(mapunit.mukey>='" + escapeQuotes(m_keys[first]) + "' AND mapunit.mukey<='" +
+                     escapeQuotes(m_keys[last]) + "')";
+    }
+    return singles.empty() && runs.size() == 1 ? condition : "(" + condition + ")";
+}
+
+MapunitKeyOrder ReadMapunitKeyOrder(ado::Connection& soils)
+{
+    ado::Recordset keys;
+    adoOpenRecordset(soils, keys, "SELECT mapunit.mukey FROM mapunit ORDER BY mapunit.mukey", ado::adLockReadOnly);
+    std::vector<Variant> sorted;
+    sorted.reserve(static_cast<std::size_t>(std::max(0L, keys.recordCount())));
+    for (; hasRow(keys); keys.moveNext())
+        sorted.push_back(keys.value(0));
+    return MapunitKeyOrder(std::move(sorted));
 }
 
 BatchRows::BatchRows(const ado::Recordset& shape)

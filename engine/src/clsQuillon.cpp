@@ -300,6 +300,7 @@ struct BatchInputs {
     const RunInputs& in;
     const ShapePieces& pieces;
     const RatingOrder& order;
+    const MapunitKeyOrder& keys;
     int ratingType;
 };
 
@@ -311,7 +312,7 @@ BatchRating rateBatch(const BatchInputs& batch, std::size_t begin, std::size_t e
 {
     line = 6;
     ShapePieces pieces = batch.pieces;
-    pieces.mapunitCondition = BatchKeyCondition(batch.order, begin, end);
+    pieces.mapunitCondition = batch.keys.condition(batch.order, begin, end);
     pieces.childRestriction = pieces.mapunitCondition;
     std::string command;
     try {
@@ -483,7 +484,13 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
 
     line = 9;
     const auto batches = SplitIntoBatches(order, m_state->batchMapunits);
-    const BatchInputs batch{iSoils_CS, attr, in, pieces, order, ratingType};
+    MapunitKeyOrder keys;
+    try {
+        keys = ReadMapunitKeyOrder(state.soils);
+    } catch (...) {
+        rethrowWithTrail("SetAdoTelvaRS", 5);
+    }
+    const BatchInputs batch{iSoils_CS, attr, in, pieces, order, keys, ratingType};
     const auto threads = static_cast<unsigned>(std::min<std::size_t>(m_state->threads, batches.size()));
     std::optional<BatchWorkers> workers;
     if (threads > 1 && !order.entries.empty()) {

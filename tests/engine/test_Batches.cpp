@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "MapunitBatches.h"
 #include "quillon/Error.h"
 
 #include <utility>
@@ -53,7 +54,7 @@ INSERT INTO comonth (monthseq, month, flodfreqcl, cokey, comonthkey) VALUES
 
     // Runs with the given limits; the progress handler stops the run after stopAfter map units.
     Run runWith(const std::map<std::string, Variant>& overrides, std::size_t batch, unsigned threads,
-                long stopAfter = -1)
+                long stopAfter = -1, const std::vector<std::string>& keys = {"1", "2", "9", "10", "11", "30", "X"})
     {
         engine.setRunLimits(batch, threads);
         Run run;
@@ -62,7 +63,7 @@ INSERT INTO comonth (monthseq, month, flodfreqcl, cokey, comonthkey) VALUES
             return stopAfter < 0 || done < stopAfter;
         });
         qln::ado::Recordset data = userData(overrides);
-        qln::ado::Recordset units = mapunits({"1", "2", "9", "10", "11", "30", "X"});
+        qln::ado::Recordset units = mapunits(keys);
         auto results = engine.ProcessData(soilsConnect(), data, units);
         EXPECT_TRUE(results.has_value());
         if (!results)
@@ -164,4 +165,92 @@ TEST_F(Batches, AStopFromTheProgressHandlerEndsABatchedRunWithNothingReturned)
             EXPECT_EQ(error.number(), qln::engine::qlnErrCancelled);
         }
     }
+}
+
+TEST_F(Batches, KeyRangesHoldWhatTheDatabaseSortsBetweenTheirEnds)
+{
+    // Under this column's collation 'x' sorts before 'Y'; byte by byte it sorts after.
+    soilsSql(R"sql(
+ALTER TABLE mapunit RENAME TO mapunit_cased;
+CREATE TABLE mapunit (musym VARCHAR(6), muname VARCHAR(175), lkey VARCHAR(30), mukey VARCHAR(30) COLLATE NOCASE);
+INSERT INTO mapunit SELECT * FROM mapunit_cased;
+DROP TABLE mapunit_cased;
+CREATE INDEX mapunit_mukey ON mapunit (mukey);
+UPDATE mapunit SET mukey='x' WHERE mukey='X';
+UPDATE component SET mukey='x' WHERE mukey='X';
+UPDATE mapunit SET mukey='Y' WHERE mukey='30';
+UPDATE component SET mukey='Y' WHERE mukey='30';
+)sql");
+    addAttribute({});
+    const std::map<std::string, Variant> slope = {{"Algorithm", 3}};
+    // All map units, then a selection leaving out some that lie between the others.
+    for (const std::vector<std::string>& keys :
+         {std::vector<std::string>{"1", "2", "9", "10", "11", "Y", "x"}, std::vector<std::string>{"1", "2", "11", "x"}}) {
+        const Run whole = runWith(slope, 0, 1, -1, keys);
+        ASSERT_GT(whole.rows.size(), keys.size());  // 'x' is listed in both survey areas
+        for (const std::size_t batch : {1u, 2u, 3u}) {
+            SCOPED_TRACE("batch " + std::to_string(batch) + " of " + std::to_string(keys.size()));
+            EXPECT_EQ(runWith(slope, batch, 2, -1, keys).rows, whole.rows);
+        }
+    }
+}
+
+namespace {
+
+qln::engine::RatingOrder orderOf(const std::vector<std::string>& keys)
+{
+    qln::engine::RatingOrder order;
+    for (const auto& key : keys)
+        order.entries.push_back({0, key});
+    order.legendRows = 1;
+    return order;
+}
+
+qln::engine::MapunitKeyOrder sortedAs(const std::vector<Variant>& keys)
+{
+    return qln::engine::MapunitKeyOrder(keys);
+}
+
+} // namespace
+
+TEST(MapunitKeyOrder, StretchesOfTheDatabaseOrderBecomeRangesAndLoneKeysAList)
+{
+    const auto keys = sortedAs({"1", "10", "11", "2", Variant::null(), "30", "9", "O'Neil", "X", "X"});
+    const auto condition = [&](const std::vector<std::string>& batch) {
+        return keys.condition(orderOf(batch), 0, batch.size());
+    };
+    // Listed in any order and more than once, the keys of one stretch are one range.
+    EXPECT_EQ(condition({"2", "10", "11", "10"}), "(mapunit.mukey>='10' AND mapunit.mukey<='2')");
+    // A key left out splits the stretch; a key alone between keys left out is listed.
+    EXPECT_EQ(condition({"1", "11", "2", "9"}),
+              "(mapunit.mukey IN ('1','9') OR (mapunit.mukey>='11' AND mapunit.mukey<='2'))");
+    // A map unit without key does not split; a key held twice is one range over both.
+    EXPECT_EQ(condition({"30", "2", "9"}), "(mapunit.mukey>='2' AND mapunit.mukey<='9')");
+    EXPECT_EQ(condition({"X"}), "(mapunit.mukey>='X' AND mapunit.mukey<='X')");
+    EXPECT_EQ(condition({"9", "O'Neil"}), "(mapunit.mukey>='9' AND mapunit.mukey<='O''Neil')");
+    // Only a subset of the order's entries is the batch.
+    EXPECT_EQ(keys.condition(orderOf({"1", "10", "11", "2"}), 1, 3), "(mapunit.mukey>='10' AND mapunit.mukey<='11')");
+}
+
+TEST(MapunitKeyOrder, KeysTheOrderCannotPlaceAreReadByTheirList)
+{
+    const std::vector<std::string> batch = {"b", "a", "c"};
+    const std::string list = "mapunit.mukey IN ('b','a','c')";
+    // A key the database no longer holds: the list lets the batch report the change.
+    EXPECT_EQ(sortedAs({"a", "b"}).condition(orderOf(batch), 0, 3), list);
+    // Numbers compare with quoted literals otherwise than they sort.
+    EXPECT_EQ(sortedAs({"a", "b", 3}).condition(orderOf(batch), 0, 3), list);
+    EXPECT_EQ(qln::engine::MapunitKeyOrder().condition(orderOf(batch), 0, 3), list);
+    // Scattered keys: beyond 32 ranges the list is the simpler query.
+    std::vector<Variant> every;
+    std::vector<std::string> pairs;
+    for (int i = 100; i < 300; ++i) {
+        every.emplace_back(std::to_string(i));
+        if (i % 3 != 0)
+            pairs.push_back(std::to_string(i));
+    }
+    const std::string scattered = sortedAs(every).condition(orderOf(pairs), 0, pairs.size());
+    EXPECT_EQ(scattered.rfind("mapunit.mukey IN ('100','101','103',", 0), 0u) << scattered;
+    const std::vector<std::string> few(pairs.begin(), pairs.begin() + 60);
+    EXPECT_EQ(sortedAs(every).condition(orderOf(few), 0, few.size()).find(" IN "), std::string::npos);
 }

@@ -86,14 +86,22 @@ QTreeWidgetItem* treeNode(qln::viewer::frmQuillon& form, const QString& key)
     return nullptr;
 }
 
+// Selects the attribute in the tree and shows its Options tab; false when the tree lacks it.
+bool selectOnOptions(qln::viewer::frmQuillon& form, const QString& key)
+{
+    QTreeWidgetItem* node = treeNode(form, key);
+    if (!node) return false;
+    form.ui().tvInterps->setCurrentItem(node);
+    form.ui().SSTab1->setCurrentIndex(form.FindTabNumber("Options"));
+    return true;
+}
+
 Reply run(qln::viewer::frmQuillon& form, const std::string& fields)
 {
     const QStringList parts = QString::fromStdString(fields).split('|');
     if (parts.size() != 3) return Reply::refuse("RUN wants <node key>|<column>|<ignore below %>");
-    QTreeWidgetItem* node = treeNode(form, parts[0]);
-    if (!node) return Reply::refuse("No attribute " + parts[0].toStdString() + " in the tree");
-    form.ui().tvInterps->setCurrentItem(node);
-    form.ui().SSTab1->setCurrentIndex(form.FindTabNumber("Options"));
+    if (!selectOnOptions(form, parts[0]))
+        return Reply::refuse("No attribute " + parts[0].toStdString() + " in the tree");
     auto& options = form.optionsTab().ui();
     if (!options.chkIgnorePct->isEnabled()) return Reply::refuse("The attribute takes no \"ignore below\"");
     options.chkIgnorePct->setChecked(true);
@@ -141,10 +149,8 @@ Reply process(qln::viewer::frmQuillon& form, const std::string& fields)
 {
     const QStringList parts = QString::fromStdString(fields).split('|');
     if (parts.size() != 2) return Reply::refuse("PROCESS wants <node key>|<column>");
-    QTreeWidgetItem* node = treeNode(form, parts[0]);
-    if (!node) return Reply::refuse("No attribute " + parts[0].toStdString() + " in the tree");
-    form.ui().tvInterps->setCurrentItem(node);
-    form.ui().SSTab1->setCurrentIndex(form.FindTabNumber("Options"));
+    if (!selectOnOptions(form, parts[0]))
+        return Reply::refuse("No attribute " + parts[0].toStdString() + " in the tree");
     std::cout << panelLine(form, parts[0].toStdString()) << std::endl;
     form.optionsTab().ui().txtDBFColumn->setText(parts[1]);
     return click(form.ui().cmdCreateDBFFile);

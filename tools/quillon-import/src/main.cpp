@@ -8,23 +8,16 @@
 #include "quillon/ado/Connection.h"
 #include "quillon/ado/ServerAddress.h"
 #include "quillon/ado/ServerImport.h"
-
-#include <CLI/CLI.hpp>
+#include "quillon/tools/CommandLine.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <iostream>
 
-namespace {
-
-// Exit codes: 0 done, 2 the import failed, 64 the command line is wrong (EX_USAGE), 74
-// standard output could not be written (EX_IOERR).
-constexpr int kExitFailed = 2;
-constexpr int kExitUsage = 64;
-constexpr int kExitOutput = 74;
-
-} // namespace
+using qln::tools::kExitFailed;
+using qln::tools::kExitOutput;
+using qln::tools::kExitUsage;
 
 int main(int argc, char** argv)
 {
@@ -45,12 +38,8 @@ int main(int argc, char** argv)
                    "are replaced; the password from PGPASSWORD or ~/.pgpass)")
         ->excludes(outputOption);
     app.add_flag("-l,--list", list, "Print each table with its row count (tab-separated)");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        const int code = app.exit(error);
-        return code == 0 ? 0 : kExitUsage;
-    }
+    if (const auto status = qln::tools::parseCommandLine(app, argc, argv, "quillon-import"))
+        return *status;
 
     try {
         if (!server.empty()) {

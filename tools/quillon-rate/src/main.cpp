@@ -6,9 +6,8 @@
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 #include "quillon/ado/DataSources.h"
+#include "quillon/tools/CommandLine.h"
 #include "quillon/viewer/UserData.h"
-
-#include <CLI/CLI.hpp>
 
 #include <unistd.h>
 
@@ -23,9 +22,10 @@
 
 namespace {
 
-constexpr int kExitEngineError = 2;
-constexpr int kExitUsage = 64;
-constexpr int kExitOutput = 74;
+using qln::tools::kExitOutput;
+using qln::tools::kExitUsage;
+// A run that failed or was refused.
+constexpr int kExitEngineError = qln::tools::kExitFailed;
 
 // A progress bar on a terminal, shown once a run has taken a second.
 class ProgressBar {
@@ -205,15 +205,8 @@ int main(int argc, char** argv)
     app.footer("Exit status: 0 done, 2 the run failed or was refused, 64 a wrong option, 74 the output could not "
                "be written.");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        return std::cout.flush() ? 0 : kExitOutput;
-    } catch (const CLI::ParseError& error) {
-        std::cerr << "quillon-rate: " << error.what() << "\n" << app.help();
-        return kExitUsage;
-    }
+    if (const auto status = qln::tools::parseCommandLine(app, argc, argv, "quillon-rate"))
+        return *status;
     if (!method.empty())
         choices.method = method;
     if (!column.empty())

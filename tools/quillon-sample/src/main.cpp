@@ -3,7 +3,7 @@
 #include "Generator.h"
 #include "SoilsLayer.h"
 
-#include <CLI/CLI.hpp>
+#include <quillon/tools/CommandLine.h>
 
 #include <unistd.h>
 
@@ -21,6 +21,7 @@
 
 namespace fs = std::filesystem;
 using namespace qln::sample;
+using namespace qln::tools;
 
 namespace {
 
@@ -33,9 +34,6 @@ const std::map<std::string, Preset> kPresets = {
     {"sample", {2, 300}},      // bundled for the demo
     {"state", {80, 40000}},    // about 150,000 components and 600,000 horizons
 };
-
-constexpr int kExitUsage = 64;
-constexpr int kExitOutput = 74;
 
 // A folder beside the result, made exclusively, that the files are written into first; it
 // is removed with whatever is left in it however the run ends.
@@ -143,15 +141,8 @@ int main(int argc, char** argv)
     app.add_option("--mapunits", mapunits, "number of map units in all (overrides the preset)")
         ->check(CLI::Range(1, 2000000));
     app.footer("Exit status: 0 done, 64 a wrong option, 74 the files could not be written.");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        return std::cout.flush() ? 0 : kExitOutput;
-    } catch (const CLI::ParseError& error) {
-        std::cerr << "quillon-sample: " << error.what() << "\n" << app.help();
-        return kExitUsage;
-    }
+    if (const auto status = parseCommandLine(app, argc, argv, "quillon-sample"))
+        return *status;
 
     const auto parsedSeed = parseSeed(seed);
     if (!parsedSeed) {

@@ -7,12 +7,15 @@
 #include "../support/LoadedLibrary.h"
 #include "../support/SqliteFile.h"
 #include "../support/TempFolder.h"
+#include "ReporterDisplay.h"
 #include "ViewerState.h"
+#include "frmQuillon.h"
 #include "quillon/ado/DataSources.h"
 #include "quillon/desktop/MessageBox.h"
 #include "quillon/registry/Registry.h"
 #include "quillon/viewer/Settings.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -98,6 +101,30 @@ public:
     TempFolder folder;
     std::filesystem::path install;
     desktop::MessageBoxSeam seam;
+};
+
+// What every window test keeps: an installation, the viewer's state made on it with the
+// reporter's display handler set, and the window once a test opens it. init() calls
+// setUpViewer() and cleanup() tearDownViewer(), which frees them in the order they need.
+class ViewerTest : public QObject {
+protected:
+    void setUpViewer()
+    {
+        m_install = std::make_unique<ViewerInstall>();
+        reporter::setDisplayHandler(std::make_shared<viewer::ReporterDisplay>());
+        m_st = std::make_unique<viewer::ViewerState>();
+    }
+    void tearDownViewer()
+    {
+        m_form.reset();
+        m_st.reset();
+        reporter::setDisplayHandler(nullptr);
+        m_install.reset();
+    }
+
+    std::unique_ptr<ViewerInstall> m_install;
+    std::unique_ptr<viewer::ViewerState> m_st;
+    std::unique_ptr<viewer::frmQuillon> m_form;
 };
 
 } // namespace qln::test

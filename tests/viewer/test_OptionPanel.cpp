@@ -66,14 +66,10 @@ QString refusal(const OptionPanel& panel)
 
 } // namespace
 
-class OptionPanelTest : public QObject {
+class OptionPanelTest : public test::ViewerTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::ViewerInstall> m_install;
-    std::unique_ptr<ViewerState> m_st;
-    std::unique_ptr<frmQuillon> m_form;
-
     std::filesystem::path soils() const { return m_install->folder / "soils"; }
     Ui::OptionsTab& options() { return m_form->optionsTab().ui(); }
     void start()
@@ -102,19 +98,8 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        m_install = std::make_unique<test::ViewerInstall>();
-        reporter::setDisplayHandler(std::make_shared<ReporterDisplay>());
-        m_st = std::make_unique<ViewerState>();
-    }
-    void cleanup()
-    {
-        m_form.reset();
-        m_st.reset();
-        reporter::setDisplayHandler(nullptr);
-        m_install.reset();
-    }
+    void init() { setUpViewer(); }
+    void cleanup() { tearDownViewer(); }
 
     void rememberedDatabaseIsOpenedAtStartUp()
     {

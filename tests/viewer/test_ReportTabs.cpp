@@ -55,14 +55,10 @@ std::vector<std::string> column(ado::Recordset rs, const char* name)
 
 } // namespace
 
-class ReportTabsTest : public QObject {
+class ReportTabsTest : public test::ViewerTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::ViewerInstall> m_install;
-    std::unique_ptr<ViewerState> m_st;
-    std::unique_ptr<frmQuillon> m_form;
-
     std::filesystem::path soilsFile() const { return m_install->folder / "soils" / "sample.mdb"; }
     std::filesystem::path tempDocument(const char* name) const
     {
@@ -159,22 +155,14 @@ private slots:
     void init()
     {
         ::setenv("QUILLON_NO_OPEN", "1", 1);
-        m_install = std::make_unique<test::ViewerInstall>();
+        setUpViewer();
         namespace fs = std::filesystem;
         fs::create_directories(m_install->install / "Templates");
         for (const auto& file : fs::directory_iterator(fs::path(QUILLON_BUILD_SHARE) / "templates"))
             fs::copy_file(file.path(), m_install->install / "Templates" / file.path().filename());
         ::setenv("QUILLON_CONTACT_FILE", (m_install->folder / "no-contact.vcf").c_str(), 1);
-        reporter::setDisplayHandler(std::make_shared<ReporterDisplay>());
-        m_st = std::make_unique<ViewerState>();
     }
-    void cleanup()
-    {
-        m_form.reset();
-        m_st.reset();
-        reporter::setDisplayHandler(nullptr);
-        m_install.reset();
-    }
+    void cleanup() { tearDownViewer(); }
 
     void ticksSurviveSwitchingBetweenTheReportTabsAndANewSurveyClearsThem()
     {

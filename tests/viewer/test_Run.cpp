@@ -52,14 +52,11 @@ QTreeWidgetItem* findNode(QTreeWidget& tree, const QString& key)
 
 } // namespace
 
-class RunTest : public QObject {
+class RunTest : public test::ViewerTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::ViewerInstall> m_install;
-    std::unique_ptr<ViewerState> m_st;
     std::unique_ptr<ServedGis> m_gis;
-    std::unique_ptr<frmQuillon> m_form;
 
     std::filesystem::path soils() const { return m_install->folder / "soils"; }
     std::filesystem::path resultsFile() const { return m_install->install / "results" / "results.sqlite"; }
@@ -97,13 +94,11 @@ private:
 private slots:
     void init()
     {
-        m_install = std::make_unique<test::ViewerInstall>();
+        setUpViewer();
         const std::filesystem::path sample = std::filesystem::path(QUILLON_BUILD_SHARE) / "sample";
         for (const char* ext : {".dbf", ".shp", ".shx", ".cpg"})
             std::filesystem::copy_file(sample / (std::string("sample_soils") + ext),
                                        soils() / (std::string("sample_soils") + ext));
-        reporter::setDisplayHandler(std::make_shared<ReporterDisplay>());
-        m_st = std::make_unique<ViewerState>();
         m_gis = std::make_unique<ServedGis>();
         m_st->commandLine = "\"" + soils().string() + "|sample_soils.dbf\"";
         m_form = Main(*m_st);
@@ -114,11 +109,11 @@ private slots:
     }
     void cleanup()
     {
+        // The window and the state speak to the GIS until they go.
         m_form.reset();
         m_st.reset();
         m_gis.reset();
-        reporter::setDisplayHandler(nullptr);
-        m_install.reset();
+        tearDownViewer();
     }
 
     // Each rating column equals what quillon-rate gives for the same attribute, options and

@@ -39,12 +39,10 @@ using namespace qln;
 using namespace qln::viewer;
 using namespace std::chrono_literals;
 
-class StartupTest : public QObject {
+class StartupTest : public test::ViewerTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::ViewerInstall> m_install;
-    std::unique_ptr<ViewerState> m_st;
     QStringList m_steps;
 
     std::unique_ptr<frmQuillon> start(const std::string& commandLine = "")
@@ -61,17 +59,10 @@ private:
 private slots:
     void init()
     {
-        m_install = std::make_unique<test::ViewerInstall>();
-        reporter::setDisplayHandler(std::make_shared<ReporterDisplay>());
-        m_st = std::make_unique<ViewerState>();
+        setUpViewer();
         m_steps.clear();
     }
-    void cleanup()
-    {
-        m_st.reset();
-        reporter::setDisplayHandler(nullptr);
-        m_install.reset();
-    }
+    void cleanup() { tearDownViewer(); }
 
     void startsInOrderAndOpensTheRememberedDatabase()
     {

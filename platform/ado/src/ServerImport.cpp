@@ -2,6 +2,7 @@
 
 #include "PgDatabase.h"
 #include "PgSettings.h"
+#include "TableChunks.h"
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 #include "quillon/ado/Connection.h"
@@ -9,12 +10,17 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <set>
 
 namespace qln::ado {
 namespace {
 
 using detail::PgDatabase;
+using detail::TableChunks;
+
+// Rows held at once while a table is loaded: a few tens of megabytes for the widest tables.
+constexpr std::size_t kRowsPerChunk = 20000;
 
 // How a source column is stored on the server.
 struct ColumnPlan {
@@ -76,94 +82,142 @@ bool integral(const Variant& value, long long& number)
 }
 
 // The server type of a column from its declared type and, where the declaration leaves
-// room (SQLite keeps any value anywhere), from the values it holds.
-ColumnPlan planColumn(const std::string& table, FieldInfo field, const std::vector<Variant>& values)
-{
-    ColumnPlan plan;
-    switch (field.type) {
-    case adBoolean:
-        plan.kind = ColumnPlan::Kind::Boolean;
-        plan.serverType = "boolean";
-        break;
-    case adSmallInt:
-    case adInteger:
-    case adBigInt: {
-        long long low = 0, high = 0, number = 0;
-        for (const Variant& value : values) {
-            if (value.isMissing())
-                continue;
-            if (!integral(value, number))
-                refuseValue(table, field, value, "whole number");
-            low = std::min(low, number);
-            high = std::max(high, number);
-        }
-        plan.kind = ColumnPlan::Kind::Integer;
-        const bool fitsSmall = low >= -32768 && high <= 32767;
-        const bool fitsInteger = low >= -2147483648LL && high <= 2147483647LL;
-        plan.serverType = field.type == adSmallInt && fitsSmall ? "smallint"
-                          : field.type != adBigInt && fitsInteger ? "integer"
-                                                                   : "bigint";
-        break;
+// room (SQLite keeps any value anywhere), from the values it holds, shown one at a time.
+class ColumnPlanner {
+public:
+    ColumnPlanner(const std::string& table, FieldInfo field)
+        : m_table(table), m_field(std::move(field)),
+          m_longest(static_cast<std::size_t>(std::max(1L, m_field.definedSize)))
+    {
     }
-    case adSingle:
-    case adDouble:
-        for (const Variant& value : values)
-            if (!value.isMissing() && (value.isText() || value.kind() == Variant::Kind::Date))
-                refuseValue(table, field, value, "number");
-        plan.kind = ColumnPlan::Kind::Real;
-        // Singles keep SQLite's stored double, so conditions on them compare alike.
-        plan.serverType = field.type == adSingle ? "single" : "double precision";
-        break;
-    case adDate:
-        for (const Variant& value : values)
-            if (value.isText() && !detail::parseIsoDate(value.str()))
-                refuseValue(table, field, value, "date");
-        plan.kind = ColumnPlan::Kind::Date;
-        plan.serverType = "timestamp";
-        break;
-    case adLongVarChar:
-    case adLongVarWChar:
-        plan.serverType = "memo";
-        break;
-    case adChar:
-    case adVarChar:
-    case adWChar:
-    case adVarWChar: {
-        std::size_t longest = static_cast<std::size_t>(std::max(1L, field.definedSize));
-        for (const Variant& value : values)
-            if (!value.isMissing())
-                longest = std::max(longest, characters(value.text()));
-        plan.serverType = "character varying(" + std::to_string(std::min<std::size_t>(longest, 10485760)) + ")";
-        break;
-    }
-    default: {
-        // No declared type: whole numbers, numbers, or else text.
-        bool allIntegral = true, allNumbers = true;
+
+    void observe(const Variant& value)
+    {
         long long number = 0;
-        for (const Variant& value : values) {
+        switch (m_field.type) {
+        case adSmallInt:
+        case adInteger:
+        case adBigInt:
+            if (value.isMissing() || m_refused)
+                break;
+            if (!integral(value, number)) {
+                refuse(value, "whole number");
+                break;
+            }
+            m_low = std::min(m_low, number);
+            m_high = std::max(m_high, number);
+            break;
+        case adSingle:
+        case adDouble:
+            if (!value.isMissing() && (value.isText() || value.kind() == Variant::Kind::Date))
+                refuse(value, "number");
+            break;
+        case adDate:
+            if (value.isText() && !detail::parseIsoDate(value.str()))
+                refuse(value, "date");
+            break;
+        case adBoolean:
+        case adLongVarChar:
+        case adLongVarWChar:
+            break;
+        case adChar:
+        case adVarChar:
+        case adWChar:
+        case adVarWChar:
+            if (!value.isMissing())
+                m_longest = std::max(m_longest, characters(value.text()));
+            break;
+        default:
             if (value.isMissing())
-                continue;
-            allIntegral = allIntegral && integral(value, number);
-            allNumbers = allNumbers && value.isNumber() && value.kind() != Variant::Kind::Date;
+                break;
+            m_allIntegral = m_allIntegral && integral(value, number);
+            m_allNumbers = m_allNumbers && value.isNumber() && value.kind() != Variant::Kind::Date;
+            break;
         }
-        plan.kind = allIntegral ? ColumnPlan::Kind::Integer
-                    : allNumbers ? ColumnPlan::Kind::Real
-                                 : ColumnPlan::Kind::Text;
-        plan.serverType = allIntegral ? "bigint" : allNumbers ? "double precision" : "text";
-        break;
+        m_holdsNul = m_holdsNul || (value.isText() && value.str().find('\0') != std::string::npos);
     }
+
+    // Errors (EngineError naming table, column and value) on the first value the column's
+    // type cannot hold.
+    ColumnPlan plan() const
+    {
+        if (m_refused)
+            refuseValue(m_table, m_field, *m_refused, m_wanted);
+        ColumnPlan plan;
+        switch (m_field.type) {
+        case adBoolean:
+            plan.kind = ColumnPlan::Kind::Boolean;
+            plan.serverType = "boolean";
+            break;
+        case adSmallInt:
+        case adInteger:
+        case adBigInt: {
+            plan.kind = ColumnPlan::Kind::Integer;
+            const bool fitsSmall = m_low >= -32768 && m_high <= 32767;
+            const bool fitsInteger = m_low >= -2147483648LL && m_high <= 2147483647LL;
+            plan.serverType = m_field.type == adSmallInt && fitsSmall ? "smallint"
+                              : m_field.type != adBigInt && fitsInteger ? "integer"
+                                                                         : "bigint";
+            break;
+        }
+        case adSingle:
+        case adDouble:
+            plan.kind = ColumnPlan::Kind::Real;
+            // Singles keep SQLite's stored double, so conditions on them compare alike.
+            plan.serverType = m_field.type == adSingle ? "single" : "double precision";
+            break;
+        case adDate:
+            plan.kind = ColumnPlan::Kind::Date;
+            plan.serverType = "timestamp";
+            break;
+        case adLongVarChar:
+        case adLongVarWChar:
+            plan.serverType = "memo";
+            break;
+        case adChar:
+        case adVarChar:
+        case adWChar:
+        case adVarWChar:
+            plan.serverType = "character varying(" + std::to_string(std::min<std::size_t>(m_longest, 10485760)) + ")";
+            break;
+        default:
+            // No declared type: whole numbers, numbers, or else text.
+            plan.kind = m_allIntegral ? ColumnPlan::Kind::Integer
+                        : m_allNumbers ? ColumnPlan::Kind::Real
+                                       : ColumnPlan::Kind::Text;
+            plan.serverType = m_allIntegral ? "bigint" : m_allNumbers ? "double precision" : "text";
+            break;
+        }
+        // A server text holds no NUL character (binary columns of Access files may).
+        if (plan.kind == ColumnPlan::Kind::Text && m_holdsNul)
+            throw EngineError(kProviderError, "importToServer",
+                              "Table " + m_table + ", column " + m_field.name +
+                                  " holds binary data (a NUL character), which a server text column cannot "
+                                  "hold; nothing was loaded.");
+        plan.field = m_field;
+        return plan;
     }
-    // A server text holds no NUL character (binary columns of Access files may).
-    if (plan.kind == ColumnPlan::Kind::Text)
-        for (const Variant& value : values)
-            if (value.isText() && value.str().find('\0') != std::string::npos)
-                throw EngineError(kProviderError, "importToServer",
-                                  "Table " + table + ", column " + field.name +
-                                      " holds binary data (a NUL character), which a server text column cannot "
-                                      "hold; nothing was loaded.");
-    plan.field = std::move(field);
-    return plan;
-}
+
+private:
+    void refuse(const Variant& value, const char* wanted)
+    {
+        if (!m_refused) {
+            m_refused = value;
+            m_wanted = wanted;
+        }
+    }
+
+    std::string m_table;
+    FieldInfo m_field;
+    std::size_t m_longest;
+    long long m_low = 0;
+    long long m_high = 0;
+    bool m_allIntegral = true;
+    bool m_allNumbers = true;
+    bool m_holdsNul = false;
+    std::optional<Variant> m_refused;  // the first value the declared type cannot hold
+    const char* m_wanted = nullptr;
+};
 
 void appendCopyText(std::string& out, std::string_view text)
 {
@@ -298,15 +352,19 @@ void importToServer(const std::string& sourceConnect, const std::string& serverC
                 const bool raw = field.type == adSingle || field.type == adVariant;
                 select += (select.empty() ? "" : ",") + (raw ? "+" + name + " AS " + name : name);
             }
-            Recordset rows = source.execute("SELECT " + select + " FROM " + quoteIdentifier(table));
-            std::vector<ColumnPlan> plans;
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                std::vector<Variant> values;
-                values.reserve(static_cast<std::size_t>(std::max(0L, rows.recordCount())));
-                for (rows.moveFirst(); !rows.eof(); rows.moveNext())
-                    values.push_back(rows.value(static_cast<int>(i)));
-                plans.push_back(planColumn(table, fields[i], values));
+            // Two passes a chunk at a time: the columns' server types, then the rows.
+            std::vector<ColumnPlanner> planners;
+            for (const auto& field : fields)
+                planners.emplace_back(table, field);
+            TableChunks planning(source, table, select, kRowsPerChunk);
+            for (Recordset rows; planning.next(rows);) {
+                for (; !rows.eof(); rows.moveNext())
+                    for (std::size_t i = 0; i < planners.size(); ++i)
+                        planners[i].observe(rows.value(static_cast<int>(i)));
             }
+            std::vector<ColumnPlan> plans;
+            for (const auto& planner : planners)
+                plans.push_back(planner.plan());
 
             const std::string target = schema + "." + quoteIdentifier(table);
             std::string create, names;
@@ -322,16 +380,19 @@ void importToServer(const std::string& sourceConnect, const std::string& serverC
             server->beginCopy("COPY " + target + " (" + names + ") FROM STDIN");
             std::string buffer;
             std::int64_t count = 0;
-            for (rows.moveFirst(); !rows.eof(); rows.moveNext(), ++count) {
-                for (std::size_t i = 0; i < plans.size(); ++i) {
-                    if (i)
-                        buffer += '\t';
-                    appendValue(buffer, plans[i], rows.value(static_cast<int>(i)));
-                }
-                buffer += '\n';
-                if (buffer.size() > (1 << 20)) {
-                    server->putCopyData(buffer);
-                    buffer.clear();
+            TableChunks loading(source, table, select, kRowsPerChunk);
+            for (Recordset rows; loading.next(rows);) {
+                for (; !rows.eof(); rows.moveNext(), ++count) {
+                    for (std::size_t i = 0; i < plans.size(); ++i) {
+                        if (i)
+                            buffer += '\t';
+                        appendValue(buffer, plans[i], rows.value(static_cast<int>(i)));
+                    }
+                    buffer += '\n';
+                    if (buffer.size() > (1 << 20)) {
+                        server->putCopyData(buffer);
+                        buffer.clear();
+                    }
                 }
             }
             if (!buffer.empty())

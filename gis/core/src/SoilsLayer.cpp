@@ -1,9 +1,9 @@
 #include "quillon/gis/SoilsLayer.h"
 
 #include "ShapefileFiles.h"
-#include "ShapelibHandles.h"
 #include "quillon/ado/CodePage.h"
 #include "quillon/gis/GisError.h"
+#include "quillon/shapelib/Handles.h"
 
 #include <shapefil.h>
 
@@ -11,6 +11,10 @@
 #include <memory>
 
 namespace qln::gis {
+
+using shapelib::DbfClose;
+using shapelib::ObjDestroy;
+using shapelib::ShpClose;
 
 namespace {
 

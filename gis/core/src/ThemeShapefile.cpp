@@ -1,11 +1,11 @@
 #include "quillon/gis/ThemeShapefile.h"
 
 #include "ShapefileFiles.h"
-#include "ShapelibHandles.h"
 #include "StagedFiles.h"
 #include "quillon/Text.h"
 #include "quillon/gis/DbaseColumn.h"
 #include "quillon/gis/GisError.h"
+#include "quillon/shapelib/Handles.h"
 
 #include <shapefil.h>
 
@@ -14,6 +14,10 @@
 #include <memory>
 
 namespace qln::gis {
+
+using shapelib::DbfClose;
+using shapelib::ObjDestroy;
+using shapelib::ShpClose;
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <shapefil.h>
 
 #include "quillon/Text.h"
+#include "quillon/shapelib/Handles.h"
 
 #include <charconv>
 #include <cmath>
@@ -21,10 +22,6 @@
 
 namespace qln::ado {
 namespace {
-
-struct DbfCloser {
-    void operator()(DBFInfo* handle) const { DBFClose(handle); }
-};
 
 // The whole text as a number of type T, without the C locale; a leading '+' is allowed.
 template <typename T>
@@ -130,7 +127,7 @@ Recordset readDbaseTable(const std::filesystem::path& file)
     SASetupDefaultHooks(&hooks);
     hooks.Error = keepLibraryError;
     t_libraryError.clear();
-    std::unique_ptr<DBFInfo, DbfCloser> handle(DBFOpenLL(file.c_str(), "rb", &hooks));
+    std::unique_ptr<DBFInfo, shapelib::DbfClose> handle(DBFOpenLL(file.c_str(), "rb", &hooks));
     if (!handle)
         failTable(file, t_libraryError.empty() ? "it cannot be opened" : t_libraryError);
     TextDecoder decoder(DBFGetCodePage(handle.get()));

@@ -1,6 +1,7 @@
 #include "SoilsLayer.h"
 
 #include "Random.h"
+#include "quillon/shapelib/Handles.h"
 
 #include <shapefil.h>
 
@@ -15,16 +16,6 @@ namespace {
 
 constexpr std::uint64_t kLayerStream = 3;
 
-struct ShpCloser {
-    void operator()(SHPInfo* h) const { SHPClose(h); }
-};
-struct DbfCloser {
-    void operator()(DBFInfo* h) const { DBFClose(h); }
-};
-struct ObjDestroyer {
-    void operator()(SHPObject* o) const { SHPDestroyObject(o); }
-};
-
 struct Row {
     std::string mukey;   // empty: Null
     std::string musym;
@@ -38,10 +29,10 @@ const char* kGeographicWkt =
 
 LayerCounts writeSoilsLayer(const std::string& base, const SurveyLayout& layout, std::uint64_t seed)
 {
-    std::unique_ptr<SHPInfo, ShpCloser> shp(SHPCreate((base + ".shp").c_str(), SHPT_POLYGON));
+    std::unique_ptr<SHPInfo, shapelib::ShpClose> shp(SHPCreate((base + ".shp").c_str(), SHPT_POLYGON));
     if (!shp)
         throw std::runtime_error("cannot create " + base + ".shp");
-    std::unique_ptr<DBFInfo, DbfCloser> dbf(DBFCreateEx((base + ".dbf").c_str(), "UTF-8"));
+    std::unique_ptr<DBFInfo, shapelib::DbfClose> dbf(DBFCreateEx((base + ".dbf").c_str(), "UTF-8"));
     if (!dbf)
         throw std::runtime_error("cannot create " + base + ".dbf");
     const int fArea = DBFAddField(dbf.get(), "AREASYMBOL", FTString, 20, 0);
@@ -105,7 +96,7 @@ LayerCounts writeSoilsLayer(const std::string& base, const SurveyLayout& layout,
                 x[c] = cx[corners[c]];
                 y[c] = cy[corners[c]];
             }
-            std::unique_ptr<SHPObject, ObjDestroyer> obj(
+            std::unique_ptr<SHPObject, shapelib::ObjDestroy> obj(
                 SHPCreateSimpleObject(SHPT_POLYGON, 5, x, y, nullptr));
             SHPRewindObject(shp.get(), obj.get());
             if (SHPWriteObject(shp.get(), -1, obj.get()) < 0)

@@ -5,7 +5,7 @@
 
 #include <shapefil.h>
 
-namespace qln::gis {
+namespace qln::shapelib {
 
 struct ShpClose {
     void operator()(SHPInfo* h) const { SHPClose(h); }
@@ -17,4 +17,4 @@ struct ObjDestroy {
     void operator()(SHPObject* o) const { SHPDestroyObject(o); }
 };
 
-} // namespace qln::gis
+} // namespace qln::shapelib

@@ -215,4 +215,18 @@ bool sameValue(const Variant& a, const Variant& b)
     return equals(a, b);
 }
 
+double singleToDouble(float value)
+{
+    if (!std::isfinite(value))
+        return static_cast<double>(value);
+    char buffer[32];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+    double decimal = 0;
+    // The decimal is the float's to the last bit; a double that rounded back elsewhere
+    // would be no better than the float widened.
+    if (std::from_chars(buffer, written.ptr, decimal).ec != std::errc() || static_cast<float>(decimal) != value)
+        return static_cast<double>(value);
+    return decimal;
+}
+
 } // namespace qln

@@ -152,15 +152,6 @@ TEST(AccessValues, DatesFollowTheStoredDayAndTimeOfDay)
     EXPECT_EQ(accessDateText(1e300), std::nullopt);
 }
 
-TEST(AccessValues, SinglesLoseTheirBinaryNoise)
-{
-    using qln::ado::detail::singleToDouble;
-    EXPECT_EQ(singleToDouble(0.15f), 0.15);
-    EXPECT_EQ(singleToDouble(-2.7f), -2.7);
-    EXPECT_EQ(singleToDouble(16777216.0f), 16777216.0);
-    EXPECT_EQ(singleToDouble(0.0f), 0.0);
-}
-
 TEST(AccessValues, DecimalTextsAreReadWhole)
 {
     using qln::ado::detail::decimalValue;

@@ -168,6 +168,14 @@ TEST_F(ConnectionTest, UpdatesAndNewRowsReachTheTable)
     rs.moveNext();
     EXPECT_EQ(rs.value("mukey").str(), "12");
     EXPECT_FLOAT_EQ(rs.value("Drain").single(), 2.25f);
+
+    // A single is stored as the decimal it shows, for other readers of the file, and reads
+    // back as the same float here.
+    rs.setValue("Drain", 0.22f);
+    rs.update();
+    Recordset raw = again.execute("SELECT Drain + 0 AS raw, Drain FROM MU_Data WHERE mukey='12'");
+    EXPECT_EQ(raw.value("raw").real(), 0.22);
+    EXPECT_EQ(raw.value("Drain").single(), 0.22f);
 }
 
 TEST_F(ConnectionTest, DisconnectedAndJoinedRowsStayInMemory)

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
 using qln::compare;
 using qln::equals;
 using qln::Variant;
@@ -80,4 +85,28 @@ TEST(Variant, TextFormsAsUsersReadThem)
     EXPECT_EQ(Variant(qln::Date{25569.5}).text(), "1970-01-01 12:00:00");
     EXPECT_EQ(Variant(qln::Date{0}).text(), "1899-12-30");
     EXPECT_EQ(Variant(qln::Date{-1}).text(), "1899-12-29");
+}
+
+TEST(Variant, SinglesAreStoredAsTheDecimalTheyShowAndReadBackExactly)
+{
+    using qln::singleToDouble;
+    EXPECT_EQ(singleToDouble(0.15f), 0.15);
+    EXPECT_EQ(singleToDouble(0.22f), 0.22);
+    EXPECT_EQ(singleToDouble(-2.7f), -2.7);
+    EXPECT_EQ(singleToDouble(16777216.0f), 16777216.0);
+    EXPECT_EQ(singleToDouble(0.0f), 0.0);
+    EXPECT_TRUE(std::isnan(singleToDouble(std::nanf(""))));
+    EXPECT_EQ(singleToDouble(-std::numeric_limits<float>::infinity()), -std::numeric_limits<float>::infinity());
+    // Every float reads back as itself, across the whole range of exponents.
+    std::uint32_t bits = 1;
+    for (int i = 0; i < 200000; ++i) {
+        bits = bits * 1664525u + 1013904223u;
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value))
+            continue;
+        ASSERT_EQ(static_cast<float>(singleToDouble(value)), value) << bits;
+    }
+    EXPECT_EQ(static_cast<float>(singleToDouble(std::numeric_limits<float>::denorm_min())),
+              std::numeric_limits<float>::denorm_min());
 }

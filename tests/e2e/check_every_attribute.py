@@ -83,7 +83,8 @@ def same(stored, rated, single):
     if stored is None or rated is None:
         return stored is None and rated is None
     if isinstance(stored, (int, float)) and isinstance(rated, (int, float)):
-        # A column of type Single holds the float (0.22 is kept as 0.2199999988079071).
+        # A column of type Single holds the float's shortest decimal (0.22), which for some
+        # floats has more digits than the seven that quillon-rate prints.
         return float(stored) == float(rated) or (single and as_single(stored) == as_single(rated))
     return type(stored) is type(rated) and stored == rated
 

@@ -83,4 +83,9 @@ std::optional<std::partial_ordering> compare(const Variant& a, const Variant& b)
 // Strict structural equality (Null equals Null): for tests and change tracking only.
 bool sameValue(const Variant& a, const Variant& b);
 
+// The double a Single is stored as where a file keeps only doubles: the shortest decimal
+// that reads back as the same float (0.15f gives 0.15, not 0.15000000596), so that other
+// readers of the file see the number a user typed and this program reads the same float.
+double singleToDouble(float value);
+
 } // namespace qln

@@ -2,6 +2,7 @@
 
 #include "AccessValues.h"
 #include "quillon/Error.h"
+#include "quillon/Variant.h"
 
 // glib first: mdbtools.h includes it inside its own extern "C" block, which breaks glib's
 // C++ templates when it is seen there first.

@@ -51,17 +51,6 @@ std::optional<std::string> accessDateText(double value)
     return std::string(buffer);
 }
 
-double singleToDouble(float value)
-{
-    if (!std::isfinite(value))
-        return static_cast<double>(value);
-    char buffer[32];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
-    double result = static_cast<double>(value);
-    std::from_chars(buffer, written.ptr, result);
-    return result;
-}
-
 std::optional<double> decimalValue(std::string_view text)
 {
     if (!text.empty() && text.front() == '+')

@@ -11,10 +11,6 @@ namespace qln::ado::detail {
 // point on a linear scale). Nothing for values outside the years 100 to 9999 or no number.
 std::optional<std::string> accessDateText(double value);
 
-// The double nearest to the shortest decimal that reads back as this single (0.15f gives
-// 0.15, not 0.15000000596), so single-precision columns carry no binary noise onward.
-double singleToDouble(float value);
-
 // A decimal number written in the C locale ("12.3400", "-5", "1E+3"), whole text only;
 // nothing for anything else. Money and decimal values come out of the reader this way.
 std::optional<double> decimalValue(std::string_view text);

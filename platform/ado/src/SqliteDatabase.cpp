@@ -103,7 +103,8 @@ void bindValue(sqlite3_stmt* stmt, int index, const Variant& value)
         sqlite3_bind_int64(stmt, index, value.integer());
         break;
     case Variant::Kind::Single:
-        sqlite3_bind_double(stmt, index, static_cast<double>(value.single()));
+        // Stored as the decimal the user reads (0.22, not 0.2199999988), as Access imports are.
+        sqlite3_bind_double(stmt, index, singleToDouble(value.single()));
         break;
     case Variant::Kind::Double:
         sqlite3_bind_double(stmt, index, value.real());

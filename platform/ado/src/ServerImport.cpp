@@ -81,6 +81,29 @@ bool integral(const Variant& value, long long& number)
     }
 }
 
+// What a column's declared type leaves to its values.
+enum class Declared { Boolean, Whole, Real, Date, Memo, Characters, Untyped };
+
+Declared declared(int type)
+{
+    switch (type) {
+    case adBoolean: return Declared::Boolean;
+    case adSmallInt:
+    case adInteger:
+    case adBigInt: return Declared::Whole;
+    case adSingle:
+    case adDouble: return Declared::Real;
+    case adDate: return Declared::Date;
+    case adLongVarChar:
+    case adLongVarWChar: return Declared::Memo;
+    case adChar:
+    case adVarChar:
+    case adWChar:
+    case adVarWChar: return Declared::Characters;
+    default: return Declared::Untyped;
+    }
+}
+
 // The server type of a column from its declared type and, where the declaration leaves
 // room (SQLite keeps any value anywhere), from the values it holds, shown one at a time.
 class ColumnPlanner {
@@ -94,10 +117,8 @@ public:
     void observe(const Variant& value)
     {
         long long number = 0;
-        switch (m_field.type) {
-        case adSmallInt:
-        case adInteger:
-        case adBigInt:
+        switch (declared(m_field.type)) {
+        case Declared::Whole:
             if (value.isMissing() || m_refused)
                 break;
             if (!integral(value, number)) {
@@ -107,27 +128,22 @@ public:
             m_low = std::min(m_low, number);
             m_high = std::max(m_high, number);
             break;
-        case adSingle:
-        case adDouble:
+        case Declared::Real:
             if (!value.isMissing() && (value.isText() || value.kind() == Variant::Kind::Date))
                 refuse(value, "number");
             break;
-        case adDate:
+        case Declared::Date:
             if (value.isText() && !detail::parseIsoDate(value.str()))
                 refuse(value, "date");
             break;
-        case adBoolean:
-        case adLongVarChar:
-        case adLongVarWChar:
+        case Declared::Boolean:
+        case Declared::Memo:
             break;
-        case adChar:
-        case adVarChar:
-        case adWChar:
-        case adVarWChar:
+        case Declared::Characters:
             if (!value.isMissing())
                 m_longest = std::max(m_longest, characters(value.text()));
             break;
-        default:
+        case Declared::Untyped:
             if (value.isMissing())
                 break;
             m_allIntegral = m_allIntegral && integral(value, number);
@@ -144,14 +160,12 @@ public:
         if (m_refused)
             refuseValue(m_table, m_field, *m_refused, m_wanted);
         ColumnPlan plan;
-        switch (m_field.type) {
-        case adBoolean:
+        switch (declared(m_field.type)) {
+        case Declared::Boolean:
             plan.kind = ColumnPlan::Kind::Boolean;
             plan.serverType = "boolean";
             break;
-        case adSmallInt:
-        case adInteger:
-        case adBigInt: {
+        case Declared::Whole: {
             plan.kind = ColumnPlan::Kind::Integer;
             const bool fitsSmall = m_low >= -32768 && m_high <= 32767;
             const bool fitsInteger = m_low >= -2147483648LL && m_high <= 2147483647LL;
@@ -160,27 +174,22 @@ public:
                                                                          : "bigint";
             break;
         }
-        case adSingle:
-        case adDouble:
+        case Declared::Real:
             plan.kind = ColumnPlan::Kind::Real;
             // Singles keep SQLite's stored double, so conditions on them compare alike.
             plan.serverType = m_field.type == adSingle ? "single" : "double precision";
             break;
-        case adDate:
+        case Declared::Date:
             plan.kind = ColumnPlan::Kind::Date;
             plan.serverType = "timestamp";
             break;
-        case adLongVarChar:
-        case adLongVarWChar:
+        case Declared::Memo:
             plan.serverType = "memo";
             break;
-        case adChar:
-        case adVarChar:
-        case adWChar:
-        case adVarWChar:
+        case Declared::Characters:
             plan.serverType = "character varying(" + std::to_string(std::min<std::size_t>(m_longest, 10485760)) + ")";
             break;
-        default:
+        case Declared::Untyped:
             // No declared type: whole numbers, numbers, or else text.
             plan.kind = m_allIntegral ? ColumnPlan::Kind::Integer
                         : m_allNumbers ? ColumnPlan::Kind::Real

@@ -155,6 +155,9 @@ int frmQuillon::Form_Load()
     const double dpi = screenDpi(this);
     resize(twipsToPixels(kMinWidthTwips, dpi), twipsToPixels(kMinHeightTwips, dpi));
     setMinimumSize(twipsToPixels(kMinWidthTwips, dpi), twipsToPixels(kMinHeightTwips, dpi));
+    // The tree keeps room for its names; the tabs take the rest and every later change of width.
+    const int tree = m_ui->tvInterps->sizeHint().width();
+    m_ui->imgVertSplitter->setSizes({tree, width() - tree});
     m_ui->tvInterps->setIconSize(QSize(16, 16));
     // From now on the window is in the desktop's window list, hidden until shown: a copy
     // started meanwhile sees it.

@@ -111,6 +111,9 @@ TEST_F(QuillonRate, RatingsThatAreNotFiniteStopTheOutput)
         rows.appendField("Col", qln::ado::adDouble, 0);
         rows.open();
         rows.addNew();
+        rows.setValue("mukey", "9");
+        rows.setValue("Col", 1.5);
+        rows.addNew();
         rows.setValue("mukey", "10");
         rows.setValue("Col", bad);
         for (const auto format : {rate::OutputFormat::Csv, rate::OutputFormat::Json, rate::OutputFormat::Table}) {
@@ -120,6 +123,7 @@ TEST_F(QuillonRate, RatingsThatAreNotFiniteStopTheOutput)
                 ADD_FAILURE() << "written: " << out.str();
             } catch (const rate::NonFiniteValue& error) {
                 EXPECT_STREQ(error.what(), "The value of Col for map unit 10 is not a finite number; nothing was written.");
+                EXPECT_EQ(out.str(), "") << "the rows before the refused one were written";
             }
         }
     }

@@ -9,17 +9,19 @@
 namespace qln::rate {
 namespace {
 
-std::string csvField(const std::string& text)
+void writeCsvField(std::ostream& out, const std::string& text)
 {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        out << text;
+        return;
     }
-    return quoted + "\"";
+    out << '"';
+    for (const char c : text) {
+        out << c;
+        if (c == '"')
+            out << '"';
+    }
+    out << '"';
 }
 
 // Length of the well-formed UTF-8 sequence at `at`, or 0 when the bytes there are not one.
@@ -89,18 +91,24 @@ std::string jsonString(const std::string& text)
 
 // A number that is not finite has no meaning as a rating and no form in JSON or a dBase
 // column; it stops the output instead of being printed as "inf" or "nan".
-void refuseNonFinite(const Variant& value, const ado::Recordset& results, int field)
+// Every value is checked before the first is written, so that a refused output writes nothing.
+void refuseNonFinite(ado::Recordset& results)
 {
-    const auto kind = value.kind();
-    if (kind != Variant::Kind::Single && kind != Variant::Kind::Double)
-        return;
-    const auto number = value.number();
-    if (number && std::isfinite(*number))
-        return;
-    const int key = results.fieldIndex("mukey");
-    throw NonFiniteValue("The value of " + results.field(field).name +
-                         (key >= 0 ? " for map unit " + results.value(key).text() : std::string()) +
-                         " is not a finite number; nothing was written.");
+    for (results.moveFirst(); !results.eof(); results.moveNext()) {
+        for (int f = 0; f < results.fieldCount(); ++f) {
+            const Variant& value = results.value(f);
+            const auto kind = value.kind();
+            if (kind != Variant::Kind::Single && kind != Variant::Kind::Double)
+                continue;
+            const auto number = value.number();
+            if (number && std::isfinite(*number))
+                continue;
+            const int key = results.fieldIndex("mukey");
+            throw NonFiniteValue("The value of " + results.field(f).name +
+                                 (key >= 0 ? " for map unit " + results.value(key).text() : std::string()) +
+                                 " is not a finite number; nothing was written.");
+        }
+    }
 }
 
 std::string jsonValue(const Variant& value)
@@ -125,10 +133,8 @@ std::vector<std::vector<std::string>> cells(ado::Recordset& results)
     std::vector<std::vector<std::string>> rows;
     for (results.moveFirst(); !results.eof(); results.moveNext()) {
         std::vector<std::string> row;
-        for (int f = 0; f < results.fieldCount(); ++f) {
-            refuseNonFinite(results.value(f), results, f);
+        for (int f = 0; f < results.fieldCount(); ++f)
             row.push_back(results.value(f).text());
-        }
         rows.push_back(std::move(row));
     }
     return rows;
@@ -140,6 +146,7 @@ void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out
 {
     // Counts are written by the stream; a grouping locale must not reach them.
     out.imbue(std::locale::classic());
+    refuseNonFinite(results);
     std::vector<std::string> names;
     for (int f = 0; f < results.fieldCount(); ++f)
         names.push_back(results.field(f).name);
@@ -150,29 +157,32 @@ void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out
         for (results.moveFirst(); !results.eof(); results.moveNext()) {
             out << (first ? "\n  {" : ",\n  {");
             first = false;
-            for (int f = 0; f < results.fieldCount(); ++f) {
-                refuseNonFinite(results.value(f), results, f);
+            for (int f = 0; f < results.fieldCount(); ++f)
                 out << (f ? ", " : "") << jsonString(names[static_cast<std::size_t>(f)]) << ": "
                     << jsonValue(results.value(f));
-            }
             out << "}";
         }
         out << (first ? "]\n" : "\n]\n");
         return;
     }
 
-    const auto rows = cells(results);
     if (format == OutputFormat::Csv) {
-        for (std::size_t f = 0; f < names.size(); ++f)
-            out << (f ? "," : "") << csvField(names[f]);
-        out << "\n";
-        for (const auto& row : rows) {
-            for (std::size_t f = 0; f < row.size(); ++f)
-                out << (f ? "," : "") << csvField(row[f]);
-            out << "\n";
+        for (std::size_t f = 0; f < names.size(); ++f) {
+            out << (f ? "," : "");
+            writeCsvField(out, names[f]);
+        }
+        out << '\n';
+        for (results.moveFirst(); !results.eof(); results.moveNext()) {
+            for (int f = 0; f < results.fieldCount(); ++f) {
+                out << (f ? "," : "");
+                writeCsvField(out, results.value(f).text());
+            }
+            out << '\n';
         }
         return;
     }
+
+    const auto rows = cells(results);
 
     std::vector<std::size_t> widths;
     for (const auto& name : names)

@@ -41,21 +41,30 @@ std::optional<unsigned> positiveNumber(std::string_view text)
     return value;
 }
 
-// Steps every row of every level, touching every value, with `readLevel` for one level.
-double timeLevels(const ado::detail::ShapeCommand& command,
-                  const std::function<void(const std::string& sql)>& readLevel)
+// The SQL of every level of the SHAPE command, parents first.
+std::vector<std::string> levelQueries(const ado::detail::ShapeCommand& command)
 {
+    std::vector<std::string> queries;
     std::function<void(const ado::detail::ShapeCommand&)> walk = [&](const auto& level) {
-        readLevel(level.sql);
+        queries.push_back(level.sql);
         for (const auto& child : level.children)
             walk(child.command);
     };
-    const auto start = Clock::now();
     walk(command);
+    return queries;
+}
+
+// Steps every row of every query, touching every value, with `readQuery` for one query.
+double timeQueries(const std::vector<std::string>& queries,
+                   const std::function<void(const std::string& sql)>& readQuery)
+{
+    const auto start = Clock::now();
+    for (const auto& sql : queries)
+        readQuery(sql);
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double sqliteReadTime(const std::filesystem::path& soils, const ado::detail::ShapeCommand& command)
+double sqliteReadTime(const std::filesystem::path& soils, const std::vector<std::string>& queries)
 {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(soils.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
@@ -63,7 +72,7 @@ double sqliteReadTime(const std::filesystem::path& soils, const ado::detail::Sha
         throw std::runtime_error("cannot open " + soils.string());
     }
     std::size_t bytes = 0;
-    const double seconds = timeLevels(command, [&](const std::string& sql) {
+    const double seconds = timeQueries(queries, [&](const std::string& sql) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
             throw std::runtime_error(std::string(sqlite3_errmsg(db)) + ": " + sql);
@@ -78,7 +87,7 @@ double sqliteReadTime(const std::filesystem::path& soils, const ado::detail::Sha
     return seconds;
 }
 
-double serverReadTime(const std::string& address, const ado::detail::ShapeCommand& command)
+double serverReadTime(const std::string& address, const std::vector<std::string>& queries)
 {
     const auto settings =
         ado::detail::serverSettings(ado::parseConnectionString(ado::serverConnectString(address)));
@@ -108,7 +117,7 @@ double serverReadTime(const std::string& address, const ado::detail::ShapeComman
         schema += c == '"' ? std::string("\"\"") : std::string(1, c);
     PQclear(PQexec(connection, ("SET search_path TO " + schema + "\"").c_str()));
     std::size_t bytes = 0;
-    const double seconds = timeLevels(command, [&](const std::string& sql) {
+    const double seconds = timeQueries(queries, [&](const std::string& sql) {
         PGresult* result = PQexec(connection, ado::detail::translateAccessSql(sql).c_str());
         if (PQresultStatus(result) != PGRES_TUPLES_OK) {
             const std::string message = PQresultErrorMessage(result);
@@ -201,10 +210,12 @@ CaseInputs prepareCase(engine::clsQuillon& engine, const RateCase& rateCase, con
     return inputs;
 }
 
-double readTime(const std::string& soils, const std::string& shapeCommand)
+double readTime(const std::string& soils, const std::string& shapeCommand, std::vector<std::string> otherQueries)
 {
-    const auto command = ado::detail::parseShapeCommand(shapeCommand);
-    return ado::isServerAddress(soils) ? serverReadTime(soils, command) : sqliteReadTime(soils, command);
+    auto queries = std::move(otherQueries);
+    for (auto& sql : levelQueries(ado::detail::parseShapeCommand(shapeCommand)))
+        queries.push_back(std::move(sql));
+    return ado::isServerAddress(soils) ? serverReadTime(soils, queries) : sqliteReadTime(soils, queries);
 }
 
 } // namespace qln::bench

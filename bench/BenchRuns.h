@@ -2,7 +2,7 @@
 
 // What the rating benchmarks share: their command line, the cases they rate, the inputs of
 // a case as quillon-rate builds them, and the time the soils database alone takes to return
-// the rows of a run's SHAPE levels.
+// the rows of a run's queries.
 
 #include "RateRun.h"
 #include "quillon/engine/clsQuillon.h"
@@ -52,9 +52,9 @@ struct CaseInputs {
 };
 CaseInputs prepareCase(engine::clsQuillon& engine, const RateCase& rateCase, const BenchOptions& options);
 
-// Seconds the soils database alone takes to return every row and value of every level of
-// the SHAPE command (SQLite through its C API; a server through libpq, the SQL translated
-// as the data layer translates it).
-double readTime(const std::string& soils, const std::string& shapeCommand);
+// Seconds the soils database alone takes to return every row and value of the other
+// queries and of every level of the SHAPE command (SQLite through its C API; a server
+// through libpq, the SQL translated as the data layer translates it).
+double readTime(const std::string& soils, const std::string& shapeCommand, std::vector<std::string> otherQueries = {});
 
 } // namespace qln::bench

@@ -1,6 +1,6 @@
 // Rating runs of quillon-rate as a user starts them, each method, one child process per run:
 // wall time and peak resident memory of the child against the time the soils database alone
-// needs to return the rows of the run's SHAPE levels.
+// needs to return the rows of the run's queries: the map-unit list and the SHAPE levels.
 // Run: quillon_scale_bench SOILS [--rules FILE] [--threads N] [--batch N] [--save DIR]
 //   SOILS: a file (quillon-sample --preset state, or --mapunits 160000) or a postgresql://
 //   address (bench/scale_bench_server.sh loads a file into a throw-away server and runs
@@ -195,7 +195,8 @@ int main(int argc, char** argv)
     for (const auto& rateCase : qln::bench::rateCases()) {
         ++index;
         const auto inputs = qln::bench::prepareCase(engine, rateCase, *options);
-        const double read = qln::bench::readTime(options->soils, inputs.shapeCommand);
+        // The run reads the map-unit list before its SHAPE levels.
+        const double read = qln::bench::readTime(options->soils, inputs.shapeCommand, {qln::rate::kAllMapunitsQuery});
         const ChildRun run = spawner.run(rateArguments(rate, rateCase, inputs, *options, index));
         std::printf("%-11s %-19s %8.2f %8.2f %7.2f %8.0f %6d\n", rateCase.attribute, rateCase.method, run.seconds,
                     read, run.seconds / read, run.peakMB, run.status);

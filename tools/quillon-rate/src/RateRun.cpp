@@ -37,7 +37,7 @@ std::string soilsConnectString(const std::filesystem::path& soils)
 ado::Recordset loadMapunits(engine::clsQuillon& engine, const RateOptions& options)
 {
     if (options.mapunits == "all")
-        return engine.GetSoilsDataRS(soilsConnectString(options.soils), "select distinct(mukey),musym from mapunit ");
+        return engine.GetSoilsDataRS(soilsConnectString(options.soils), kAllMapunitsQuery);
 
     const std::filesystem::path file = options.mapunits;
     ado::Recordset table = ado::readDbaseTable(file);

@@ -26,6 +26,9 @@ std::filesystem::path bundledRules(const std::filesystem::path& executable);
 // ("postgresql://host:port/database?schema=name").
 std::string soilsConnectString(const std::filesystem::path& soils);
 
+// The query of the map units of a run over the whole soils database.
+inline constexpr const char* kAllMapunitsQuery = "select distinct(mukey),musym from mapunit ";
+
 // The map units to rate: every map unit of the soils database, or the distinct (mukey,
 // musym) pairs with a mukey of a GIS attribute file.
 ado::Recordset loadMapunits(engine::clsQuillon& engine, const RateOptions& options);

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -466,6 +467,7 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
     pieces.childRestriction = "0=1";
     RatingOrder order;
     int ratingType = ado::adVariant;
+    std::future<MapunitKeyOrder> keysRead;
     {
         std::string command;
         try {
@@ -473,6 +475,12 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
         } catch (...) {
             rethrowWithTrail("SetAdoTelvaRS", 5);
         }
+        // The database's key order does not depend on the run's order: with threads to spare
+        // it is read on the plain connection while the order query runs on the SHAPE one.
+        // Nothing else may use the plain connection until the keys are taken: a server
+        // connection serves one query at a time.
+        keysRead = std::async(m_state->threads > 1 ? std::launch::async : std::launch::deferred,
+                              [&state] { return ReadMapunitKeyOrder(state.soils); });
         ado::Recordset whole;
         adoOpenRecordset(state.shaped, whole, command, ado::adLockOptimistic);
         order = ReadRatingOrder(whole);
@@ -486,7 +494,7 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
     const auto batches = SplitIntoBatches(order, m_state->batchMapunits);
     MapunitKeyOrder keys;
     try {
-        keys = ReadMapunitKeyOrder(state.soils);
+        keys = keysRead.get();
     } catch (...) {
         rethrowWithTrail("SetAdoTelvaRS", 5);
     }

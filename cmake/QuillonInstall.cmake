@@ -1,6 +1,7 @@
-# What `cmake --install` puts under the prefix: every shared library of the system (the
-# components are loaded from there by path), the public headers of the engine, and the
-# engine as a CMake package: find_package(Quillon) gives Quillon::QLN2000.
+# What `cmake --install` puts under the prefix: every shared library of the system in the
+# programs' private folder <libdir>/quillon (the components are loaded from there by path),
+# the public headers of the engine, and the engine as a CMake package:
+# find_package(Quillon) gives Quillon::QLN2000.
 include(CMakePackageConfigHelpers)
 
 set_target_properties(quillon_common PROPERTIES EXPORT_NAME common)
@@ -9,7 +10,7 @@ set_target_properties(quillon_ado PROPERTIES EXPORT_NAME ado)
 set_target_properties(quillon_registry PROPERTIES EXPORT_NAME registry)
 set_target_properties(quillon_components PROPERTIES EXPORT_NAME components)
 install(TARGETS QLN2000 quillon_ado quillon_common quillon_registry quillon_components EXPORT QuillonTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${QUILLON_INSTALL_PKGLIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY
     ${PROJECT_SOURCE_DIR}/common/include/
@@ -18,9 +19,13 @@ install(DIRECTORY
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # Libraries found by the others at run time, beside them.
-install(TARGETS quillon_reporter msgreporter ambutil genutil
-                ambmessages ambcategories landsort quillon_desktop quillon_desktop_qt quillon_viewer_core quillon_word quillon_mail
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+set(runtime_libraries quillon_reporter msgreporter ambutil genutil ambmessages ambcategories landsort
+    quillon_desktop quillon_desktop_qt quillon_viewer_core quillon_viewer_link quillon_word quillon_mail
+    quillon_gis_core quillon_dde quillon_dde_qt)
+install(TARGETS ${runtime_libraries} LIBRARY DESTINATION ${QUILLON_INSTALL_PKGLIBDIR})
+foreach(library QLN2000 quillon_ado quillon_common quillon_registry quillon_components ${runtime_libraries})
+  set_target_properties(${library} PROPERTIES INSTALL_RPATH "$ORIGIN")
+endforeach()
 
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Quillon)
 install(EXPORT QuillonTargets NAMESPACE Quillon:: DESTINATION ${config_dir})

@@ -4,18 +4,27 @@
 
 #include "quillon/dde/Dde.h"
 #include "quillon/desktop/QtDesktop.h"
-
-#include <CLI/CLI.hpp>
+#include "quillon/setup/Setup.h"
+#include "quillon/tools/CommandLine.h"
 
 #include <QApplication>
 
+#include <filesystem>
 #include <iostream>
+
+namespace {
+
+// The shapefile a start without one opens: the user's copy of the sample, set up on the
+// first start.
+std::string sampleShapefile(const std::filesystem::path& prefix)
+{
+    return (prefix / "soils" / "sample_soils.shp").string();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("quillon-map");
-
     CLI::App cli {"The soils map: shows a soils shapefile, starts Quillon on it and draws its ratings"};
     std::vector<std::string> shapefiles;
     std::string results;
@@ -23,19 +32,31 @@ int main(int argc, char** argv)
     std::string exportPng;
     bool startQuillon = false;
     bool verbose = false;
-    cli.add_option("shapefile", shapefiles, "soils shapefiles (.shp) to open");
+    cli.add_option("shapefile", shapefiles, "soils shapefiles (.shp) to open (default: the sample survey)");
     cli.add_option("--results", results, "results database to read MU_Data from (default: the viewer's settings)");
     cli.add_option("--viewer", viewer, "the viewer program (default: quillon beside this program)");
     cli.add_option("--export", exportPng, "write the map as PNG after drawing and quit");
     cli.add_flag("--start-quillon", startQuillon,
                  "start the viewer on the active soils theme (the last one opened), as Start Quillon does");
     cli.add_flag("--verbose", verbose, "print the viewer's script calls and their outcome");
-    try {
-        cli.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return cli.exit(e);
+    // Parsed before the window system is opened: --help and --version need no display.
+    if (const auto status = qln::tools::parseCommandLine(cli, argc, argv, "quillon-map"))
+        return *status;
+
+    // With a results database of its own the map needs nothing of the user's installation;
+    // otherwise the first start sets it up, and a start without a shapefile shows the sample.
+    if (results.empty()) {
+        try {
+            const auto prefix = qln::setup::setUpOnFirstStart(std::filesystem::canonical("/proc/self/exe"));
+            if (shapefiles.empty())
+                shapefiles.push_back(sampleShapefile(prefix));
+        } catch (const std::exception& e) {
+            std::cerr << "quillon-map: the first-start set-up failed: " << e.what() << '\n';
+        }
     }
 
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("quillon-map");
     qln::desktop::installQtHandlers();
     MapOptions options;
     options.viewerProgram = viewer.empty() ? QApplication::applicationDirPath() + "/quillon" : QString::fromStdString(viewer);

@@ -116,7 +116,7 @@ TEST_F(QuillonSetup, InstallsWhatTheViewerChecksAtStartUp)
     EXPECT_FALSE(folders.eof());
 
     const auto desktop = readFile(temp / "data" / "applications" / "quillon.desktop");
-    EXPECT_NE(desktop.find("Exec=\"" + (fs::path(QUILLON_SETUP_EXE).parent_path() / "quillon").string() + "\"\n"),
+    EXPECT_NE(desktop.find("Exec=\"" + (fs::path(QUILLON_SETUP_EXE).parent_path() / "quillon-map").string() + "\" %f\n"),
               std::string::npos)
         << desktop;
     EXPECT_TRUE(fs::is_regular_file(temp / "data" / "icons" / "hicolor" / "scalable" / "apps" / "quillon.svg"));

@@ -2,7 +2,7 @@
 // by hand. Exit 0 acknowledged, 1 refused (the reason on standard error), 2 no conversation.
 #include "quillon/dde/Dde.h"
 
-#include <CLI/CLI.hpp>
+#include "quillon/tools/CommandLine.h"
 
 #include <iostream>
 
@@ -15,7 +15,8 @@ int main(int argc, char** argv)
     app.add_option("topic", topic, "topic, e.g. System")->required();
     app.add_option("command", command, "the command, sent as it is")->required();
     app.add_option("--timeout", timeoutMs, "milliseconds to wait for the answer")->capture_default_str();
-    CLI11_PARSE(app, argc, argv);
+    if (const auto status = qln::tools::parseCommandLine(app, argc, argv, "quillon-dde"))
+        return *status;
     try {
         qln::dde::Conversation conversation(service, topic, std::chrono::milliseconds(timeoutMs));
         const qln::dde::Reply reply = conversation.execute(command);

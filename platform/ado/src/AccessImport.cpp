@@ -42,8 +42,8 @@ namespace {
                       "The Access file '" + file.string() + "' is damaged or not an Access database (" + why + ")");
 }
 
-// The reader program: installed in libexec beside the libraries' folder, or found in the
-// build tree's bin folder next to lib.
+// The reader program: installed in the libraries' own folder, or found in the build tree's
+// bin folder next to lib.
 std::filesystem::path readerProgram()
 {
     Dl_info info{};
@@ -51,9 +51,8 @@ std::filesystem::path readerProgram()
     if (::dladdr(reinterpret_cast<void*>(&readerProgram), &info) != 0 && info.dli_fname)
         libraries = std::filesystem::path(info.dli_fname).parent_path();
     const std::filesystem::path candidates[] = {
-        libraries.parent_path() / "libexec" / "quillon" / "quillon-access-reader",
-        libraries.parent_path() / "bin" / "quillon-access-reader",
         libraries / "quillon-access-reader",
+        libraries.parent_path() / "bin" / "quillon-access-reader",
     };
     for (const auto& candidate : candidates)
         if (::access(candidate.c_str(), X_OK) == 0)

@@ -241,7 +241,7 @@ int main(int argc, char** argv)
             throw qln::viewer::OptionError("--soils and --attribute are required for a rating run.");
         qln::viewer::checkRunOptions(choices);
     } catch (const qln::viewer::OptionError& error) {
-        std::cerr << "quillon-rate: " << error.what() << "\n" << app.help();
+        qln::tools::reportUsageError("quillon-rate", error.what());
         return kExitUsage;
     }
     const auto formatOf = std::map<std::string, qln::rate::OutputFormat>{

@@ -2,10 +2,10 @@
 // and desktop entry for the user; --uninstall takes them away again, --check lists what
 // is missing.
 
-#include "Layout.h"
-#include "Setup.h"
+#include "quillon/setup/Layout.h"
+#include "quillon/setup/Setup.h"
 
-#include <CLI/CLI.hpp>
+#include "quillon/tools/CommandLine.h"
 
 #include <iostream>
 
@@ -32,7 +32,8 @@ int main(int argc, char** argv)
     app.add_option("--prefix", prefix, "Folder of the installed data (default: $XDG_DATA_HOME/quillon)");
     auto* uninstallFlag = app.add_flag("--uninstall", remove, "Remove everything an install wrote");
     app.add_flag("--check", verify, "List what is missing; exit status 1 when anything is")->excludes(uninstallFlag);
-    CLI11_PARSE(app, argc, argv);
+    if (const auto status = qln::tools::parseCommandLine(app, argc, argv, "quillon-setup"))
+        return *status;
 
     try {
         using namespace qln::setup;

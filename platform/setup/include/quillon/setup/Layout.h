@@ -1,8 +1,9 @@
 #pragma once
 
 // Where quillon-setup takes things from and where it puts them.
-//   locateSources(exe)   the programs, libraries and bundled data beside the setup program,
-//                        in a build tree (bin/, lib/, share/quillon/) or an installed one
+//   locateSources(exe)   the programs, libraries and bundled data beside a program, in a
+//                        build tree (bin/, lib/, share/quillon/) or an installed one
+//                        (bin/, <libdir>/quillon/, share/quillon/)
 //   Target               the installation: data under a prefix, the desktop entry and icon
 //                        under the user's data folder, and the settings that name them
 
@@ -24,7 +25,13 @@ struct Sources {
     std::filesystem::path programs;   // holds quillon, quillon-rate, ...
     std::filesystem::path libraries;  // holds libQLN2000.so, ...
     std::filesystem::path data;       // holds quillon-rules.sqlite, legends/, help/, sample/
+    // An installed tree brings its own menu entries: the user then gets none of their own,
+    // which would hide them.
+    bool systemMenu = false;
 };
+
+// The menu entry an installed tree puts under share/applications.
+inline constexpr const char* kMenuEntry = "com.kelvaro.Quillon.desktop";
 
 // Throws SetupError when no bundled data lies beside the program.
 Sources locateSources(const std::filesystem::path& executable);

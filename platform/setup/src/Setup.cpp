@@ -1,4 +1,4 @@
-#include "Setup.h"
+#include "quillon/setup/Setup.h"
 
 #include "quillon/registry/Registry.h"
 
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <set>
 
 namespace qln::setup {
@@ -133,12 +134,13 @@ std::string desktopEntry(const Sources& sources, const Target& target)
 {
     requirePrintable(sources.programs);
     requirePrintable(target.iconFile());
+    // Users start from the map, which starts the viewer linked to the shapefile it shows.
     return "[Desktop Entry]\n"
            "Type=Application\n"
-           "Name=Quillon\n"
-           "GenericName=Soil Survey Interpretation Viewer\n"
+           "Name=Quillon Soils Map\n"
+           "GenericName=Soil Survey Interpretation Map\n"
            "Comment=Rate the map units of a soil survey and show the ratings on the map\n"
-           "Exec=" + quoteExec((sources.programs / "quillon").string()) + "\n"
+           "Exec=" + quoteExec((sources.programs / "quillon-map").string()) + " %f\n"
            "Icon=" + target.iconFile().string() + "\n"
            "Terminal=false\n"
            "Categories=Science;Geography;\n";
@@ -169,8 +171,10 @@ std::vector<FileItem> plannedFiles(const Sources& sources, const Target& target)
     items.push_back({target.soilsFolder() / "sample.mdb", sources.data / "sample" / "sample.sqlite", {}, false});
     for (const char* part : {"sample_soils.shp", "sample_soils.shx", "sample_soils.dbf"})
         items.push_back({target.soilsFolder() / part, sources.data / "sample" / part, {}, false});
-    items.push_back({target.iconFile(), sources.data / "quillon.svg", {}, false});
-    items.push_back({target.desktopFile(), {}, desktopEntry(sources, target), false});
+    if (!sources.systemMenu) {
+        items.push_back({target.iconFile(), sources.data / "quillon.svg", {}, false});
+        items.push_back({target.desktopFile(), {}, desktopEntry(sources, target), false});
+    }
     return items;
 }
 
@@ -450,6 +454,24 @@ std::optional<std::filesystem::path> installedPrefix()
     if (prefix.has_filename() == false) prefix = prefix.parent_path();
     if (!prefix.is_absolute()) return std::nullopt;
     return prefix;
+}
+
+bool isSetUp()
+{
+    const auto store = registry::Store::fromEnvironment();
+    const auto engine = valueText(store, Hive::ClassesRoot, kLibraries[0].progId, "Library");
+    std::error_code error;
+    return installedPrefix() && !engine.empty() && fs::exists(engine, error);
+}
+
+fs::path setUpOnFirstStart(const fs::path& executable)
+{
+    if (!isSetUp()) {
+        const Target target{defaultPrefix(), userDataHome()};
+        std::ostringstream steps;  // the program's user sees the result, not each step
+        install(locateSources(executable), target, steps);
+    }
+    return installedPrefix().value();
 }
 
 } // namespace qln::setup

@@ -1,4 +1,4 @@
-#include "Layout.h"
+#include "quillon/setup/Layout.h"
 
 #include <cstdlib>
 
@@ -30,15 +30,16 @@ Sources locateSources(const std::filesystem::path& executable)
     if (!hasData(sources.data))
         throw SetupError("No bundled data beside the program: " + (sources.data / "quillon-rules.sqlite").string() +
                          " is missing (build the quillon-data target)");
-    for (const char* libdir : {QUILLON_INSTALL_LIBDIR, "lib"}) {
-        std::error_code error;
+    std::error_code error;
+    sources.systemMenu = std::filesystem::exists(root / "share" / "applications" / kMenuEntry, error);
+    for (const char* libdir : {QUILLON_INSTALL_PKGLIBDIR, "lib"}) {
         if (std::filesystem::exists(root / libdir / "libQLN2000.so", error)) {
             sources.libraries = root / libdir;
             return sources;
         }
     }
     throw SetupError("No libraries beside the program: libQLN2000.so is in neither " +
-                     (root / QUILLON_INSTALL_LIBDIR).string() + " nor " + (root / "lib").string());
+                     (root / QUILLON_INSTALL_PKGLIBDIR).string() + " nor " + (root / "lib").string());
 }
 
 std::filesystem::path userDataHome()

@@ -8,13 +8,13 @@ set(CPACK_PACKAGE_CONTACT ${QUILLON_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "soil survey interpretation viewer and soils map")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Quillon turns the component data of a soil survey database into one rating
- per map unit for a chosen soil attribute, stores the ratings in a results
- table, shows them as a thematic map and writes them as reports.
- .
- The package holds the soils map and the viewer, the command-line rating tool,
- the rules database, legends, help book, report templates and a sample survey.")
+# The extended description; CPack puts the summary above it as the synopsis.
+set(CPACK_PACKAGE_DESCRIPTION "Quillon turns the component data of a soil survey database into one rating
+per map unit for a chosen soil attribute, stores the ratings in a results
+table, shows them as a thematic map and writes them as reports.
+
+The package holds the soils map and the viewer, the command-line rating tool,
+the rules database, legends, help book, report templates and a sample survey.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

@@ -2,14 +2,15 @@
 # Starts an installed Quillon as a new user would, in a throw-away home: the soils map
 # (offscreen) sets the user up on its first start, opens the sample and starts the viewer
 # linked to it; closing the map ends the viewer. Then the installed tools rate the sample
-# and write a report, and the user's registrations name the installed libraries.
+# and write a report, and the user's registrations name the installed libraries. Last, the
+# viewer started alone sets up a second new user.
 # Usage: start_programs.sh BIN_DIR PRIVATE_LIBRARY_DIR
 set -u
 bin=$1 libraries=$2
 work=$(mktemp -d)
-map_pid=
+map_pid= viewer_pid=
 cleanup() {
-  [ -n "$map_pid" ] && kill -KILL "$map_pid" 2>/dev/null && wait "$map_pid" 2>/dev/null
+  for pid in $map_pid $viewer_pid; do kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -47,9 +48,20 @@ data=$XDG_DATA_HOME/quillon
 "$bin/quillon-setup" --check > "$work/check" 2>&1 || fail "the first start left something out: $(cat "$work/check")"
 grep -rqF "$libraries/libQLN2000.so" "$XDG_DATA_HOME" ||
   fail "the engine is not registered with the installed library $libraries/libQLN2000.so"
+if [ -e "$bin/../share/applications/com.kelvaro.Quillon.desktop" ] && [ -e "$XDG_DATA_HOME/applications/quillon.desktop" ]; then
+  fail "the user got a menu entry of their own, which hides the installed ones"
+fi
 "$bin/quillon-rate" --soils "$data/soils/sample.mdb" --attribute PHY_CLAY --method "Dominant Soil" \
   --top 0 --bottom 50 --output "$work/ratings.csv" --report "$work/ratings.docx" 2> "$work/rate.log" ||
   fail "quillon-rate: $(cat "$work/rate.log")"
 [ "$(wc -l < "$work/ratings.csv")" -gt 100 ] || fail "the sample's ratings: $(head "$work/ratings.csv")"
 [ -s "$work/ratings.docx" ] || fail "no rating report"
+export XDG_DATA_HOME=$work/second-user
+"$bin/quillon" > "$work/viewer.log" 2>&1 &
+viewer_pid=$!
+set_up() { "$bin/quillon-setup" --check > /dev/null 2>&1; }
+wait_until 300 set_up || fail "the viewer's first start did not set the user up: $(cat "$work/viewer.log")"
+kill -TERM "$viewer_pid"
+wait "$viewer_pid"
+viewer_pid=
 echo "started the map and the viewer from $bin, rated $(($(wc -l < "$work/ratings.csv") - 1)) map units"

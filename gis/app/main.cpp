@@ -11,14 +11,18 @@
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 namespace {
 
 // The shapefile a start without one opens: the user's copy of the sample, set up on the
-// first start.
-std::string sampleShapefile(const std::filesystem::path& prefix)
+// first start; nothing when the user has removed it.
+std::optional<std::string> sampleShapefile(const std::filesystem::path& prefix)
 {
-    return (prefix / "soils" / "sample_soils.shp").string();
+    const auto sample = prefix / "soils" / "sample_soils.shp";
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(sample, error)) return std::nullopt;
+    return sample.string();
 }
 
 } // namespace
@@ -48,8 +52,8 @@ int main(int argc, char** argv)
     if (results.empty()) {
         try {
             const auto prefix = qln::setup::setUpOnFirstStart(std::filesystem::canonical("/proc/self/exe"));
-            if (shapefiles.empty())
-                shapefiles.push_back(sampleShapefile(prefix));
+            if (const auto sample = sampleShapefile(prefix); shapefiles.empty() && sample)
+                shapefiles.push_back(*sample);
         } catch (const std::exception& e) {
             std::cerr << "quillon-map: the first-start set-up failed: " << e.what() << '\n';
         }

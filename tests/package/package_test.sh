@@ -30,7 +30,7 @@ deb=$(ls "$work"/quillon_*.deb 2>/dev/null | head -n 1)
 dpkg-deb -f "$deb" Depends | grep -q "libqt6widgets6" || fail "the package depends on no Qt: $(dpkg-deb -f "$deb" Depends)"
 
 installed=yes
-(cd "$work" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$deb")") > "$work/apt.log" 2>&1 ||
+(cd "$work" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "./$(basename "$deb")") > "$work/apt.log" 2>&1 ||
   fail "apt-get install: $(tail -n 30 "$work/apt.log")"
 dpkg-query -L quillon | sort > "$work/files"
 if command -v appstreamcli > /dev/null; then

@@ -77,8 +77,8 @@ std::string valueText(const LoadValue& value)
 class Loader {
 public:
     Loader(TableWriter& writer, const std::vector<std::unique_ptr<DownloadFiles>>& surveys,
-           const std::vector<TableLayout>& layout, const ImportReport& report)
-        : m_writer(writer), m_surveys(surveys), m_layout(layout), m_report(report)
+           const ImportReport& report)
+        : m_writer(writer), m_surveys(surveys), m_report(report)
     {
     }
 
@@ -149,35 +149,25 @@ private:
     // A row whose primary key is already stored: the same row again (metadata, or a row two
     // surveys share) is kept once; a different one is an error naming both surveys.
     void repeated(std::size_t survey, const TableLayout& table, const std::vector<LoadValue>& values,
-                  const std::string& where) const
+                  const std::string& where)
     {
-        const auto plan = std::find_if(m_plans.begin(), m_plans.end(), [&](const IndexPlan& p) {
-            return p.primary && lower(p.table) == lower(table.name);
-        });
-        if (plan == m_plans.end())
-            throw DownloadError(where + ": the row repeats a unique key of table " + table.name);
-        std::string condition, key;
-        std::vector<std::size_t> keyColumns;
-        for (const auto& column : plan->columns) {
-            for (std::size_t i = 0; i < table.columns.size(); ++i)
-                if (lower(table.columns[i].name) == lower(column))
-                    keyColumns.push_back(i);
-            condition += (condition.empty() ? "" : " AND ") + quoteIdentifier(column) + " IS ?";
+        KeyLookup& lookup = keyLookup(table, where);
+        sqlite3_stmt* stmt = lookup.stmt.get();
+        sqlite3_reset(stmt);
+        std::string key;
+        for (std::size_t k = 0; k < lookup.columns.size(); ++k) {
+            const std::size_t column = lookup.columns[k];
+            ado::detail::bindLoadValue(stmt, static_cast<int>(k) + 1, values[column]);
+            key += (key.empty() ? "" : ", ") + table.columns[column].name + " " + valueText(values[column]);
         }
-        Statement stmt = prepare(m_writer.handle(),
-                                 "SELECT rowid, * FROM " + quoteIdentifier(table.name) + " WHERE " + condition);
-        for (std::size_t k = 0; k < keyColumns.size(); ++k) {
-            ado::detail::bindLoadValue(stmt.get(), static_cast<int>(k) + 1, values[keyColumns[k]]);
-            key += (key.empty() ? "" : ", ") + table.columns[keyColumns[k]].name + " " + valueText(values[keyColumns[k]]);
-        }
-        if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        if (sqlite3_step(stmt) != SQLITE_ROW)
             throw DownloadError(where + ": the row repeats a unique key of table " + table.name);
         bool same = true;
         for (std::size_t i = 0; i < values.size() && same; ++i)
-            same = sameValue(stmt.get(), static_cast<int>(i) + 1, values[i]);
+            same = sameValue(stmt, static_cast<int>(i) + 1, values[i]);
         if (same)
             return;
-        const std::int64_t row = sqlite3_column_int64(stmt.get(), 0);
+        const std::int64_t row = sqlite3_column_int64(stmt, 0);
         std::size_t first = survey;
         const auto owners = m_owners.find(table.name);
         if (owners != m_owners.end())
@@ -191,9 +181,37 @@ private:
                             " and " + m_surveys[survey]->name() + " disagree, nothing was written");
     }
 
+    // The stored row of a table's primary key.
+    struct KeyLookup {
+        Statement stmt;
+        std::vector<std::size_t> columns;  // positions of the key columns in the row
+    };
+
+    KeyLookup& keyLookup(const TableLayout& table, const std::string& where)
+    {
+        if (const auto found = m_lookups.find(table.name); found != m_lookups.end())
+            return found->second;
+        const auto plan = std::find_if(m_plans.begin(), m_plans.end(), [&](const IndexPlan& p) {
+            return p.primary && lower(p.table) == lower(table.name);
+        });
+        if (plan == m_plans.end())
+            throw DownloadError(where + ": the row repeats a unique key of table " + table.name);
+        KeyLookup lookup;
+        std::string condition;
+        for (const auto& column : plan->columns) {
+            for (std::size_t i = 0; i < table.columns.size(); ++i)
+                if (lower(table.columns[i].name) == lower(column))
+                    lookup.columns.push_back(i);
+            condition += (condition.empty() ? "" : " AND ") + quoteIdentifier(column) + " IS ?";
+        }
+        lookup.stmt = prepare(m_writer.handle(),
+                              "SELECT rowid, * FROM " + quoteIdentifier(table.name) + " WHERE " + condition);
+        return m_lookups.emplace(table.name, std::move(lookup)).first->second;
+    }
+
     TableWriter& m_writer;
+    std::map<std::string, KeyLookup> m_lookups;
     const std::vector<std::unique_ptr<DownloadFiles>>& m_surveys;
-    const std::vector<TableLayout>& m_layout;
     const ImportReport& m_report;
     std::vector<IndexPlan> m_plans;
     std::map<std::string, std::vector<Owner>> m_owners;
@@ -253,8 +271,6 @@ void writeSortTable(TableWriter& writer, const std::vector<TableLayout>& layout,
             keys.push_back(columnText(units.get(), 1));
         }
         sorter.StringArraySort(order, "1,N");
-        // Re-bound after the sort table's statement was prepared by createTable.
-        writer.chooseTable(kSortTable, 4);
         for (std::size_t i = 0; i < order.size(); ++i) {
             const std::size_t unit = std::stoul(order[i].substr(order[i].rfind('|') + 1));
             std::vector<LoadValue> row(4);
@@ -330,20 +346,23 @@ void importDownloads(const std::vector<fs::path>& downloads, const fs::path& sql
                     columns.push_back({column.name, column.type.declared});
                 return columns;
             }());
-        Loader loader(writer, surveys, layout, report);
-        // The index tables come first: the primary keys they declare then guard every row.
-        const char* keyTables[] = {"mdstatidxmas", "mdstatidxdet", "mdstatrshipdet"};
-        for (const char* name : keyTables)
-            if (const TableLayout* table = findTable(layout, name))
-                loader.load(0, *table);
-        loader.setPlans(ado::detail::surveyIndexPlans(writer.handle()));
-        std::vector<IndexPlan> plans = ado::detail::surveyIndexPlans(writer.handle());
-        createIndexes(writer.handle(), plans, IndexSet::PrimaryKeys, OnRepeatedKey::Fail);
-        for (std::size_t survey = 0; survey < surveys.size(); ++survey)
-            for (const auto& table : layout)
-                if (survey > 0 || std::none_of(std::begin(keyTables), std::end(keyTables),
-                                               [&](const char* name) { return lower(table.name) == name; }))
-                    loader.load(survey, table);
+        std::vector<IndexPlan> plans;
+        {
+            Loader loader(writer, surveys, report);
+            // The index tables come first: the primary keys they declare then guard every row.
+            const char* keyTables[] = {"mdstatidxmas", "mdstatidxdet", "mdstatrshipdet"};
+            for (const char* name : keyTables)
+                if (const TableLayout* table = findTable(layout, name))
+                    loader.load(0, *table);
+            plans = ado::detail::surveyIndexPlans(writer.handle());
+            loader.setPlans(plans);
+            createIndexes(writer.handle(), plans, IndexSet::PrimaryKeys, OnRepeatedKey::Fail);
+            for (std::size_t survey = 0; survey < surveys.size(); ++survey)
+                for (const auto& table : layout)
+                    if (survey > 0 || std::none_of(std::begin(keyTables), std::end(keyTables),
+                                                   [&](const char* name) { return lower(table.name) == name; }))
+                        loader.load(survey, table);
+        }
         createIndexes(writer.handle(), plans, IndexSet::AllButPrimaryKeys, OnRepeatedKey::Fail);
         writeSortTable(writer, layout, report);
 

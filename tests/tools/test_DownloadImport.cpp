@@ -199,8 +199,16 @@ TEST_F(DownloadImport, FolderZipAndASplitMergedGiveTheSameDatabase)
         };
     };
     const fs::path one = copyExcerpt("one", half(true)), two = copyExcerpt("two", half(false));
-    import({one, two}, temp / "merged.sqlite");
-    EXPECT_EQ(Db(temp / "merged.sqlite").contents(), expected);
+    // The map-unit polygons of a survey go beside the database, the other layers do not.
+    fs::create_directories(one / "spatial");
+    for (const char* file : {"soilmu_a_one.shp", "soilmu_a_one.dbf", "soilmu_a_one.prj", "soilsa_a_one.shp"})
+        writeFile(one / "spatial" / file, file);
+    fs::create_directories(temp / "merged");
+    import({one, two}, temp / "merged" / "merged.sqlite");
+    EXPECT_EQ(Db(temp / "merged" / "merged.sqlite").contents(), expected);
+    EXPECT_EQ(readFile(temp / "merged" / "soilmu_a_one.dbf"), "soilmu_a_one.dbf");
+    EXPECT_TRUE(fs::exists(temp / "merged" / "soilmu_a_one.prj"));
+    EXPECT_FALSE(fs::exists(temp / "merged" / "soilsa_a_one.shp"));
 
     // A key met in both with different rows names both surveys and the key; nothing is written.
     const fs::path other = copyExcerpt("other", [](const std::string& file, std::string& bytes) {

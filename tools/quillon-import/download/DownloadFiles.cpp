@@ -151,6 +151,24 @@ std::optional<std::string> DownloadFiles::tabular(const std::string& file) const
     return readWhole(*path);
 }
 
+std::vector<std::string> DownloadFiles::tabularFiles() const
+{
+    std::vector<std::string> files;
+    if (m_zip) {
+        for (const auto& [name, index] : m_zip->tabular)
+            files.push_back(zip_get_name(m_zip->archive, index, ZIP_FL_ENC_GUESS));
+        for (auto& file : files)
+            file = file.substr(file.rfind('/') == std::string::npos ? 0 : file.rfind('/') + 1);
+    } else {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(m_tabular, error))
+            if (!entry.is_directory())
+                files.push_back(entry.path().filename().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 std::string DownloadFiles::describe(const std::string& file) const
 {
     return m_zip ? m_name + ": tabular/" + file : (m_tabular / file).string();

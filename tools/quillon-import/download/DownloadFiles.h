@@ -22,6 +22,8 @@ public:
     // The whole bytes of a file of the tabular part ("comp.txt", matched without regard to
     // case); nothing when the download has no such file.
     std::optional<std::string> tabular(const std::string& file) const;
+    // The names of the files of the tabular part.
+    std::vector<std::string> tabularFiles() const;
     // How messages name a file of the tabular part.
     std::string describe(const std::string& file) const;
     // The files of the map-unit polygons of the spatial part (soilmu_a_*.shp, .shx, .dbf,

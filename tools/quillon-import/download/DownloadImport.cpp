@@ -327,6 +327,17 @@ void importDownloads(const std::vector<fs::path>& downloads, const fs::path& sql
     for (const auto& download : downloads)
         surveys.push_back(std::make_unique<DownloadFiles>(download));
     const std::vector<TableLayout> layout = readLayout(*surveys.front());
+    // A file no table stands for means the data and their description disagree.
+    for (const auto& survey : surveys)
+        for (const auto& file : survey->tabularFiles()) {
+            const bool named = lower(file) == "version.txt" ||
+                               std::any_of(layout.begin(), layout.end(), [&](const TableLayout& table) {
+                                   return lower(table.file + ".txt") == lower(file);
+                               });
+            if (!named)
+                throw DownloadError(survey->describe(file) + ": the table list (mstab.txt) names no table for this "
+                                                             "file: not part of this download's layout");
+        }
     for (std::size_t i = 1; i < surveys.size(); ++i) {
         std::string table;
         if (!sameLayout(layout, readLayout(*surveys[i]), table))

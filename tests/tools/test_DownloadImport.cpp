@@ -243,7 +243,7 @@ TEST_F(DownloadImport, BadInputIsNamedByFileLineAndFieldAndLeavesNothing)
     const std::vector<Case> cases = {
         {"mstab.txt", nullptr, "no mstab.txt"},
         {"mstab.txt", replaceFirst("|\"mutext\"\r\n", "|\"mutextx\"\r\n"),
-        "tabular/mutext.txt: the table list (mstab.txt) names no table"},
+         "tabular/mutext.txt: the table list (mstab.txt) names no table"},
         {"mapunit.txt", replaceFirst("|\"10263\"|", "|"), "mapunit.txt, line 1: 23 fields where table mapunit has 24"},
         {"mapunit.txt", replaceFirst("|\"10263\"|", "|\"10263\"||"), "mapunit.txt, line 1: 25 fields"},
         {"comp.txt", [](std::string& b) { b += "\"open"; }, "comp.txt, line 14: a quote is left open"},

@@ -12,6 +12,16 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 "$import" "$download" --output "$work/survey.sqlite" 2>"$work/import.err" || { cat "$work/import.err"; fail "import"; }
 grep -q "read chorizon (" "$work/import.err" || fail "progress names the tables read"
+# A download needs somewhere to go; a database never replaces a zip it reads.
+status=0
+"$import" "$download" >/dev/null 2>&1 || status=$?
+[ "$status" -eq 64 ] || fail "a download without --output gave exit $status, expected 64"
+if command -v zip >/dev/null; then
+  (cd "$download" && zip -qr "$work/survey.zip" tabular)
+  status=0
+  "$import" "$work/survey.zip" --output "$work/survey.zip" 2>/dev/null || status=$?
+  [ "$status" -eq 64 ] && unzip -tq "$work/survey.zip" >/dev/null || fail "the output replaced its own input zip"
+fi
 
 # Attributes whose data the excerpt does not hold (no water table, bedrock or ponding depth,
 # no non-irrigated yields, no soil moisture rows) rate nothing, without error.

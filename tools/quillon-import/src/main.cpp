@@ -6,6 +6,7 @@
 #include "PipeRecords.h"
 #include "TableList.h"
 
+#include "quillon/AtomicFile.h"
 #include "quillon/Error.h"
 #include "quillon/ado/AccessImport.h"
 #include "quillon/ado/Connection.h"
@@ -91,6 +92,8 @@ int main(int argc, char** argv)
                 temporaryFolder = folder;
                 target = temporaryFolder + "/survey.sqlite";
             }
+            // The database must not replace one of the zips it is read from.
+            qln::refuseOutputOverInputs(target, paths);
             qln::download::importDownloads(paths, target, report);
             if (!server.empty())
                 accessFile = target.string();
@@ -126,6 +129,9 @@ int main(int argc, char** argv)
         return kExitOutput;
     } catch (const qln::EngineError& error) {
         std::cerr << "quillon-import: " << error.description() << '\n';
+    } catch (const qln::OutputIsInputError& error) {
+        std::cerr << "quillon-import: " << error.what() << '\n';
+        return kExitUsage;
     } catch (const qln::download::DownloadError& error) {
         std::cerr << "quillon-import: " << error.what() << '\n';
     } catch (const std::exception& error) {

@@ -8,6 +8,7 @@ The sort table is left out: an import makes its own.
 import os
 import re
 import sqlite3
+import struct
 import sys
 
 SKIP = {"SYSTEM - Mapunit Sort Specifications"}
@@ -17,7 +18,9 @@ def logical(declared):
     t = (declared or "").upper()
     if t in ("INTEGER", "SMALLINT", "BIGINT"):
         return "Integer", ""
-    if t in ("SINGLE", "DOUBLE", "REAL", "FLOAT"):
+    if t == "SINGLE":
+        return "Single", ""
+    if t in ("DOUBLE", "REAL", "FLOAT"):
         return "Float", ""
     if t == "BOOLEAN":
         return "Boolean", ""
@@ -37,7 +40,14 @@ def field(value, kind):
     if kind == "Date/Time":
         m = re.match(r"(\d{4})-(\d\d)-(\d\d)(?: (\d\d):(\d\d):(\d\d))?", str(value))
         return "%s/%s/%s %s:%s:%s" % (m[2], m[3], m[1], m[4] or "00", m[5] or "00", m[6] or "00")
-    if kind in ("Integer", "Float"):
+    if kind == "Single" and isinstance(value, float):
+        # The decimal a survey would publish: the shortest that is the same single.
+        single = struct.unpack("f", struct.pack("f", value))[0]
+        for digits in range(1, 10):
+            text = "%.*g" % (digits, value)
+            if struct.unpack("f", struct.pack("f", float(text)))[0] == single:
+                return text
+    if kind in ("Integer", "Float", "Single"):
         return repr(value) if isinstance(value, float) else str(value)
     return '"' + str(value).replace('"', '""') + '"'
 
@@ -56,6 +66,7 @@ def main(source, folder):
               if r[0] not in SKIP]
     layout = {t: [(c[1], *logical(c[2])) for c in db.execute("SELECT * FROM pragma_table_info(?)", (t,))]
               for t in tables}
+    published = {"Single": "Float"}
     meta = {"mdstattabs": [("tabphyname", "String", "30"), ("iefilename", "String", "30")],
             "mdstattabcols": [("tabphyname", "String", "30"), ("colsequence", "Integer", ""),
                               ("colphyname", "String", "30"), ("logicaldatatype", "String", "254"),
@@ -65,7 +76,7 @@ def main(source, folder):
     names = list(meta) + tables
     write(os.path.join(tabular, "mstab.txt"), [[field(t, "String"), field(files.get(t, t), "String")] for t in names])
     write(os.path.join(tabular, "mstabcol.txt"),
-          [[field(t, "String"), str(i + 1), field(c, "String"), field(k, "String"), s]
+          [[field(t, "String"), str(i + 1), field(c, "String"), field(published.get(k, k), "String"), s]
            for t in names for i, (c, k, s) in enumerate(layout[t])])
     for t in tables:
         kinds = [k for _, k, _ in layout[t]]

@@ -1,11 +1,13 @@
 // quillon-setup as a user runs it, against a registry and data folder of the test's own.
 
+#include "../support/Fixtures.h"
 #include "../support/TempFolder.h"
 
 #include "quillon/ado/DataSources.h"
 #include "quillon/components/Components.h"
 #include "quillon/engine/clsQuillon.h"
 #include "quillon/registry/Registry.h"
+#include "quillon/viewer/SoilsDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -195,4 +197,19 @@ TEST_F(QuillonSetup, UnsafePrefixesAreRefusedBeforeAnythingIsWritten)
         EXPECT_NE(run.output.find("quillon-setup: "), std::string::npos) << run.output;
     }
     EXPECT_TRUE(snapshot(temp.path()).empty());
+}
+
+TEST_F(QuillonSetup, ImportPutsASurveyDownloadWhereTheViewerListsIt)
+{
+    const fs::path excerpt = qln::test::sharedFixtures() / "survey-download" / "AZ649-excerpt";
+    QUILLON_REQUIRE_FIXTURE(excerpt / "tabular" / "mstab.txt");
+    ASSERT_EQ(runSetup({}).status, 0);
+    const auto run = runSetup({"--import", (excerpt / "tabular").string()});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("read chorizon ("), std::string::npos) << run.output;
+    // The soils folder of the install, named after the download; the viewer's own check takes it.
+    const std::string folder = setting("SoilsDataPath");
+    EXPECT_TRUE(qln::viewer::isSoilsFile(folder + "AZ649-excerpt.mdb"));
+    const auto layout = qln::viewer::checkSoilsLayout(folder, "AZ649-excerpt.mdb");
+    EXPECT_TRUE(layout.valid) << layout.reason;
 }

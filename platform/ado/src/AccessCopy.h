@@ -12,12 +12,14 @@ namespace qln::ado::detail {
 inline constexpr int kReaderDamaged = 3;
 inline constexpr int kReaderCannotWrite = 4;
 
-// The SQLite user_version of a mirror whose every table was copied: set in the same
-// transaction as the last row, so a file without it is incomplete.
-inline constexpr int kMirrorComplete = 0x514C4E01;
+// The SQLite user_version of a mirror whose every table was copied and keyed: set in the
+// same transaction as the last row, so a file without it is incomplete. Mirrors made
+// before they had keys carry 0x514C4E01 and are made again.
+inline constexpr int kMirrorComplete = 0x514C4E02;
 
-// Copies every user table of an Access file into an existing, empty SQLite file and marks
-// it complete. Runs in the reader program only: libmdb may crash or loop on a damaged file.
+// Copies every user table of an Access file into an existing, empty SQLite file, adds the
+// keys and indexes its metadata declares (load/SurveyKeys.h) and marks it complete. Runs
+// in the reader program only: libmdb may crash or loop on a damaged file.
 // A damaged file is an EngineError saying what is wrong; a failure to write the SQLite
 // file is a std::runtime_error.
 void copyAccessTables(const std::filesystem::path& accessFile, const std::filesystem::path& sqliteFile);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TableWriter.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -13,20 +15,11 @@ namespace qln::ado::detail {
 inline constexpr const char* kAccessImportSource = "Quillon Access import";
 
 // A column of an Access table and the declared SQLite type that stands for it.
-struct AccessColumn {
-    std::string name;
-    std::string declaredType;
-};
+using AccessColumn = LoadColumn;
 
 // One value of the current row. Text (UTF-8) and Blob bytes stay valid until the next row
 // is read or another table is opened.
-struct AccessValue {
-    enum class Kind { Null, Integer, Real, Text, Blob };
-    Kind kind = Kind::Null;
-    std::int64_t integer = 0;
-    double real = 0;
-    std::string_view bytes;
-};
+using AccessValue = LoadValue;
 
 // Reads the user tables of an Access file (.mdb or .accdb) row by row through libmdb.
 // libmdb trusts the file, so this runs only in the reader program (AccessCopy.h). Every

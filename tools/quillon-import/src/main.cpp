@@ -1,8 +1,12 @@
-// quillon-import: mirrors a genuine Access soils file (.mdb, .accdb) into SQLite, or loads
-// an Access or SQLite soils database into a schema on a PostgreSQL server.
+// quillon-import: mirrors a genuine Access soils file (.mdb, .accdb) into SQLite, reads
+// survey downloads (folders or zips of pipe-delimited text) into one SQLite soils database,
+// or loads any of them into a schema on a PostgreSQL server.
 
+#include "DownloadImport.h"
+#include "PipeRecords.h"
 #include "TableList.h"
 
+#include "quillon/AtomicFile.h"
 #include "quillon/Error.h"
 #include "quillon/ado/AccessImport.h"
 #include "quillon/ado/Connection.h"
@@ -10,10 +14,12 @@
 #include "quillon/ado/ServerImport.h"
 #include "quillon/tools/CommandLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <unistd.h>
 
 using qln::tools::kExitFailed;
 using qln::tools::kExitOutput;
@@ -23,14 +29,17 @@ int main(int argc, char** argv)
 {
     // A closed pipe is a write error with a message and exit 74, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
-    CLI::App app{"Mirror an Access database (.mdb or .accdb) into an SQLite file.\n"
-                 "Without --output the mirror goes to the user's cache folder and its path is printed.\n"
-                 "With --to the soils database (Access or SQLite) is loaded into a schema on a PostgreSQL server."};
-    std::string accessFile;
+    CLI::App app{"Mirror an Access database (.mdb or .accdb) into an SQLite file, or read survey downloads\n"
+                 "(download folders, their tabular folders or zips) into one SQLite soils database.\n"
+                 "Without --output an Access mirror goes to the user's cache folder and its path is printed.\n"
+                 "With --to the soils database (Access, SQLite or downloads) is loaded into a schema on a PostgreSQL server."};
+    std::vector<std::string> inputs;
     std::string output;
     std::string server;
     bool list = false;
-    app.add_option("ACCESSFILE", accessFile, "The Access database to import (with --to: an Access or SQLite file)")
+    app.add_option("INPUT", inputs,
+                   "The Access database to import, or one or more survey downloads to merge (with --to: also an "
+                   "SQLite file)")
         ->required();
     auto* outputOption = app.add_option("-o,--output", output, "Write the SQLite file here (replaced if it exists)");
     app.add_option("--to", server,
@@ -41,12 +50,55 @@ int main(int argc, char** argv)
     if (const auto status = qln::tools::parseCommandLine(app, argc, argv, "quillon-import"))
         return *status;
 
+    std::string accessFile = inputs.front();
+    const bool downloads = qln::download::isDownload(accessFile);
+    if (inputs.size() > 1 && !std::all_of(inputs.begin(), inputs.end(), qln::download::isDownload)) {
+        std::cerr << "quillon-import: only survey downloads (folders or zips) can be merged; give one Access file\n";
+        return kExitUsage;
+    }
+    if (downloads && output.empty() && server.empty()) {
+        std::cerr << "quillon-import: a survey download needs --output FILE.sqlite or --to\n";
+        return kExitUsage;
+    }
+    if (!server.empty() && !qln::ado::isServerAddress(server)) {
+        std::cerr << "quillon-import: --to takes a postgresql:// address\n";
+        return kExitUsage;
+    }
+    std::string temporaryFolder;
+    struct FolderRemover {
+        const std::string& path;
+        ~FolderRemover()
+        {
+            std::error_code ignored;
+            if (!path.empty())
+                std::filesystem::remove_all(path, ignored);
+        }
+    } remover{temporaryFolder};
     try {
-        if (!server.empty()) {
-            if (!qln::ado::isServerAddress(server)) {
-                std::cerr << "quillon-import: --to takes a postgresql:// address\n";
-                return kExitUsage;
+        if (downloads) {
+            std::vector<std::filesystem::path> paths(inputs.begin(), inputs.end());
+            qln::download::ImportReport report;
+            report.loaded = [&](std::string_view survey, std::string_view table, std::int64_t rows) {
+                if (!list && server.empty())
+                    std::cerr << "read " << table << " (" << rows << " rows) of " << survey << '\n';
+            };
+            report.note = [](const std::string& note) { std::cerr << "quillon-import: " << note << '\n'; };
+            std::filesystem::path target = output;
+            if (!server.empty()) {
+                // The server load reads an SQLite file: the downloads go into one first.
+                char folder[] = "/tmp/quillon-import-XXXXXX";
+                if (!::mkdtemp(folder))
+                    throw std::runtime_error(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+                temporaryFolder = folder;
+                target = temporaryFolder + "/survey.sqlite";
             }
+            // The database must not replace one of the zips it is read from.
+            qln::refuseOutputOverInputs(target, paths);
+            qln::download::importDownloads(paths, target, report);
+            if (!server.empty())
+                accessFile = target.string();
+        }
+        if (!server.empty()) {
             const std::string target = qln::ado::serverConnectString(server);
             qln::ado::importToServer("DBQ=" + qln::ado::quoteConnectionValue(accessFile) + ";", target,
                                      [&](std::string_view table, std::int64_t rows) {
@@ -58,7 +110,9 @@ int main(int argc, char** argv)
             return std::cout.flush() ? 0 : kExitOutput;
         }
         std::filesystem::path sqliteFile;
-        if (output.empty()) {
+        if (downloads) {
+            sqliteFile = output;
+        } else if (output.empty()) {
             sqliteFile = qln::ado::mirrorAccessFile(accessFile);
             std::cout << sqliteFile.string() << '\n';
         } else {
@@ -75,6 +129,11 @@ int main(int argc, char** argv)
         return kExitOutput;
     } catch (const qln::EngineError& error) {
         std::cerr << "quillon-import: " << error.description() << '\n';
+    } catch (const qln::OutputIsInputError& error) {
+        std::cerr << "quillon-import: " << error.what() << '\n';
+        return kExitUsage;
+    } catch (const qln::download::DownloadError& error) {
+        std::cerr << "quillon-import: " << error.what() << '\n';
     } catch (const std::exception& error) {
         std::cerr << "quillon-import: " << accessFile << ": " << error.what() << '\n';
     }

@@ -11,7 +11,9 @@ enum class FileKind { SQLite, Access, Unknown };
 FileKind detectFileKind(const std::filesystem::path& file);
 
 // Copies every user table of an Access file (.mdb or .accdb) into a new SQLite file:
-// names, types, NULLs, dates and booleans kept. The target is replaced atomically; on any
+// names, types, NULLs, dates and booleans kept, with the primary keys and indexes its
+// metadata tables declare and an index on every key of its relationship table (the same
+// keys a survey download import gets). The target is replaced atomically; on any
 // error nothing is left behind and an EngineError names the file.
 void importAccessFile(const std::filesystem::path& accessFile, const std::filesystem::path& sqliteFile);
 

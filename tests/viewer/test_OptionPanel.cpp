@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -211,8 +212,10 @@ private slots:
         QVERIFY(!m_form->jobControls().busy());
         QVERIFY(m_form->ui().tvInterps->isEnabled());
         QCOMPARE(m_install->boxes().size(), 1);
-        QVERIFY2(m_install->boxes().last().contains("Unable to read the map units of the soils database nocomp.mdb."),
-                 qPrintable(m_install->boxes().last()));
+        // What failed, then its cause.
+        const QStringList lines = m_install->boxes().last().split('\n');
+        QCOMPARE(lines.first(), QString("Unable to read the map units of the soils database nocomp.mdb."));
+        QVERIFY2(lines.size() == 2 && lines.last().contains("component"), qPrintable(m_install->boxes().last()));
         QVERIFY(!m_st->rsComponents.isOpen());
     }
 
@@ -276,6 +279,9 @@ private slots:
         QCOMPARE(top->text(), QString("40000"));
         QTest::keyClick(top, Qt::Key_Return);
         QCOMPARE(top->text(), QString("32767"));
+        // The change is said at the box.
+        QVERIFY2(QToolTip::text().contains("40000") && QToolTip::text().contains("32767 is used"),
+                 qPrintable(QToolTip::text()));
 
         bottom->clear();
         QApplication::clipboard()->setText("99999");
@@ -299,21 +305,32 @@ private slots:
         QCOMPARE(refusal(m_form->optionPanel()), QString("<accepted>"));
     }
 
-    void percentBoxTakesKeysOnlyWhileItsCheckBoxIsOn()
+    void percentBoxIsUsableOnlyWhileTickedAndTakesWhatIsTyped()
     {
         start();
         select("PHY_AWC");
         QLineEdit* percent = options().txtIgnorePct;
         options().chkIgnorePct->setChecked(false);
-        percent->setText("15");
+        percent->clear();
+        QVERIFY(!percent->isEnabled());
         QTest::keyClicks(percent, "7");
         QCOMPARE(percent->text(), QString());
         options().chkIgnorePct->setChecked(true);
+        QVERIFY(percent->isEnabled());
         QCOMPARE(percent->text(), QString("0"));
+        // Clicked into and typed, as a user does: the "0" of the tick gives way to the digits.
+        QTest::mouseClick(percent, Qt::LeftButton);
+        QTest::keyClicks(percent, "15");
+        QCOMPARE(percent->text(), QString("15"));
+        QCOMPARE(m_form->optionPanel().runOptions().options.ignoreBelow.value_or(-1), 15L);
         percent->clear();
         QTest::keyClicks(percent, "2a5");
         QCOMPARE(percent->text(), QString("25"));
         QCOMPARE(m_form->optionPanel().runOptions().options.ignoreBelow.value_or(-1), 25L);
+        // Unticked again, what is in the box is kept but not used.
+        options().chkIgnorePct->setChecked(false);
+        QVERIFY(!percent->isEnabled());
+        QVERIFY(!m_form->optionPanel().runOptions().options.ignoreBelow);
     }
 
     void anotherMethodPutsItsInitialsAtTheEndOfTheColumnName()

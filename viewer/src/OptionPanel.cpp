@@ -19,7 +19,6 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
-#include <QToolTip>
 
 namespace qln::viewer {
 
@@ -60,13 +59,16 @@ void OptionPanel::installInputFilters()
     const QRegularExpression digits("[0-9]*");
     for (QLineEdit* depth : {o.txtMinDepth, o.txtMaxDepth}) {
         depth->setValidator(new QRegularExpressionValidator(digits, depth));
-        connect(depth, &QLineEdit::editingFinished, this, [depth] {
-            // A number the box cannot hold is changed where the user typed it, and said so.
+        // A number the box cannot hold is changed, and the note under the boxes says so
+        // until either box is typed into again.
+        connect(depth, &QLineEdit::editingFinished, this, [depth, &o] {
             const std::string note = depthChangeNote(depth->text().toStdString());
             depth->setText(qs(leaveDepthText(depth->text().toStdString())));
-            if (!note.empty())
-                QToolTip::showText(depth->mapToGlobal(QPoint(0, depth->height())), qs(note), depth);
+            if (note.empty()) return;
+            o.lblDepthNote->setText(qs(note));
+            o.lblDepthNote->show();
         });
+        connect(depth, &QLineEdit::textEdited, o.lblDepthNote, &QWidget::hide);
     }
     o.txtIgnorePct->setValidator(new QRegularExpressionValidator(digits, o.txtIgnorePct));
     // The "0" that ticking puts into the box gives way to the first digit typed.

@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -418,6 +419,15 @@ private slots:
         QVERIFY(!m_st->mapunitList.isOpen());
         QCOMPARE(tab.ui().lstCategories->count(), 0);
         QVERIFY(!m_st->nonTechRSs);
+
+        // Cancelled while it reads: the same.
+        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), 1);
+        QCOMPARE(ratingGrid().model().rowCount(), 300);
+        QCOMPARE(tab.ui().lstCategories->count(), 5);
+        QTimer::singleShot(0, [this] { m_form->jobControls().cancel(); });
+        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), -1);
+        QCOMPARE(ratingGrid().model().rowCount(), 0);
+        QCOMPARE(tab.ui().lstCategories->count(), 0);
     }
 
     void processFollowsTheSelectionOnTheReportsTabToo()

@@ -7,6 +7,21 @@
 namespace qln::engine {
 namespace {
 
+// Whether any horizon of the layer holds a value of the column: a component without one
+// (a pit, water, rock outcrop) has nothing to weigh, which is no value rather than 0.
+bool hasValueInLayer(ado::Recordset& horizons, const std::string& column)
+{
+    if (horizons.recordCount() <= 0)
+        return false;
+    for (horizons.moveFirst(); !horizons.eof(); horizons.moveNext()) {
+        Variant key, value;
+        GetMaxValues(horizons, column, key, column, value);
+        if (!value.isNull())
+            return true;
+    }
+    return false;
+}
+
 // Key and value a component offers: from its horizons (their depth-weighted sum over the
 // layer, or the critical horizon) or from its own record.
 void componentCandidate(ado::Recordset& comps, const RunInputs& in, int direction, Variant& key, Variant& value)
@@ -16,7 +31,8 @@ void componentCandidate(ado::Recordset& comps, const RunInputs& in, int directio
     if (exactFieldIndex(comps, "cmdchorizon") >= 0) {
         ado::Recordset horizons = comps.chapter("cmdchorizon");
         if (in.rate == 0 && in.topDepth >= 0) {
-            key = Variant(SumDepthWeighted(horizons, keyColumn, in, 1.0));
+            key = hasValueInLayer(horizons, keyColumn) ? Variant(SumDepthWeighted(horizons, keyColumn, in, 1.0))
+                                                       : Variant::null();
             value = key;
         } else {
             GetCriticalValue(horizons, keyColumn, key, valueColumn, value, direction);

@@ -329,7 +329,14 @@ bool MapWindow::exportPng(const QString& file)
 void MapWindow::startViewer()
 {
     if (m_viewer->viewerRunning()) {
+        // One viewer at a time: say so, and why it may not take input.
         m_viewer->send("SETFOCUS");
+        if (m_document.enableValue() == "Y")
+            statusBar()->showMessage(tr("Quillon is already running; it was brought to the front."));
+        else
+            statusBar()->showMessage(tr("Quillon is already running, disabled: the active theme is not the soils "
+                                        "theme it was started on. Activate that theme, or close Quillon (File, "
+                                        "Exit) to start it on this one."));
         return;
     }
     const auto row = m_document.activeRow();

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QAction>
 #include <QListWidget>
+#include <QStatusBar>
 #include <QTest>
 
 #include <atomic>
@@ -279,8 +280,19 @@ TEST_F(MapWindowTest, FailuresLeaveTheMapAsItWas)
     // Another soils theme made active is not the viewer's: the viewer is told to wait.
     ASSERT_TRUE(m_window->openSoilsTheme(QString::fromStdString((kShare / "sample" / "sample_soils.shp").string())));
     EXPECT_EQ(enableValue(), "N");
+    // Start Quillon starts no second viewer, and says why the running one takes no input.
+    auto* start = m_window->findChild<QAction*>("cmdStartViewer");
+    ASSERT_NE(start, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !m_window->canvas().drawing(); }));
+    start->trigger();
+    EXPECT_NE(m_window->statusBar()->currentMessage().indexOf("Quillon is already running, disabled"), -1)
+        << m_window->statusBar()->currentMessage().toStdString();
+    ASSERT_TRUE(waitFor([&] { return !heard().empty() && heard().back() == "SETFOCUS"; }));
     m_window->findChild<QListWidget*>("lstThemes")->setCurrentRow(0);
     EXPECT_EQ(enableValue(), "Y");
+    ASSERT_TRUE(waitFor([&] { return !m_window->canvas().drawing(); }));
+    start->trigger();
+    EXPECT_EQ(m_window->statusBar()->currentMessage(), "Quillon is already running; it was brought to the front.");
 
     // Closing the companion closes the viewer.
     forget();

@@ -211,8 +211,10 @@ private slots:
         QVERIFY(!m_form->jobControls().busy());
         QVERIFY(m_form->ui().tvInterps->isEnabled());
         QCOMPARE(m_install->boxes().size(), 1);
-        QVERIFY2(m_install->boxes().last().contains("Unable to read the map units of the soils database nocomp.mdb."),
-                 qPrintable(m_install->boxes().last()));
+        // What failed, then its cause.
+        const QStringList lines = m_install->boxes().last().split('\n');
+        QCOMPARE(lines.first(), QString("Unable to read the map units of the soils database nocomp.mdb."));
+        QVERIFY2(lines.size() == 2 && lines.last().contains("component"), qPrintable(m_install->boxes().last()));
         QVERIFY(!m_st->rsComponents.isOpen());
     }
 
@@ -276,7 +278,13 @@ private slots:
         QCOMPARE(top->text(), QString("40000"));
         QTest::keyClick(top, Qt::Key_Return);
         QCOMPARE(top->text(), QString("32767"));
+        // The change is said at the boxes until they are typed into again.
+        QVERIFY(!options().lblDepthNote->isHidden());
+        QCOMPARE(options().lblDepthNote->text(),
+                 QString("The depth 40000 cm is above the largest depth, 32767 cm: 32767 is used."));
 
+        QTest::keyClicks(bottom, "5");
+        QVERIFY(options().lblDepthNote->isHidden());
         bottom->clear();
         QApplication::clipboard()->setText("99999");
         bottom->paste();
@@ -285,6 +293,7 @@ private slots:
         QVERIFY(refusal(m_form->optionPanel()).contains("99999"));
         QTest::keyClick(bottom, Qt::Key_Return);
         QCOMPARE(bottom->text(), QString("32767"));
+        QVERIFY(options().lblDepthNote->text().startsWith("The depth 99999 cm"));
         QApplication::clipboard()->setText("12ab");
         bottom->clear();
         bottom->paste();
@@ -299,21 +308,32 @@ private slots:
         QCOMPARE(refusal(m_form->optionPanel()), QString("<accepted>"));
     }
 
-    void percentBoxTakesKeysOnlyWhileItsCheckBoxIsOn()
+    void percentBoxIsUsableOnlyWhileTickedAndTakesWhatIsTyped()
     {
         start();
         select("PHY_AWC");
         QLineEdit* percent = options().txtIgnorePct;
         options().chkIgnorePct->setChecked(false);
-        percent->setText("15");
+        percent->clear();
+        QVERIFY(!percent->isEnabled());
         QTest::keyClicks(percent, "7");
         QCOMPARE(percent->text(), QString());
         options().chkIgnorePct->setChecked(true);
+        QVERIFY(percent->isEnabled());
         QCOMPARE(percent->text(), QString("0"));
+        // Clicked into and typed, as a user does: the "0" of the tick gives way to the digits.
+        QTest::mouseClick(percent, Qt::LeftButton);
+        QTest::keyClicks(percent, "15");
+        QCOMPARE(percent->text(), QString("15"));
+        QCOMPARE(m_form->optionPanel().runOptions().options.ignoreBelow.value_or(-1), 15L);
         percent->clear();
         QTest::keyClicks(percent, "2a5");
         QCOMPARE(percent->text(), QString("25"));
         QCOMPARE(m_form->optionPanel().runOptions().options.ignoreBelow.value_or(-1), 25L);
+        // Unticked again, what is in the box is kept but not used.
+        options().chkIgnorePct->setChecked(false);
+        QVERIFY(!percent->isEnabled());
+        QVERIFY(!m_form->optionPanel().runOptions().options.ignoreBelow);
     }
 
     void anotherMethodPutsItsInitialsAtTheEndOfTheColumnName()

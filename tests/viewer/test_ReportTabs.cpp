@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -282,7 +283,10 @@ private slots:
         QVERIFY(!text.contains("Rating :"));
         for (const auto& symbol : {a[0], a[1], b[0]}) QVERIFY(text.contains(QString::fromStdString(symbol)));
         QCOMPARE(text.count("Soil Survey:"), 2);
-        QCOMPARE(m_form->statusText(), m_form->resizedText());
+        // No word processor showed it: the status bar says where it is.
+        QCOMPARE(m_form->statusText(), "The report was saved as " +
+                                           QString::fromStdString(tempDocument("QLN_Temporary.docx").string()) +
+                                           "; no word processor was opened to show it.");
     }
 
     void folderSelectionAndLockedDocumentAreRefusedWithTheirMessages()
@@ -387,8 +391,56 @@ private slots:
         QVERIFY(text.contains("Description Category: Land use"));
         QVERIFY(!text.contains("Description Category: Note"));
         QVERIFY(text.contains(QString::fromStdString("Map Unit: " + a[0])));
-        QVERIFY(m_form->statusText().startsWith("Screen may be resized. ("));
+        QVERIFY2(m_form->statusText().startsWith(
+                     "The report was saved as " + QString::fromStdString(tempDocument("QLN_NonTech_Tmp.docx").string())),
+                 qPrintable(m_form->statusText()));
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // The lists and categories always belong to the database named: a new opening, failed
+    // or not, leaves nothing of the previous one, and a tab already showing is filled again.
+    void listsAndCategoriesFollowEveryOpening()
+    {
+        start();
+        auto& tab = m_form->nonTechReportsTab();
+        m_form->ui().SSTab1->setCurrentIndex(m_form->FindTabNumber("Non-Tech Reports"));
+        QCOMPARE(tab.ui().lstCategories->count(), 5);
+        m_form->cmdRESET_Click();
+        QCOMPARE(tab.ui().lstCategories->count(), 5);
+        QVERIFY(m_st->NonTechSetsLoaded);
+        QCOMPARE(nonTechGrid().model().rowCount(), 300);
+
+        std::filesystem::copy_file(soilsFile(), soilsFile().parent_path() / "nocomp.mdb");
+        test::runSql(soilsFile().parent_path() / "nocomp.mdb", "DROP TABLE component");
+        tick(ratingGrid(), "VS001", symbolsOf("VS001")[0]);
+        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "nocomp.mdb"), -1);
+        QCOMPARE(ratingGrid().model().rowCount(), 0);
+        QCOMPARE(nonTechGrid().model().rowCount(), 0);
+        QVERIFY(!m_st->mapunitList.isOpen());
+        QCOMPARE(tab.ui().lstCategories->count(), 0);
+        QVERIFY(!m_st->nonTechRSs);
+
+        // Cancelled while it reads: the same.
+        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), 1);
+        QCOMPARE(ratingGrid().model().rowCount(), 300);
+        QCOMPARE(tab.ui().lstCategories->count(), 5);
+        QTimer::singleShot(0, [this] { m_form->jobControls().cancel(); });
+        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), -1);
+        QCOMPARE(ratingGrid().model().rowCount(), 0);
+        QCOMPARE(tab.ui().lstCategories->count(), 0);
+    }
+
+    void processFollowsTheSelectionOnTheReportsTabToo()
+    {
+        start();
+        chooseDwellings(false);
+        QVERIFY(m_form->ui().cmdCreateDBFFile->isEnabled());
+        m_form->ui().SSTab1->setCurrentIndex(m_form->FindTabNumber("Reports"));
+        m_form->ui().tvInterps->setCurrentItem(m_form->ui().tvInterps->topLevelItem(0));
+        QVERIFY(!m_form->ui().cmdCreateDBFFile->isEnabled());
+        QVERIFY(!m_form->reportsTab().ui().cmdGenerateReport->isEnabled());
+        chooseDwellings(false);
+        QVERIFY(m_form->ui().cmdCreateDBFFile->isEnabled());
     }
 
     // Not a check: pictures of both report tabs for the documentation, written to the folder

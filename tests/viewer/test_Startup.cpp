@@ -6,6 +6,7 @@
 #include "frmAbout.h"
 #include "frmHelp.h"
 #include "frmQuillon.h"
+#include "JobControls.h"
 #include "modGisLink.h"
 #include "modInstance.h"
 #include "OptionsTab.h"
@@ -23,9 +24,11 @@
 #include "ui_frmQuillon.h"
 
 #include <QAction>
+#include <QMenuBar>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTextBrowser>
 #include <QTreeWidget>
 #include <QtTest>
@@ -66,12 +69,20 @@ private slots:
 
     void startsInOrderAndOpensTheRememberedDatabase()
     {
+        // The window shows first; the remembered database is then read on the worker.
+        bool shownWhileOpening = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* window = qobject_cast<frmQuillon*>(w))
+                    shownWhileOpening = window->isVisible() && window->jobControls().busy();
+        });
         const auto form = start();
         QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
         QCOMPARE(m_steps, (QStringList{"QLNIsRunning", "Form_Load", "MultipleArcviewSessions", "Check_QLN_System",
                                        "Initialize_DDE_Connection", "SetFileDefaults", "GetMainQLNRS",
                                        "DisableControls", "OverwriteOutputDB", "SetMainFormValues", "Show",
-                                       "CheckOutlookCustomer"}));
+                                       "OpenSoilsDatabase", "CheckOutlookCustomer"}));
+        QVERIFY(shownWhileOpening);
         QVERIFY(form->isVisible());
         QVERIFY(m_st->MainFormReady);
         QCOMPARE(form->windowTitle(), QString("Quillon"));
@@ -143,12 +154,18 @@ private slots:
         QTRY_COMPARE(gis.commands(), std::vector<std::string>{link::CleanupCommand()});
 
         // The handshake value reaches the window through the settings watcher and Timer1.
+        // Disabled, the window takes nothing but File, Exit: the user can always end it.
         m_install->set("EnableQLNDialog", "N");
-        QTRY_VERIFY(!form->isEnabled());
+        QTRY_VERIFY(!form->centralWidget()->isEnabled());
         QCOMPARE(form->windowTitle(), QString("Quillon - Disabled"));
+        QVERIFY(form->menuBar()->isEnabled() && form->ui().mnuFileExit->isEnabled());
+        QVERIFY(!form->ui().mnuChangeDatabase->isEnabled() && !form->ui().mnuFileOptions->isEnabled());
+        QVERIFY(!form->ui().mnuFileReport->isEnabled());
         m_install->set("EnableQLNDialog", "Y");
-        QTRY_VERIFY(form->isEnabled());
+        QTRY_VERIFY(form->centralWidget()->isEnabled());
         QCOMPARE(form->windowTitle(), QString("Quillon"));
+        QVERIFY(form->ui().mnuChangeDatabase->isEnabled() && form->ui().mnuFileOptions->isEnabled());
+        QVERIFY(form->ui().mnuFileReport->isEnabled());
 
         QVERIFY(sendToViewer("DISABLECONTROLS").accepted);
         QVERIFY(!form->ui().tvInterps->isEnabled());

@@ -1,5 +1,6 @@
 #include "OptionPanel.h"
 
+#include "ErrorReport.h"
 #include "DescriptionTab.h"
 #include "OptionsTab.h"
 #include "ReportsTab.h"
@@ -8,7 +9,6 @@
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 #include "quillon/Text.h"
-#include "quillon/reporter/SystemError.h"
 #include "quillon/viewer/modGenericFunctions.h"
 #include "ui_DescriptionTab.h"
 #include "ui_OptionsTab.h"
@@ -59,19 +59,26 @@ void OptionPanel::installInputFilters()
     const QRegularExpression digits("[0-9]*");
     for (QLineEdit* depth : {o.txtMinDepth, o.txtMaxDepth}) {
         depth->setValidator(new QRegularExpressionValidator(digits, depth));
-        connect(depth, &QLineEdit::editingFinished, this,
-                [depth] { depth->setText(qs(leaveDepthText(depth->text().toStdString()))); });
+        // A number the box cannot hold is changed, and the note under the boxes says so
+        // until either box is typed into again.
+        connect(depth, &QLineEdit::editingFinished, this, [depth, &o] {
+            const std::string note = depthChangeNote(depth->text().toStdString());
+            depth->setText(qs(leaveDepthText(depth->text().toStdString())));
+            if (note.empty()) return;
+            o.lblDepthNote->setText(qs(note));
+            o.lblDepthNote->show();
+        });
+        connect(depth, &QLineEdit::textEdited, o.lblDepthNote, &QWidget::hide);
     }
     o.txtIgnorePct->setValidator(new QRegularExpressionValidator(digits, o.txtIgnorePct));
-    // A percent typed or pasted while the cut-off is off is discarded, and the box emptied,
-    // even when the box is full and the key itself would be refused.
+    // The "0" that ticking puts into the box gives way to the first digit typed.
     o.txtIgnorePct->installEventFilter(this);
-    connect(o.txtIgnorePct, &QLineEdit::textEdited, this, [&o] {
-        if (!o.chkIgnorePct->isChecked()) o.txtIgnorePct->clear();
-    });
     connect(o.txtIgnorePct, &QLineEdit::editingFinished, this,
             [&o] { o.txtIgnorePct->setText(qs(leavePercentText(o.txtIgnorePct->text().toStdString()))); });
+    // The percent counts only while its box is ticked: unticked, the box takes nothing.
+    o.txtIgnorePct->setEnabled(o.chkIgnorePct->isChecked());
     connect(o.chkIgnorePct, &QCheckBox::toggled, this, [&o](bool on) {
+        o.txtIgnorePct->setEnabled(on);
         if (on && o.txtIgnorePct->text().trimmed().isEmpty()) o.txtIgnorePct->setText("0");
     });
     o.txtDBFColumn->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9A-Za-z_]*"), o.txtDBFColumn));
@@ -82,17 +89,12 @@ void OptionPanel::installInputFilters()
 bool OptionPanel::eventFilter(QObject* watched, QEvent* event)
 {
     auto& o = m_form.optionsTab().ui();
-    if (watched == o.txtIgnorePct && event->type() == QEvent::KeyPress && !o.chkIgnorePct->isChecked() &&
-        !static_cast<QKeyEvent*>(event)->text().isEmpty()) {
-        o.txtIgnorePct->clear();
-        return true;
+    if (watched == o.txtIgnorePct && event->type() == QEvent::KeyPress && o.txtIgnorePct->text() == "0" &&
+        !o.txtIgnorePct->hasSelectedText()) {
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (typed.size() == 1 && typed.front().isDigit()) o.txtIgnorePct->clear();
     }
     return QObject::eventFilter(watched, event);
-}
-
-void OptionPanel::reportError(const char* procedure, const std::string& text)
-{
-    m_st.reporter->cReportMsg2(reporting::gmrERR, gmrDISP, procedure, kMsgText, reporter::caughtError(), {text});
 }
 
 void OptionPanel::tvInterps_NodeClick(QTreeWidgetItem* node)
@@ -127,7 +129,8 @@ void OptionPanel::followReportReady()
     auto& r = m_form.reportsTab().ui();
     const int tab = m_form.ui().SSTab1->currentIndex();
     if (tab == m_form.FindTabNumber("Reports")) r.cmdGenerateReport->setEnabled(m_st.ReportReady);
-    if (tab == m_form.FindTabNumber("Options") && !m_form.optionsTab().ui().cboSSAList->currentText().isEmpty())
+    // The process button sits beside every tab: a folder can never be processed, whichever shows.
+    if (!m_form.optionsTab().ui().cboSSAList->currentText().isEmpty())
         m_form.ui().cmdCreateDBFFile->setEnabled(m_st.ReportReady);
 }
 
@@ -168,7 +171,7 @@ void OptionPanel::ProcessInterp(const std::string& nodeKey)
             m_st.ReportReady = false;
         }
     } catch (...) {
-        reportError("ProcessInterp", "Unable to show the options of " + nodeKey + ".");
+        ReportCaughtError(m_st, "ProcessInterp", "Unable to show the options of " + nodeKey + ".");
         m_st.ReportReady = false;
     }
     followReportReady();
@@ -227,12 +230,12 @@ int OptionPanel::PopulateOptionList(const std::string& nodeKey)
         lists = m_st.engine->GetOptionListsRS(m_st.soilsConnectString, nodeKey);
     } catch (const EngineError& error) {
         if (error.number() != kListEmpty) {
-            reportError("PopulateOptionList", "Unable to read the option list of " + nodeKey + ".");
+            ReportCaughtError(m_st, "PopulateOptionList", "Unable to read the option list of " + nodeKey + ".");
             return -1;
         }
         lists.reset();
     } catch (...) {
-        reportError("PopulateOptionList", "Unable to read the option list of " + nodeKey + ".");
+        ReportCaughtError(m_st, "PopulateOptionList", "Unable to read the option list of " + nodeKey + ".");
         return -1;
     }
     std::string label;
@@ -273,7 +276,7 @@ int OptionPanel::PopulateSeasonLists()
         o.cboEndMonth->setCurrentIndex(o.cboEndMonth->count() - 1);
         return 1;
     } catch (...) {
-        reportError("PopulateSeasonLists", "Unable to read the months of the soils database.");
+        ReportCaughtError(m_st, "PopulateSeasonLists", "Unable to read the months of the soils database.");
         return -1;
     }
 }

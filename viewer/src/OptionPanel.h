@@ -60,14 +60,13 @@ public:
     const std::string& waMultipliers() const { return m_waMultipliers; }
 
 protected:
-    // Keys typed into the percent box while its check box is off.
+    // A digit typed into the percent box while it holds the "0" of its check box.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void installInputFilters();
     void hideOptionControls();
     void followReportReady();
-    void reportError(const char* procedure, const std::string& text);
 
     ViewerState& m_st;
     frmQuillon& m_form;

@@ -1,15 +1,17 @@
 #include "ReportJob.h"
 
+#include "ErrorReport.h"
 #include "EngineObject.h"
 #include "JobControls.h"
 #include "ViewerState.h"
 #include "frmQuillon.h"
 #include "quillon/desktop/MessageBox.h"
-#include "quillon/reporter/SystemError.h"
 
 #include <QApplication>
 #include <QMetaObject>
 #include <QPointer>
+
+#include <memory>
 
 namespace qln::viewer {
 
@@ -34,7 +36,10 @@ Messages untilCancelled(const Messages& messages, const BackgroundRun::Context& 
 bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedure, const QString& caption,
                   ReportWork work)
 {
-    const Messages messages = windowMessages(st, form);
+    Messages messages = windowMessages(st, form);
+    // Read by `done` once the work has ended.
+    auto finished = std::make_shared<std::string>();
+    messages.finished = [finished](const std::string& text) { *finished = text; };
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool started = form.jobControls().start(
         caption,
@@ -46,17 +51,11 @@ bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedur
             });
             work(*engine, untilCancelled(messages, context));
         },
-        [&st, &form, procedure](const BackgroundRun::Result& result) {
-            if (result.outcome == BackgroundRun::Outcome::Failed) {
-                try {
-                    std::rethrow_exception(result.error);
-                } catch (...) {
-                    st.reporter->cReportMsg2(reporting::gmrERR, reporting::gmrDISP, procedure, 1,
-                                             reporter::caughtError(), {"The report was not made."});
-                }
-            }
+        [&st, &form, procedure, finished](const BackgroundRun::Result& result) {
+            if (result.outcome == BackgroundRun::Outcome::Failed)
+                ReportError(st, procedure.c_str(), "The report was not made.", result.error);
             QApplication::restoreOverrideCursor();
-            form.setStatusText(form.resizedText());
+            form.setStatusText(finished->empty() ? form.resizedText() : QString::fromStdString(*finished));
         });
     if (!started) QApplication::restoreOverrideCursor();
     return started;

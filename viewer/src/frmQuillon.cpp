@@ -1,5 +1,6 @@
 #include "frmQuillon.h"
 
+#include "ErrorReport.h"
 #include "ViewerState.h"
 
 #include "DescriptionTab.h"
@@ -216,12 +217,9 @@ int frmQuillon::PopulateSSAList()
             m_st.reporter->cReportMsg(gmrINFO, gmrDISP, "PopulateSSAList", kMsgText, 0,
                                       {"There are no valid soil databases in current default folder.  Select valid "
                                        "database on Options Tab."});
-        // The remembered database is opened as if the user had chosen it.
-        if (list.selected) cboSSAList_Click(m_st, *this);
         return 1;
     } catch (...) {
-        m_st.reporter->cReportMsg2(gmrERR, gmrDISP, "PopulateSSAList", kMsgText, reporter::caughtError(),
-                                   {"Unable to list the soils databases."});
+        ReportCaughtError(m_st, "PopulateSSAList", "Unable to list the soils databases.");
         return -1;
     }
 }
@@ -280,6 +278,21 @@ void frmQuillon::EnableControls()
     m_ui->cmdCreateDBFFile->setEnabled(true);
     m_ui->tvInterps->setEnabled(true);
     m_ui->cmdRESET->setEnabled(true);
+}
+
+void frmQuillon::setLinkEnabled(bool enabled)
+{
+    centralWidget()->setEnabled(enabled);
+    if (!enabled && m_linkDisabledActions.empty()) {
+        for (QAction* action : m_ui->mnuFile->actions()) {
+            if (action == m_ui->mnuFileExit || action->isSeparator()) continue;
+            m_linkDisabledActions.emplace_back(action, action->isEnabled());
+            action->setEnabled(false);
+        }
+    } else if (enabled) {
+        for (const auto& [action, was] : m_linkDisabledActions) action->setEnabled(was);
+        m_linkDisabledActions.clear();
+    }
 }
 
 namespace {

@@ -8,8 +8,10 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QTreeWidgetItem;
 
@@ -62,6 +64,9 @@ public:
 
     void EnableControls();
     void DisableControls();
+    // The GIS's enable/disable handshake: disabled, the window takes no input but File,
+    // Exit and the close box, so the user can always end the viewer.
+    void setLinkEnabled(bool enabled);
     void EnableDataOptionsTab();
     void DisableDataOptionsTab();
     // Zero-based index of the first tab with that caption, or -1.
@@ -111,6 +116,8 @@ private:
     std::unique_ptr<OptionPanel> m_optionPanel;
     JobControls* m_job = nullptr;
     bool m_closeWaiting = false;
+    // The menu commands the handshake disabled, with the state each had before.
+    std::vector<std::pair<QAction*, bool>> m_linkDisabledActions;
 };
 
 } // namespace qln::viewer

@@ -29,7 +29,7 @@ public:
     }
     void setWindowEnabled(bool enabled) override
     {
-        whenIdle([this, enabled] { m_form->setEnabled(enabled); });
+        whenIdle([this, enabled] { m_form->setLinkEnabled(enabled); });
     }
     bool MainFormReady() const override { return m_form && m_st.MainFormReady; }
     void EnableControls() override

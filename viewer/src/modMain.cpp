@@ -1,10 +1,12 @@
 #include "modMain.h"
 
+#include "ErrorReport.h"
 #include "frmQuillon.h"
 #include "modGisLink.h"
 #include "modInstance.h"
 #include "modCustomer.h"
 #include "modResults.h"
+#include "modSoilsDatabase.h"
 #include "quillon/components/Components.h"
 #include "quillon/desktop/MessageBox.h"
 #include "OptionsTab.h"
@@ -36,7 +38,7 @@ bool readRules(ViewerState& st, ado::Recordset& into, const char* sql)
         into = st.engine->GetMainQLNRS(sql);
         return into.isOpen();
     } catch (...) {
-        st.reporter->cReportMsg2(gmrERR, gmrDISP, "Check_QLN_System", 1, reporter::caughtError(), {std::string(sql)});
+        ReportCaughtError(st, "Check_QLN_System", sql);
         return false;
     }
 }
@@ -155,8 +157,13 @@ std::unique_ptr<frmQuillon> Main(ViewerState& st)
             form->show();
             shown = true;
             st.MainFormReady = true;
-            if (!form->optionsTab().ui().cboSSAList->currentText().isEmpty())
+            if (!form->optionsTab().ui().cboSSAList->currentText().isEmpty()) {
                 form->EnableControls();
+                // The remembered database is opened as if the user had chosen it, once the
+                // window shows: read on the worker, however large, while the window paints.
+                step(st, "OpenSoilsDatabase");
+                cboSSAList_Click(st, *form);
+            }
         }
     }
     if (!shown) {

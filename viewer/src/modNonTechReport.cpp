@@ -1,10 +1,10 @@
 #include "modNonTechReport.h"
 
+#include "ErrorReport.h"
 #include "MapunitGrid.h"
 #include "NonTechReportsTab.h"
 #include "ReportJob.h"
 #include "frmQuillon.h"
-#include "quillon/reporter/SystemError.h"
 #include "quillon/viewer/NonTechReport.h"
 #include "quillon/viewer/modGenericFunctions.h"
 #include "ui_NonTechReportsTab.h"
@@ -23,8 +23,7 @@ int SetNonTechRSs(ViewerState& st, frmQuillon& form)
         st.nonTechRSs = std::move(rss);
         return 1;
     } catch (...) {
-        st.reporter->cReportMsg2(reporting::gmrERR, reporting::gmrDISP, "SetNonTechRSs", 1, reporter::caughtError(),
-                                 {"The description categories cannot be read from the soils database."});
+        ReportCaughtError(st, "SetNonTechRSs", "The description categories cannot be read from the soils database.");
         return -1;
     }
 }
@@ -35,8 +34,7 @@ void cmdNonTechReport_Click(ViewerState& st, frmQuillon& form)
         PopulateNonTechReport(st, form);
     } catch (...) {
         QApplication::restoreOverrideCursor();
-        st.reporter->cReportMsg2(reporting::gmrERR, reporting::gmrDISP, "cmdNonTechReport_Click", 1,
-                                 reporter::caughtError(), {"The non-technical report was not made."});
+        ReportCaughtError(st, "cmdNonTechReport_Click", "The non-technical report was not made.");
     }
 }
 

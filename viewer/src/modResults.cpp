@@ -1,5 +1,6 @@
 #include "modResults.h"
 
+#include "ErrorReport.h"
 #include "OptionPanel.h"
 #include "frmQuillon.h"
 #include "quillon/SqlText.h"
@@ -71,8 +72,7 @@ int PopulateOutputDB(ViewerState& st)
         ado::Connection results = openResultsDB(st);
         return AddMapUnitSymbols(results, kResultsTable, units);
     } catch (...) {
-        st.reporter->cReportMsg2(gmrERR, gmrDISP, "PopulateOutputDB", kMsgText, reporter::caughtError(),
-                                 {"Unable to fill the results table with the map units."});
+        ReportCaughtError(st, "PopulateOutputDB", "Unable to fill the results table with the map units.");
         return -1;
     }
 }
@@ -97,8 +97,7 @@ int SetAdoTelvaRS(frmQuillon& form, ViewerState& st)
     } catch (const RefusedRun& error) {
         st.reporter->cReportMsg(gmrINFO, gmrDISP, "SetAdoTelvaRS", kMsgText, 0, {std::string(error.what())});
     } catch (...) {
-        st.reporter->cReportMsg2(gmrERR, gmrDISP, "SetAdoTelvaRS", kMsgText, reporter::caughtError(),
-                                 {"Unable to read the options of the run."});
+        ReportCaughtError(st, "SetAdoTelvaRS", "Unable to read the options of the run.");
     }
     return -1;
 }

@@ -1,16 +1,17 @@
 #include "modSoilsDatabase.h"
 
+#include "ErrorReport.h"
 #include "OptionPanel.h"
 #include "OptionsTab.h"
 #include "ReportsTab.h"
 #include "frmQuillon.h"
 #include "modInstance.h"
 #include "modMapunitList.h"
+#include "modNonTechReport.h"
 #include "modResults.h"
 #include "EngineObject.h"
 #include "JobControls.h"
 #include "ReportJob.h"
-#include "quillon/reporter/SystemError.h"
 #include "quillon/viewer/MapunitList.h"
 #include "quillon/viewer/ResultsTable.h"
 #include "quillon/viewer/SoilsDatabase.h"
@@ -125,11 +126,7 @@ int showSoils(ViewerState& st, frmQuillon& form, const std::string& fileName, So
         return -1;
     }
     const auto report = [&](const char* procedure, const std::string& text) {
-        try {
-            std::rethrow_exception(result.error);
-        } catch (...) {
-            st.reporter->cReportMsg2(reporting::gmrERR, gmrDISP, procedure, kMsgText, reporter::caughtError(), {text});
-        }
+        ReportError(st, procedure, text, result.error);
     };
     const bool failed = result.outcome == BackgroundRun::Outcome::Failed;
     if (failed && r.step == Step::Open) {
@@ -174,8 +171,7 @@ bool CheckValidMDB(ViewerState& st, frmQuillon& form, const std::string& folder,
         else
             st.reporter->cReportMsg(reporting::gmrINFO, gmrLOG, "CheckValidMDB", kMsgText, 0, {check.reason});
     } catch (...) {
-        st.reporter->cReportMsg2(reporting::gmrERR, gmrDISP, "CheckValidMDB", kMsgText, reporter::caughtError(),
-                                 {"Unable to check the soils database " + fileName + "."});
+        ReportCaughtError(st, "CheckValidMDB", "Unable to check the soils database " + fileName + ".");
         valid = false;
     }
     form.ui().cmdCreateDBFFile->setEnabled(process);
@@ -281,6 +277,9 @@ int ResetTelvaConnection(ViewerState& st, frmQuillon& form, const std::string& f
     st.rsMapunitAreas = ado::Recordset();
     st.rsMonths = ado::Recordset();
     st.soilsConnection.close();
+    // The report grids and categories show nothing until the new database gives its own,
+    // whether or not this opening succeeds.
+    ShowMapunitList(st, form, ado::Recordset());
 
     auto reading = std::make_shared<SoilsReading>();
     reading->bridgeConnect = strings.bridge;
@@ -290,8 +289,7 @@ int ResetTelvaConnection(ViewerState& st, frmQuillon& form, const std::string& f
     try {
         reading->results = openResultsDB(st);
     } catch (...) {
-        st.reporter->cReportMsg2(reporting::gmrERR, gmrDISP, "PopulateOutputDB", kMsgText, reporter::caughtError(),
-                                 {"Unable to fill the results table with the map units."});
+        ReportCaughtError(st, "PopulateOutputDB", "Unable to fill the results table with the map units.");
         return -1;
     }
     int status = -1;
@@ -301,6 +299,10 @@ int ResetTelvaConnection(ViewerState& st, frmQuillon& form, const std::string& f
     if (!ran)
         st.reporter->cReportMsg(reporting::gmrERR, gmrDISP, "ResetTelvaConnection", kMsgText, 0,
                                 {"The soils database " + fileName + " cannot be opened while a job is running."});
+    // The category list follows the database: a tab already showing gets no visit to load it.
+    if (status == 1 && form.ui().SSTab1->currentIndex() == form.FindTabNumber("Non-Tech Reports") &&
+        SetNonTechRSs(st, form) == 1)
+        st.NonTechSetsLoaded = true;
     return status;
 }
 

@@ -18,7 +18,7 @@ Document& Application::addDocument(const std::filesystem::path& templatePath)
 bool Application::show(const std::filesystem::path& saved) const
 {
     if (std::getenv("QUILLON_NO_OPEN"))
-        return true;
+        return false;
     // xdg-open hands the file to the desktop's default application and returns.
     const std::string program = "xdg-open";
     const std::string file = saved.string();

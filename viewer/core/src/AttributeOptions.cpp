@@ -95,6 +95,14 @@ std::string leaveDepthText(const std::string& text)
     return text;
 }
 
+std::string depthChangeNote(const std::string& text)
+{
+    const std::string digits = trimBlanks(text);
+    if (!above(digits, kMaxDepth)) return {};
+    return "The depth " + digits + " cm is above the largest depth, " + std::to_string(kMaxDepth) + " cm: " +
+           std::to_string(kMaxDepth) + " is used.";
+}
+
 std::string leavePercentText(const std::string& text)
 {
     const std::string digits = trimBlanks(text);

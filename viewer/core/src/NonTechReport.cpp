@@ -157,7 +157,7 @@ short PopulateNonTechReport(engine::clsQuillon& engine, const std::string& soils
             typeMapunit(selection, engine, soilsConnect, rss, categories, selected);
         }
         document.saveAs(target);
-        application->show(target);
+        ShowWordDocument(*application, target, inputs.messages);
         return 1;
     } catch (...) {
         return ReportDocumentFailure(inputs.messages, "PopulateNonTechReport");

@@ -198,7 +198,7 @@ void PopulateWordDocument(word::Application& application, const pugi::xml_docume
 
     PopulateWordBody(document, xml, inputs);
     document.saveAs(target);
-    application.show(target);
+    ShowWordDocument(application, target, inputs.messages);
 }
 
 ado::Recordset ReportMonths(engine::clsQuillon& engine, const std::string& soilsConnect)

@@ -52,6 +52,13 @@ bool RemoveFile(const std::filesystem::path& path)
     return false;
 }
 
+void ShowWordDocument(const word::Application& application, const std::filesystem::path& saved,
+                      const Messages& messages)
+{
+    if (!application.show(saved) && messages.finished)
+        messages.finished("The report was saved as " + saved.string() + "; no word processor was opened to show it.");
+}
+
 std::unique_ptr<word::Application> Initialize_Word_Application(const std::filesystem::path& folder,
                                                                 const std::string& fileName)
 {

@@ -16,8 +16,9 @@ public:
     Document& addDocument(const std::filesystem::path& templatePath);
     // The document added last; nullptr before the first.
     Document* activeDocument() const { return m_documents.empty() ? nullptr : m_documents.back().get(); }
-    // Opens the saved document with the desktop's default application; does nothing when
-    // the environment sets QUILLON_NO_OPEN (tests, batch runs). False when it cannot start.
+    // Opens the saved document with the desktop's default application. False when it was
+    // not opened: the environment sets QUILLON_NO_OPEN (tests, batch runs), or nothing could
+    // open it.
     bool show(const std::filesystem::path& saved) const;
 
 private:

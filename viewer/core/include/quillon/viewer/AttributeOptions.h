@@ -52,6 +52,8 @@ std::string replaceInitials(const std::string& column, const std::string& initia
 
 // What a depth box holds once left: "" becomes "0", a number above 32767 becomes "32767".
 std::string leaveDepthText(const std::string& text);
+// What the user is told when leaving a depth box changed its number; "" when it kept it.
+std::string depthChangeNote(const std::string& text);
 // What the percent box holds once left: a number above 100 becomes "100".
 std::string leavePercentText(const std::string& text);
 

@@ -32,6 +32,9 @@ struct Messages {
     std::function<void(const std::string& text)> status;
     std::function<void(const std::string& text)> box;
     std::function<void(int type, const std::string& procedure, const std::string& text)> report;
+    // The status text to leave once the report has ended: where the document was saved
+    // when no word processor showed it.
+    std::function<void(const std::string& text)> finished;
 };
 
 } // namespace qln::viewer

@@ -24,6 +24,11 @@ bool RemoveFile(const std::filesystem::path& path);
 std::unique_ptr<word::Application> Initialize_Word_Application(const std::filesystem::path& folder,
                                                                 const std::string& fileName);
 
+// Shows the saved document in the word processor; when none shows it, tells `finished`
+// where the document was saved.
+void ShowWordDocument(const word::Application& application, const std::filesystem::path& saved,
+                      const Messages& messages);
+
 // The month's name from the run's month list (monthseq, month); the number itself when
 // the list has no such month.
 std::string GetMonthStr(const ado::Recordset& months, long monthNumber);

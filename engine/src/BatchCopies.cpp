@@ -6,7 +6,7 @@ namespace qln::engine {
 
 BatchCopies CopyForBatches(ado::Connection& soils, ShapePieces& pieces, const ado::Recordset& attr,
                            const std::string& probe, const std::string& componentsProbe,
-                           const std::string& componentsWhole)
+                           const std::string& componentsWhole, const std::function<void()>& going)
 {
     BatchCopies copies;
     if (soils.databasePath().empty())
@@ -44,13 +44,13 @@ BatchCopies CopyForBatches(ado::Connection& soils, ShapePieces& pieces, const ad
     std::map<std::string, ado::QueryCopies::Copy> made;
     for (const std::size_t i : walked) {
         const ShapeLevel& level = wholeLevels[i];
-        auto copy = copies.file->copy(level.sql, {level.table == "mapunit" ? "mukey" : level.relateColumn});
+        auto copy = copies.file->copy(level.sql, {level.table == "mapunit" ? "mukey" : level.relateColumn}, going);
         if (!copy)
             return {};
         made.emplace(level.table, std::move(*copy));
     }
     if (copyComponents) {
-        auto copy = copies.file->copy(componentsWhole, {"mukey"});
+        auto copy = copies.file->copy(componentsWhole, {"mukey"}, going);
         if (!copy)
             return {};
         copies.components = std::move(*copy);

@@ -513,7 +513,11 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
     BatchCopies copies;
     if (!probe.empty())
         copies = CopyForBatches(state.soils, pieces, attr, probe, percentBase ? componentQuery(probe) : std::string(),
-                                percentBase ? componentQuery("1=1") : std::string());
+                                percentBase ? componentQuery("1=1") : std::string(), [&state, &order] {
+                                    const long total = static_cast<long>(order.entries.size());
+                                    if (state.progress && !state.progress(0, total))
+                                        RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+                                });
     const MapunitKeyOrder keyLists;  // copies are sought by key lists, not the database's ranges
     struct Attached {
         ado::Connection& shaped;

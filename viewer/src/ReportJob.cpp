@@ -26,6 +26,12 @@ Messages untilCancelled(const Messages& messages, const BackgroundRun::Context& 
                                                          const std::string& text) {
         if (!context.cancelled() && report) report(type, procedure, text);
     };
+    // Each step names itself; the engine's counts then show under its name.
+    quiet.progress = [&context](const char* step, long done, long total) {
+        context.stage(step);
+        context.progress(done, total);
+        return !context.cancelled();
+    };
     return quiet;
 }
 

@@ -131,7 +131,8 @@ QueryCopies::~QueryCopies()
     std::filesystem::remove(m_path, ignored);
 }
 
-std::optional<QueryCopies::Copy> QueryCopies::copy(const std::string& sql, const std::vector<std::string>& indexed)
+std::optional<QueryCopies::Copy> QueryCopies::copy(const std::string& sql, const std::vector<std::string>& indexed,
+                                                   const std::function<void()>& going)
 {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
@@ -167,7 +168,9 @@ std::optional<QueryCopies::Copy> QueryCopies::copy(const std::string& sql, const
     if (!run(m_handle, "BEGIN"))
         return std::nullopt;
     int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    for (std::size_t rows = 1; (rc = sqlite3_step(raw)) == SQLITE_ROW; ++rows) {
+        if (going && rows % 4096 == 0)
+            going();
         for (int i = 0; i < count; ++i)
             sqlite3_bind_value(rawInsert, i + 1, sqlite3_column_value(raw, i));
         if (sqlite3_step(rawInsert) != SQLITE_DONE)

@@ -82,6 +82,25 @@ long GetMonthSeq(const ado::Recordset& months, const std::string& monthName)
     return -1;
 }
 
+void ReportProgress(const Messages& messages, const char* step, long done, long total)
+{
+    if (messages.progress && !messages.progress(step, done, total))
+        throw ReportCancelled();
+}
+
+void SaveReportDocument(word::Document& document, const std::filesystem::path& target, const Messages& messages)
+{
+    ReportProgress(messages, "Saving the document", 0, 0);
+    document.saveAs(target);
+    try {
+        ReportProgress(messages, "Saving the document", 0, 0);
+    } catch (const ReportCancelled&) {
+        std::error_code ignored;
+        std::filesystem::remove(target, ignored);
+        throw;
+    }
+}
+
 short ReportDocumentFailure(const Messages& messages, const std::string& procedure)
 {
     try {

@@ -32,6 +32,9 @@ struct Messages {
     std::function<void(const std::string& text)> status;
     std::function<void(const std::string& text)> box;
     std::function<void(int type, const std::string& procedure, const std::string& text)> report;
+    // How far the step named (a string literal) has come, `done` of `total` (0 when unknown);
+    // false once the user has cancelled.
+    std::function<bool(const char* step, long done, long total)> progress;
 };
 
 } // namespace qln::viewer

@@ -16,7 +16,7 @@ namespace qln::viewer {
 namespace {
 
 // The messages of a job, silent once it has been cancelled: the user asked it to stop.
-Messages untilCancelled(const Messages& messages, const BackgroundRun::Context& context)
+Messages untilCancelled(const Messages& messages, BackgroundRun::Context& context)
 {
     Messages quiet = messages;
     quiet.box = [box = messages.box, &context](const std::string& text) {

@@ -90,8 +90,9 @@ void ReportProgress(const Messages& messages, const char* step, long done, long 
 
 void SaveReportDocument(word::Document& document, const std::filesystem::path& target, const Messages& messages)
 {
-    ReportProgress(messages, "Saving the document", 0, 0);
-    document.saveAs(target);
+    const auto going = [&messages] { ReportProgress(messages, "Saving the document", 0, 0); };
+    going();
+    document.saveAs(target, going);
     try {
         ReportProgress(messages, "Saving the document", 0, 0);
     } catch (const ReportCancelled&) {

@@ -137,7 +137,7 @@ int main(int argc, char** argv)
         // Cancel midway through each step that counts its map units, else as it begins.
         for (const std::string& step : report.steps) {
             const bool counted = step == "Rating" || step == "Reading the reasons" || step == "Writing the document";
-            CancelAt cancel{step, counted ? selection.recordCount() / 2 : 1};
+            CancelAt cancel{step, counted ? selection.recordCount() / 2 : 1, 0, std::nullopt};
             const char* current = "";
             engine.setProgressHandler([&](long, long) { return cancel.keepGoing(current); });
             qln::viewer::Messages shown = messages;

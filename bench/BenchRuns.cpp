@@ -177,6 +177,10 @@ const std::vector<RateCase>& rateCases()
         {"PHY_CLAY", "Most Limiting", 0, 100, -1, -1},    {"PHY_CLAY", "Least Limiting", 0, 100, -1, -1},
         {"WAT_HYDRIC", "Absence/Presence", -1, -1, -1, -1}, {"PHY_CLAY", "All Components", 0, 100, -1, -1},
         {"WAT_FLOOD", "Dominant Condition", -1, -1, 1, 12}, {"MU_AWS100", "Dominant Soil", -1, -1, -1, -1},
+        // Interpretations: their rule rows are kept by a condition an index of its own may
+        // answer, and the rating value's weighted average reads its percent base too.
+        {"INT_DWB", "Dominant Condition", -1, -1, -1, -1}, {"INT_DWB_VAL", "Weighted Average", -1, -1, -1, -1},
+        {"INT_SEPTIC", "Most Limiting", -1, -1, -1, -1},
     };
     return cases;
 }
@@ -208,6 +212,66 @@ CaseInputs prepareCase(engine::clsQuillon& engine, const RateCase& rateCase, con
     ado::Recordset keys = inputs.mapunits.clone();
     inputs.shapeCommand = engine::SetAdoTelvaRS(engine, plain, inputs.attr, inputs.userData, keys);
     return inputs;
+}
+
+std::filesystem::path unindexedCopy(const std::filesystem::path& soils)
+{
+    std::filesystem::path copy = soils;
+    copy.replace_extension(".noindex.sqlite");
+    std::error_code error;
+    if (std::filesystem::exists(copy, error) &&
+        std::filesystem::last_write_time(copy, error) >= std::filesystem::last_write_time(soils, error))
+        return copy;
+    // Made under another name and renamed when whole, so that a copy cut short is never used.
+    const std::filesystem::path partial = copy.string() + ".part";
+    std::filesystem::remove(partial, error);
+    sqlite3* db = nullptr;
+    const auto run = [&](const std::string& sql) {
+        char* message = nullptr;
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+            const std::string text = message ? message : "unknown error";
+            sqlite3_free(message);
+            sqlite3_close(db);
+            throw std::runtime_error(text + ": " + sql);
+        }
+    };
+    const auto quoted = [](const std::string& text, char quote) {
+        std::string out(1, quote);
+        for (const char c : text)
+            out += c == quote ? std::string(2, quote) : std::string(1, c);
+        return out + quote;
+    };
+    if (sqlite3_open(partial.c_str(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot make " + partial.string());
+    run("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF");
+    run("ATTACH DATABASE " + quoted(soils.string(), '\'') + " AS source");
+    // Each table with its columns' declared types and nothing else: no key, no index.
+    std::vector<std::pair<std::string, std::string>> tables;  // name, column list
+    sqlite3_stmt* list = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM source.sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%'", -1,
+                       &list, nullptr);
+    while (sqlite3_step(list) == SQLITE_ROW)
+        tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list, 0)), "");
+    sqlite3_finalize(list);
+    run("BEGIN");
+    for (auto& [table, columns] : tables) {
+        sqlite3_stmt* info = nullptr;
+        sqlite3_prepare_v2(db, ("PRAGMA source.table_info(" + quoted(table, '"') + ")").c_str(), -1, &info, nullptr);
+        while (sqlite3_step(info) == SQLITE_ROW) {
+            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(info, 2));
+            columns += (columns.empty() ? "" : ", ") +
+                       quoted(reinterpret_cast<const char*>(sqlite3_column_text(info, 1)), '"') + " " +
+                       (type ? type : "");
+        }
+        sqlite3_finalize(info);
+        run("CREATE TABLE main." + quoted(table, '"') + " (" + columns + ")");
+        run("INSERT INTO main." + quoted(table, '"') + " SELECT * FROM source." + quoted(table, '"') +
+            " ORDER BY rowid");
+    }
+    run("COMMIT");
+    sqlite3_close(db);
+    std::filesystem::rename(partial, copy);
+    return copy;
 }
 
 double readTime(const std::string& soils, const std::string& shapeCommand, std::vector<std::string> otherQueries)

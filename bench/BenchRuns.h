@@ -52,6 +52,11 @@ struct CaseInputs {
 };
 CaseInputs prepareCase(engine::clsQuillon& engine, const RateCase& rateCase, const BenchOptions& options);
 
+// A copy of the SQLite file with the same tables, column types and rows in the same order but
+// no key or index, as an Access file's mirror is: SOILS.noindex.sqlite beside it, made again
+// when older than SOILS.
+std::filesystem::path unindexedCopy(const std::filesystem::path& soils);
+
 // Seconds the soils database alone takes to return every row and value of the other
 // queries and of every level of the SHAPE command (SQLite through its C API; a server
 // through libpq, the SQL translated as the data layer translates it).

@@ -5,8 +5,11 @@
 //   SOILS: a file (quillon-sample --preset state, or --mapunits 160000) or a postgresql://
 //   address (bench/scale_bench_server.sh loads a file into a throw-away server and runs
 //   this); --save keeps each run's CSV so that two builds or databases compare byte for byte.
+//   A file is rated twice: as it is, then as SOILS.noindex.sqlite, a copy without indexes
+//   made beside it (its CSVs end in _noindex and must equal the others).
 #include "BenchRuns.h"
 #include "quillon/ado/DataSources.h"
+#include "quillon/ado/ServerAddress.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -152,7 +155,7 @@ private:
 // The quillon-rate command line of a case.
 std::vector<std::string> rateArguments(const std::string& rate, const qln::bench::RateCase& c,
                                        const qln::bench::CaseInputs& inputs, const qln::bench::BenchOptions& options,
-                                       int index)
+                                       int index, const std::string& tag)
 {
     std::vector<std::string> args = {rate, "--soils", options.soils, "--rules", options.rules.string(),
                                      "--attribute", c.attribute};
@@ -168,8 +171,8 @@ std::vector<std::string> rateArguments(const std::string& rate, const qln::bench
     if (options.batch)
         args.insert(args.end(), {"--batch", std::to_string(*options.batch)});
     if (options.save)
-        args.insert(args.end(),
-                    {"--output", (*options.save / (std::to_string(index) + "_" + c.attribute + ".csv")).string()});
+        args.insert(args.end(), {"--output", (*options.save / (std::to_string(index) + "_" + c.attribute + tag + ".csv"))
+                                                 .string()});
     return args;
 }
 
@@ -189,18 +192,28 @@ int main(int argc, char** argv)
     const auto ownEngine = qln::engine::createQuillon();
     qln::engine::clsQuillon& engine = *ownEngine;
 
-    std::printf("%-11s %-19s %8s %8s %7s %8s %6s\n", "attribute", "method", "run s", "read s", "ratio", "peak MB",
-                "exit");
-    int index = 0;
-    for (const auto& rateCase : qln::bench::rateCases()) {
-        ++index;
-        const auto inputs = qln::bench::prepareCase(engine, rateCase, *options);
-        // The run reads the map-unit list before its SHAPE levels.
-        const double read = qln::bench::readTime(options->soils, inputs.shapeCommand, {qln::rate::kAllMapunitsQuery});
-        const ChildRun run = spawner.run(rateArguments(rate, rateCase, inputs, *options, index));
-        std::printf("%-11s %-19s %8.2f %8.2f %7.2f %8.0f %6d\n", rateCase.attribute, rateCase.method, run.seconds,
-                    read, run.seconds / read, run.peakMB, run.status);
-        std::fflush(stdout);
+    std::printf("%-11s %-19s %-10s %8s %8s %7s %8s %6s\n", "attribute", "method", "indexes", "run s", "read s",
+                "ratio", "peak MB", "exit");
+    // A file is rated as it is and as a copy without indexes, as an Access file's mirror is.
+    std::vector<std::pair<std::string, std::string>> databases = {{options->soils, "as made"}};
+    if (!qln::ado::isServerAddress(options->soils))
+        databases.emplace_back(qln::bench::unindexedCopy(options->soils).string(), "none");
+    for (const auto& [soils, indexes] : databases) {
+        qln::bench::BenchOptions current = *options;
+        current.soils = soils;
+        const std::string tag = indexes == "none" ? "_noindex" : "";
+        int index = 0;
+        for (const auto& rateCase : qln::bench::rateCases()) {
+            ++index;
+            const auto inputs = qln::bench::prepareCase(engine, rateCase, current);
+            // The run reads the map-unit list before its SHAPE levels.
+            const double read =
+                qln::bench::readTime(current.soils, inputs.shapeCommand, {qln::rate::kAllMapunitsQuery});
+            const ChildRun run = spawner.run(rateArguments(rate, rateCase, inputs, current, index, tag));
+            std::printf("%-11s %-19s %-10s %8.2f %8.2f %7.2f %8.0f %6d\n", rateCase.attribute, rateCase.method,
+                        indexes.c_str(), run.seconds, read, run.seconds / read, run.peakMB, run.status);
+            std::fflush(stdout);
+        }
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "Quillon.h"
 
+#include "BatchCopies.h"
 #include "CheckRunData.h"
 #include "DataProcessing.h"
 #include "FieldValues.h"
@@ -303,6 +304,7 @@ struct BatchInputs {
     const RatingOrder& order;
     const MapunitKeyOrder& keys;
     int ratingType;
+    const BatchCopies& copies;
 };
 
 // Reads one batch (entries [begin, end)) on the connections given, checks it and rates its
@@ -340,11 +342,16 @@ BatchRating rateBatch(const BatchInputs& batch, std::size_t begin, std::size_t e
 
     RunContext run;
     ado::Recordset components;
-    const std::string componentsQuery = componentQuery(pieces.mapunitCondition);
+    const bool copied = !batch.copies.components.table.empty();
+    const std::string componentsQuery = copied ? CopiedComponentsQuery(batch.copies.components, pieces.mapunitCondition)
+                                               : componentQuery(pieces.mapunitCondition);
+    const std::string componentsConnect =
+        copied ? "DBQ=" + ado::quoteConnectionValue(batch.copies.file->path().string()) + ";Mode=Read;"
+               : batch.soilsConnect;
     run.allComponents = [&]() -> const ado::Recordset& {
         if (!components.isOpen()) {
             try {
-                components = sGetDisconnectedRS(batch.soilsConnect, componentsQuery);
+                components = sGetDisconnectedRS(componentsConnect, componentsQuery);
             } catch (...) {
                 rethrowWithTrail("GetSoilsDataRS", 1);
             }
@@ -413,6 +420,8 @@ private:
         try {
             adoOpenDatabase(soils, m_batch.soilsConnect + "Provider=MSDASQL.1;", ado::adUseClient);
             adoOpenDatabase(shaped, m_batch.soilsConnect + "Provider=MSDataShape;", ado::adUseClient);
+            if (m_batch.copies.file)
+                m_batch.copies.file->attach(shaped);
         } catch (...) {
             connected = false;
         }
@@ -498,7 +507,36 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
     } catch (...) {
         rethrowWithTrail("SetAdoTelvaRS", 5);
     }
-    const BatchInputs batch{iSoils_CS, attr, in, pieces, order, keys, ratingType};
+    // Levels the database cannot seek by a batch's keys are read once, into copies that can.
+    const std::string probe = batches.empty() ? std::string() : keys.condition(order, batches[0].first, batches[0].second);
+    const bool percentBase = in.algorithm == 0;
+    BatchCopies copies;
+    if (!probe.empty())
+        copies = CopyForBatches(state.soils, pieces, attr, probe, percentBase ? componentQuery(probe) : std::string(),
+                                percentBase ? componentQuery("1=1") : std::string(), [&state, &order] {
+                                    const long total = static_cast<long>(order.entries.size());
+                                    if (state.progress && !state.progress(0, total))
+                                        RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+                                });
+    const MapunitKeyOrder keyLists;  // copies are sought by key lists, not the database's ranges
+    struct Attached {
+        ado::Connection& shaped;
+        bool on;
+        ~Attached()
+        {
+            if (on) {
+                try {
+                    ado::QueryCopies::detach(shaped);
+                } catch (...) {
+                }
+            }
+        }
+    } attached{state.shaped, false};
+    if (copies.file) {
+        copies.file->attach(state.shaped);
+        attached.on = true;
+    }
+    const BatchInputs batch{iSoils_CS, attr, in, pieces, order, copies.file ? keyLists : keys, ratingType, copies};
     const auto threads = static_cast<unsigned>(std::min<std::size_t>(m_state->threads, batches.size()));
     std::optional<BatchWorkers> workers;
     if (threads > 1 && !order.entries.empty()) {
@@ -603,7 +641,8 @@ void Quillon::PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iR
         }
         ado::Recordset soilsRS;
         try {
-            const std::string command = SetAdoTelvaRS(*this, soils, attr, iRSUserData, rsSelection);
+            // The report takes the survey areas alone from it: nothing below them is read.
+            const std::string command = SetAdoTelvaRS(*this, soils, attr, iRSUserData, rsSelection, "0=1");
             adoOpenRecordset(shaped, soilsRS, command, ado::adLockOptimistic);
         } catch (const EngineError&) {
             RaiseError(qlnErrNoOptionList, "", "Error opening Soils Recordset.");
@@ -611,7 +650,11 @@ void Quillon::PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iR
 
         line = 6;
         ado::Recordset table;
-        GetReportBody(rsResults, attr, soils, soilsRS, table, rsSelection);
+        const auto progress = m_state->progress;
+        GetReportBody(rsResults, attr, soils, soilsRS, table, rsSelection, [&progress](long done, long total) {
+            if (progress && !progress(done, total))
+                RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+        });
         auto document = PopulateXMLDocument(title, description, table, iRSUserData);
 
         line = 7;

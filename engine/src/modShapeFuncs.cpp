@@ -33,7 +33,8 @@ void addCondition(std::string& where, const std::string& condition)
 // keeps its rows to those of the map units meeting `mapunitCondition`: its relation column
 // within the parent's keys, the parent kept the same way. `rel` is filtered on rtabphyname.
 std::map<std::string, std::string> levelRestrictions(ado::Recordset rel, const std::string& table,
-                                                     const std::string& mapunitCondition)
+                                                     const std::string& mapunitCondition,
+                                                     const std::map<std::string, ado::QueryCopies::Copy>& copies)
 {
     struct Link {
         std::string table, column, parent, parentColumn;
@@ -52,8 +53,12 @@ std::map<std::string, std::string> levelRestrictions(ado::Recordset rel, const s
         return restrictions;
     std::string parentCondition = mapunitCondition;
     for (auto link = links.rbegin(); link != links.rend(); ++link) {
+        const auto copy = copies.find(link->parent);
+        const std::string from = copy == copies.end() ? link->parent
+                                                      : std::string(ado::QueryCopies::kSchema) + "." +
+                                                            copy->second.table + " AS " + link->parent;
         std::string condition = link->table + "." + link->column + " IN (SELECT " + link->parent + "." +
-                                link->parentColumn + " FROM " + link->parent + " WHERE " + parentCondition + ")";
+                                link->parentColumn + " FROM " + from + " WHERE " + parentCondition + ")";
         parentCondition = condition;
         restrictions.emplace(link->table, std::move(condition));
     }
@@ -63,7 +68,8 @@ std::map<std::string, std::string> levelRestrictions(ado::Recordset rel, const s
 } // namespace
 
 std::string SetAdoTelvaRS(clsQuillon& engine, ado::Connection& soils, const ado::Recordset& attr,
-                          const ado::Recordset& userData, ado::Recordset& rsMapunits)
+                          const ado::Recordset& userData, ado::Recordset& rsMapunits,
+                          const std::string& childRestriction)
 {
     std::string mapunitCondition;
     try {
@@ -76,6 +82,7 @@ std::string SetAdoTelvaRS(clsQuillon& engine, ado::Connection& soils, const ado:
     // The pieces carry this procedure's trail themselves.
     ShapePieces pieces = GetShapePieces(engine, attr, userData);
     pieces.mapunitCondition = std::move(mapunitCondition);
+    pieces.childRestriction = childRestriction;
     try {
         return GetMainInformation(soils, pieces, attr);
     } catch (...) {
@@ -102,7 +109,8 @@ ShapePieces GetShapePieces(clsQuillon& engine, const ado::Recordset& attr, const
     }
 }
 
-std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces, const ado::Recordset& attr)
+std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces, const ado::Recordset& attr,
+                               std::vector<ShapeLevel>* levels)
 {
     int line = 1;
     try {
@@ -121,7 +129,7 @@ std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces
         std::string command;
         const std::map<std::string, std::string> restrictions =
             pieces.childRestriction.empty() ? std::map<std::string, std::string>{}
-                                            : levelRestrictions(rel.clone(), current, pieces.childRestriction);
+                                            : levelRestrictions(rel.clone(), current, pieces.childRestriction, pieces.copies);
 
         line = 3;
         if (current == "legend") {
@@ -173,14 +181,28 @@ std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces
                     if (tieBreakColumn != attrColumn)
                         columns += ", " + attrColumn;
                 }
-                if (const auto restriction = restrictions.find(current); restriction != restrictions.end())
+                const auto restriction = restrictions.find(current);
+                std::string kept;  // the rows of a batch: its map units, or the level's restriction
+                if (current == "mapunit")
+                    kept = pieces.mapunitCondition;
+                else if (restriction != restrictions.end())
+                    kept = restriction->second;
+                if (restriction != restrictions.end())
                     where = where.empty() ? " WHERE " + restriction->second
                                           : " WHERE (" + where.substr(7) + ") AND " + restriction->second;
 
                 line = 6;
-                ownKey = childColumn;
                 const std::string alias = "cmd" + current;
-                const std::string sql = "SELECT " + columns + " FROM " + current + tables + where + order;
+                std::string sql = "SELECT " + columns + " FROM " + current + tables + where + order;
+                if (levels)
+                    levels->push_back({current, sql, childColumn});
+                if (const auto copy = pieces.copies.find(current); copy != pieces.copies.end()) {
+                    // The copy holds the rows of the level's own conditions in their order.
+                    sql = "SELECT " + copy->second.columns + " FROM " + ado::QueryCopies::kSchema + "." +
+                          copy->second.table + " AS " + current + (kept.empty() ? "" : " WHERE " + kept) +
+                          " ORDER BY " + current + "._rowid_";
+                }
+                ownKey = childColumn;
                 const std::string relate = " RELATE '" + childColumn + "' TO '" + parentColumn + "') AS " + alias;
                 if (command.empty())
                     command = "({" + sql + "} AS " + alias + relate;

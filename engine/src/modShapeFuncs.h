@@ -2,17 +2,22 @@
 
 #include "quillon/Variant.h"
 #include "quillon/ado/Connection.h"
+#include "quillon/ado/QueryCopies.h"
 #include "quillon/ado/Recordset.h"
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace qln::engine {
 
 class clsQuillon;
 
-// The run's SHAPE command, or "" when the attribute names no column.
+// The run's SHAPE command, or "" when the attribute names no column; `childRestriction` as in
+// ShapePieces.
 std::string SetAdoTelvaRS(clsQuillon& engine, ado::Connection& soils, const ado::Recordset& attr,
-                          const ado::Recordset& userData, ado::Recordset& rsMapunits);
+                          const ado::Recordset& userData, ado::Recordset& rsMapunits,
+                          const std::string& childRestriction = {});
 
 // The pieces of the run's conditions and columns, computed before the command is built.
 struct ShapePieces {
@@ -29,6 +34,17 @@ struct ShapePieces {
     // When not empty, every level below mapunit keeps only the rows that belong to the map
     // units meeting this condition, so that a run can read its soils a batch at a time.
     std::string childRestriction;
+    // Levels read from copies of their rows (attached as ado::QueryCopies::kSchema) instead
+    // of their tables; the copies hold the rows the level's own query gives, in its order.
+    std::map<std::string, ado::QueryCopies::Copy> copies;
+};
+
+// One level of a SHAPE command as built: its table, its query and the column relating it to
+// its parent level.
+struct ShapeLevel {
+    std::string table;
+    std::string sql;
+    std::string relateColumn;
 };
 
 // The conditions and columns of a run's SHAPE command except the map units' own; errors
@@ -37,7 +53,10 @@ ShapePieces GetShapePieces(clsQuillon& engine, const ado::Recordset& attr, const
 
 // Walks the soils relationship metadata from the attribute's table up to legend, one
 // SHAPE level per table, putting each condition at its level.
-std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces, const ado::Recordset& attr);
+// `levels`, when given, receives each level below legend, from the attribute's table up, with
+// its query as built from its table (before any copy replaces it).
+std::string GetMainInformation(ado::Connection& soils, const ShapePieces& pieces, const ado::Recordset& attr,
+                               std::vector<ShapeLevel>* levels = nullptr);
 
 // Type and width of the attribute column at its table's level of the SHAPE result:
 // adVariant (size untouched) when the column is not there.

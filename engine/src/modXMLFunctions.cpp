@@ -176,7 +176,8 @@ std::string GetComponentReason(const ado::Recordset& results, const ado::Records
 }
 
 void GetReportBody(ado::Recordset& results, const ado::Recordset& attr, ado::Connection& soils,
-                   ado::Recordset& soilsRS, ado::Recordset& table, ado::Recordset& selection)
+                   ado::Recordset& soilsRS, ado::Recordset& table, ado::Recordset& selection,
+                   const std::function<void(long done, long total)>& onRow)
 {
     int line = 1;
     try {
@@ -227,7 +228,11 @@ void GetReportBody(ado::Recordset& results, const ado::Recordset& attr, ado::Con
 
         line = 5;
         selection.setFilter("");
+        const long total = selection.recordCount();
+        long done = 0;
         for (selection.moveFirst(); !selection.eof(); selection.moveNext()) {
+            if (onRow)
+                onRow(++done, total);
             const std::string mukey = trimBlanks(selection.value("mukey").text());
             const std::string filter = "mukey='" + escapeQuotes(mukey) + "'";
             mapunits.setFilter(filter);

@@ -4,6 +4,7 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,8 +30,10 @@ std::string GetReportDescription(const ado::Recordset& attr);
 
 // The report table: one record per chosen map unit that has a rating, in the order of
 // the selection. soils is the run's SHAPE result, whose top level gives the survey areas.
+// `onRow` hears each selected map unit looked at (done, total) and may end the work.
 void GetReportBody(ado::Recordset& results, const ado::Recordset& attr, ado::Connection& soils,
-                   ado::Recordset& soilsRS, ado::Recordset& table, ado::Recordset& selection);
+                   ado::Recordset& soilsRS, ado::Recordset& table, ado::Recordset& selection,
+                   const std::function<void(long done, long total)>& onRow = {});
 
 // "Component - name (pct%)|reason|reason" per component of the rating, blocks joined by
 // CR LF; "" when the map unit has no reasons.

@@ -3,6 +3,7 @@
 #include "quillon/Error.h"
 #include "quillon/ado/Connection.h"
 #include "quillon/ado/DataSources.h"
+#include "quillon/ado/QueryCopies.h"
 #include "quillon/registry/Registry.h"
 
 #include <gtest/gtest.h>
@@ -326,4 +327,62 @@ INSERT INTO cells VALUES ('1', '', 1.5, 'Yes', 7), ('1', 12, 'n/a', 'false', NUL
     level.setValue("t", "changed");
     level.update();
     EXPECT_EQ(plain.execute("SELECT count(*) FROM cells WHERE t='changed'").value(0).integer(), 0);
+}
+
+TEST_F(ConnectionTest, QueryCopiesKeepRowsOrderAndTypesAndSayWhatSeeks)
+{
+    Connection cn = openSoils();
+    const std::string kept = "chorizon.cokey IN (SELECT component.cokey FROM component WHERE component.mukey='10')";
+    struct Case {
+        const char* indexes;
+        std::string sql;
+        bool seeks;
+    };
+    const std::vector<Case> cases = {
+        {"", "SELECT cokey FROM chorizon WHERE " + kept, false},
+        // The parent's rows are walked whole too without an index on their own relation.
+        {"CREATE INDEX h_cokey ON chorizon (cokey);", "SELECT cokey FROM chorizon WHERE " + kept, false},
+        {"CREATE INDEX h_cokey ON chorizon (cokey); CREATE INDEX c_mukey ON component (mukey);",
+         "SELECT cokey FROM chorizon WHERE " + kept, true},
+        // Another index answering the level's own condition walks every row it keeps.
+        {"CREATE INDEX h_top ON chorizon (hzdept_r);", "SELECT cokey FROM chorizon WHERE hzdept_r=0 AND " + kept, false},
+        {"CREATE INDEX h_cokey ON chorizon (cokey);",
+         "SELECT cokey FROM chorizon WHERE chorizon.cokey>='100' AND chorizon.cokey<='101'", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        qln::test::runSql(soils, std::string("DROP INDEX IF EXISTS h_cokey; DROP INDEX IF EXISTS h_top; DROP INDEX IF EXISTS c_mukey;") +
+                                       c.indexes);
+        EXPECT_EQ(qln::ado::seeksBy(cn, c.sql, "chorizon", "cokey"), c.seeks);
+    }
+
+    auto copies = qln::ado::QueryCopies::create(cn);
+    ASSERT_TRUE(copies);
+    const auto copy = copies->copy("SELECT cokey,claytotal_r,hzdept_r FROM chorizon ORDER BY claytotal_r DESC", {"cokey"});
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->columns, "\"cokey\",\"claytotal_r\",\"hzdept_r\"");
+    // No copy where a column's type would come from its first row, or two share a name.
+    EXPECT_FALSE(copies->copy("SELECT cokey, hzdept_r + 1 FROM chorizon", {}));
+    EXPECT_FALSE(copies->copy("SELECT cokey, cokey FROM chorizon", {}));
+    EXPECT_FALSE(copies->copy("SELECT cokey FROM chorizon", {"chkey"}));
+
+    Connection shaped = openSoils("Provider=MSDataShape;");
+    copies->attach(shaped);
+    Recordset rows = shaped.execute("SELECT " + copy->columns + " FROM " + qln::ado::QueryCopies::kSchema + "." +
+                                    copy->table + " AS h WHERE h.cokey IN ('100','101') ORDER BY h._rowid_");
+    Recordset original = cn.execute("SELECT cokey,claytotal_r,hzdept_r FROM chorizon WHERE cokey IN ('100','101') "
+                                    "ORDER BY claytotal_r DESC");
+    ASSERT_EQ(rows.recordCount(), 3);
+    for (int f = 0; f < 3; ++f) {
+        EXPECT_EQ(rows.field(f).type, original.field(f).type);
+        EXPECT_EQ(rows.field(f).definedSize, original.field(f).definedSize);
+    }
+    for (; !original.eof(); original.moveNext(), rows.moveNext()) {
+        for (int f = 0; f < 3; ++f)
+            EXPECT_EQ(rows.value(f).text(), original.value(f).text());
+    }
+    qln::ado::QueryCopies::detach(shaped);
+    const std::filesystem::path file = copies->path();
+    copies.reset();
+    EXPECT_FALSE(std::filesystem::exists(file));
 }

@@ -18,7 +18,7 @@ namespace qln::viewer {
 namespace {
 
 // The messages of a job, silent once it has been cancelled: the user asked it to stop.
-Messages untilCancelled(const Messages& messages, const BackgroundRun::Context& context)
+Messages untilCancelled(const Messages& messages, BackgroundRun::Context& context)
 {
     Messages quiet = messages;
     quiet.box = [box = messages.box, &context](const std::string& text) {
@@ -27,6 +27,12 @@ Messages untilCancelled(const Messages& messages, const BackgroundRun::Context& 
     quiet.report = [report = messages.report, &context](int type, const std::string& procedure,
                                                          const std::string& text) {
         if (!context.cancelled() && report) report(type, procedure, text);
+    };
+    // Each step names itself; the engine's counts then show under its name.
+    quiet.progress = [&context](const char* step, long done, long total) {
+        context.stage(step);
+        context.progress(done, total);
+        return !context.cancelled();
     };
     return quiet;
 }

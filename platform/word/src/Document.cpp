@@ -113,7 +113,7 @@ void writeBorders(pugi::xml_node properties)
     }
 }
 
-void writeTable(pugi::xml_node parent, const Table& table)
+void writeTable(pugi::xml_node parent, const Table& table, const std::function<void()>& going)
 {
     pugi::xml_node tbl = parent.append_child("w:tbl");
     pugi::xml_node properties = tbl.append_child("w:tblPr");
@@ -129,6 +129,8 @@ void writeTable(pugi::xml_node parent, const Table& table)
     for (int c = 1; c <= table.columnCount(); ++c)
         grid.append_child("w:gridCol").append_attribute("w:w").set_value(number(twips(table.columnWidth(c))).c_str());
     for (int r = 1; r <= table.rowCount(); ++r) {
+        if (going && r % 256 == 0)
+            going();
         pugi::xml_node tr = tbl.append_child("w:tr");
         if (r == 1 && table.headingRow())
             tr.append_child("w:trPr").append_child("w:tblHeader");
@@ -306,29 +308,40 @@ Table& Document::addTable(int rows, int columns)
     return *std::get<std::unique_ptr<Table>>(m_impl->blocks.back());
 }
 
-std::string Document::bodyXml() const
+std::string Document::bodyXml(const std::function<void()>& going) const
 {
     pugi::xml_document fragment;
     pugi::xml_node body = fragment.append_child("w:body");
     for (const auto& block : m_impl->blocks) {
         if (const auto* range = std::get_if<TextRange>(&block)) {
-            for (const Paragraph& paragraph : range->paragraphs())
+            std::size_t written = 0;
+            for (const Paragraph& paragraph : range->paragraphs()) {
+                if (going && ++written % 1024 == 0)
+                    going();
                 writeParagraph(body, paragraph);
+            }
         } else {
-            writeTable(body, *std::get<std::unique_ptr<Table>>(block));
+            writeTable(body, *std::get<std::unique_ptr<Table>>(block), going);
         }
     }
     // The body may not end in a table.
     if (!body.last_child() || std::string_view(body.last_child().name()) == "w:tbl")
         body.append_child("w:p");
     std::ostringstream out;
-    for (pugi::xml_node child : body.children())
+    for (pugi::xml_node child : body.children()) {
+        if (going)
+            going();
         child.print(out, "", pugi::format_raw);
+    }
     return out.str();
 }
 
-void Document::saveAs(const std::filesystem::path& target) const
+void Document::saveAs(const std::filesystem::path& target, const std::function<void()>& going) const
 {
+    const auto check = [&going] {
+        if (going)
+            going();
+    };
     const std::string name = target.filename().string();
     const std::filesystem::path folder = target.parent_path();
     std::error_code ignored;
@@ -353,20 +366,24 @@ void Document::saveAs(const std::filesystem::path& target) const
         child = next;
     }
     pugi::xml_document fragment;
-    const std::string content = "<w:body>" + bodyXml() + "</w:body>";
+    const std::string content = "<w:body>" + bodyXml(going) + "</w:body>";
+    check();
     fragment.load_buffer(content.data(), content.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+    check();
     for (pugi::xml_node child : fragment.document_element().children()) {
         if (section)
             body.insert_copy_before(child, section);
         else
             body.append_copy(child);
     }
+    check();
     std::ostringstream out;
     main.save(out, "", pugi::format_raw);
+    check();
 
     Parts parts = m_impl->parts;
     parts["word/document.xml"] = out.str();
-    replaceFile(target, writePackage(parts));
+    replaceFile(target, writePackage(parts, going), going);
 }
 
 } // namespace qln::word

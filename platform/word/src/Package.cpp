@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <memory>
 
 namespace qln::word {
@@ -53,7 +54,7 @@ Parts readPackage(const std::filesystem::path& path)
     return parts;
 }
 
-std::string writePackage(const Parts& parts)
+std::string writePackage(const Parts& parts, const std::function<void()>& going)
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -82,9 +83,31 @@ std::string writePackage(const Parts& parts)
         if (name != "[Content_Types].xml")
             add(name, data);
     }
+    // What `going` throws while libzip packs is kept and thrown once libzip has stopped.
+    struct Stop {
+        const std::function<void()>& going;
+        std::exception_ptr thrown;
+    } stop{going, nullptr};
+    if (going) {
+        zip_register_cancel_callback_with_state(
+            archive,
+            [](zip_t*, void* state) -> int {
+                auto& current = *static_cast<Stop*>(state);
+                try {
+                    current.going();
+                    return 0;
+                } catch (...) {
+                    current.thrown = std::current_exception();
+                    return 1;
+                }
+            },
+            nullptr, &stop);
+    }
     if (zip_close(archive) != 0) {
         const std::string message = zip_strerror(archive);
         zip_discard(archive);
+        if (stop.thrown)
+            std::rethrow_exception(stop.thrown);
         throw DocumentError("Cannot build a document package: " + message);
     }
     zip_stat_t stat;
@@ -98,7 +121,7 @@ std::string writePackage(const Parts& parts)
     return bytes;
 }
 
-void replaceFile(const std::filesystem::path& target, const std::string& bytes)
+void replaceFile(const std::filesystem::path& target, const std::string& bytes, const std::function<void()>& going)
 {
     const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
     std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
@@ -126,6 +149,14 @@ void replaceFile(const std::filesystem::path& target, const std::string& bytes)
         const int error = errno;
         ::unlink(pattern.c_str());
         throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(error));
+    }
+    if (going) {
+        try {
+            going();
+        } catch (...) {
+            ::unlink(pattern.c_str());
+            throw;
+        }
     }
     if (::rename(pattern.c_str(), target.c_str()) != 0) {
         const int error = errno;

@@ -22,9 +22,10 @@ void setFont(word::TextRange& selection, double size, bool bold, bool italic)
 }
 
 // The map units of one survey area: heading line and, when the soils database has the map
-// unit, its texts of the chosen categories sorted by category.
-void typeMapunit(word::TextRange& selection, engine::clsQuillon& engine, const std::string& soilsConnect,
-                 const NonTechRSs& rss, const std::string& categories, const ado::Recordset& unit)
+// unit, its texts of the chosen categories (from `texts`, those of every map unit) sorted by
+// category.
+void typeMapunit(word::TextRange& selection, const NonTechRSs& rss, const ado::Recordset& texts,
+                 const ado::Recordset& unit)
 {
     const std::string mukey = trimBlanks(unit.value("mukey").text());
     const std::string musym = trimBlanks(unit.value("musym").text());
@@ -37,17 +38,19 @@ void typeMapunit(word::TextRange& selection, engine::clsQuillon& engine, const s
     }
     setFont(selection, 11, true, true);
     selection.typeText("\r\nMap Unit: " + musym + " " + found.value("muname").text() + "\r\n");
-    ado::Recordset texts = engine.GetSoilsDataRS(soilsConnect, "SELECT * FROM mutext WHERE mukey='" +
-                                                                    escapeQuotes(mukey) + "' AND textcat IN (" +
-                                                                    categories + ")");
-    if (texts.recordCount() <= 0)
+    ado::Recordset own = texts.clone();
+    own.setFilter("mukey='" + escapeQuotes(mukey) + "'");
+    if (own.recordCount() <= 0)
         return;
-    texts.setSort("textcat");
-    for (texts.moveFirst(); !texts.eof(); texts.moveNext()) {
+    own.setSort("textcat");
+    for (own.moveFirst(); !own.eof(); own.moveNext()) {
+        // The filter finds numbers and texts of one value alike; the query compared texts.
+        if (const Variant& key = own.value("mukey"); key.isText() && key.text() != mukey)
+            continue;
         setFont(selection, 12, true, true);
-        selection.typeText("Description Category: " + texts.value("textcat").text() + "\r\n");
+        selection.typeText("Description Category: " + own.value("textcat").text() + "\r\n");
         setFont(selection, 11, false, false);
-        selection.typeText(texts.value("text").text() + "\r\n");
+        selection.typeText(own.value("text").text() + "\r\n");
     }
 }
 
@@ -139,11 +142,20 @@ short PopulateNonTechReport(engine::clsQuillon& engine, const std::string& soils
         for (const std::string& category : inputs.options.categories)
             categories += (categories.empty() ? "'" : ",'") + escapeQuotes(trimBlanks(category)) + "'";
 
+        // The texts of every map unit in one query: one per map unit would walk a table
+        // without an index on mukey again for each.
+        ReportProgress(inputs.messages, "Reading the descriptions", 0, 0);
+        const ado::Recordset texts =
+            engine.GetSoilsDataRS(soilsConnect, "SELECT * FROM mutext WHERE textcat IN (" + categories + ")");
+
         // Survey areas follow each other in the list's sort order; each heading is followed
         // by the units of its own run of rows.
         std::string area;
         bool first = true;
+        const long total = selected.recordCount();
+        long done = 0;
         for (selected.moveFirst(); !selected.eof(); selected.moveNext()) {
+            ReportProgress(inputs.messages, "Writing the document", ++done, total);
             const std::string symbol = selected.value("areasymbol").text();
             if (first || symbol != area) {
                 first = false;
@@ -154,9 +166,9 @@ short PopulateNonTechReport(engine::clsQuillon& engine, const std::string& soils
                                    "\r\nCorrelation Date:  " + selected.value("cordate").text() +
                                    "\r\nDistribution Date: " + selected.value("distgendate").text() + "\r\n");
             }
-            typeMapunit(selection, engine, soilsConnect, rss, categories, selected);
+            typeMapunit(selection, rss, texts, selected);
         }
-        document.saveAs(target);
+        SaveReportDocument(document, target, inputs.messages);
         ShowWordDocument(*application, target, inputs.messages);
         return 1;
     } catch (...) {

@@ -93,7 +93,11 @@ void PopulateReasonsCell(word::Cell& cell, const pugi::xml_document& xml, long r
     pugi::xpath_variable_set variables;
     variables.set("n", static_cast<double>(rowNumber));
     const pugi::xpath_query query("Report/Table/row[$n]", &variables);
-    const pugi::xml_node row = query.evaluate_node(xml).node();
+    PopulateReasonsCell(cell, query.evaluate_node(xml).node());
+}
+
+void PopulateReasonsCell(word::Cell& cell, const pugi::xml_node& row)
+{
     cell.typeText(std::string(row.attribute("Component").value()) + "\r\n");
     bool first = true;
     for (pugi::xml_node reason : row.children("Reason")) {
@@ -116,8 +120,12 @@ void PopulateWordBody(word::Document& document, const pugi::xml_document& xml, c
     long longest = 0;
     int row = 1;
     long rowNumber = 0;
-    for (table->moveFirst(); !table->eof(); table->moveNext()) {
-        ++rowNumber;
+    const long total = table->recordCount();
+    // The document's rows in step with the table's: looking each up by its number would cost
+    // a walk over the rows before it.
+    pugi::xml_node xmlRow = xml.child("Report").child("Table").child("row");
+    for (table->moveFirst(); !table->eof(); table->moveNext(), xmlRow = xmlRow.next_sibling("row")) {
+        ReportProgress(inputs.messages, "Writing the document", ++rowNumber, total);
         const std::string ssaid = table->value("ssaid").text();
         if (!grid || ssaid != section) {
             if (grid)
@@ -137,7 +145,7 @@ void PopulateWordBody(word::Document& document, const pugi::xml_document& xml, c
         for (int column = 1; column <= columns; ++column) {
             const int field = 4 + column;
             if (table->field(field).name == "Component") {
-                PopulateReasonsCell(grid->cell(row, column), xml, rowNumber);
+                PopulateReasonsCell(grid->cell(row, column), xmlRow);
                 continue;
             }
             const std::string text = table->value(field).text();
@@ -197,7 +205,7 @@ void PopulateWordDocument(word::Application& application, const pugi::xml_docume
         selection.typeText(GetXMLText(xml, "Report/Description") + "\r\n");
 
     PopulateWordBody(document, xml, inputs);
-    document.saveAs(target);
+    SaveReportDocument(document, target, inputs.messages);
     ShowWordDocument(application, target, inputs.messages);
 }
 
@@ -215,10 +223,12 @@ short PopulateReport(engine::clsQuillon& engine, const std::string& soilsConnect
             box(inputs.messages, "No map units selected. Select one or more map units, and then click Preview Report.");
             return -1;
         }
+        ReportProgress(inputs.messages, "Rating", 0, 0);
         auto results = engine.ProcessData(soilsConnect, userData, selection);
         if (!results)
             return -1;
         status(inputs.messages, "Preparing Word Document ...");
+        ReportProgress(inputs.messages, "Reading the reasons", 0, 0);
         std::unique_ptr<pugi::xml_document> xml;
         engine.PopulateXMLReport(soilsConnect, userData, *results, selection, xml);
         if (!xml)

@@ -89,6 +89,26 @@ long GetMonthSeq(const ado::Recordset& months, const std::string& monthName)
     return -1;
 }
 
+void ReportProgress(const Messages& messages, const char* step, long done, long total)
+{
+    if (messages.progress && !messages.progress(step, done, total))
+        throw ReportCancelled();
+}
+
+void SaveReportDocument(word::Document& document, const std::filesystem::path& target, const Messages& messages)
+{
+    const auto going = [&messages] { ReportProgress(messages, "Saving the document", 0, 0); };
+    going();
+    document.saveAs(target, going);
+    try {
+        ReportProgress(messages, "Saving the document", 0, 0);
+    } catch (const ReportCancelled&) {
+        std::error_code ignored;
+        std::filesystem::remove(target, ignored);
+        throw;
+    }
+}
+
 short ReportDocumentFailure(const Messages& messages, const std::string& procedure)
 {
     try {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -109,10 +110,13 @@ public:
     // Writes the .docx: a new file in the target's folder, renamed over the target, so a
     // failure leaves the previous file whole and a link planted at the name is replaced,
     // never followed. DocumentLocked when a lock file of an editor lies beside the target.
-    void saveAs(const std::filesystem::path& target) const;
+    // `going` is called between the steps of the writing and while the package is packed;
+    // what it throws ends the writing with the target untouched.
+    void saveAs(const std::filesystem::path& target, const std::function<void()>& going = {}) const;
 
-    // The body as WordprocessingML (the children of w:body before its section properties).
-    std::string bodyXml() const;
+    // The body as WordprocessingML (the children of w:body before its section properties);
+    // `going` as saveAs takes it.
+    std::string bodyXml(const std::function<void()>& going = {}) const;
 
 private:
     struct Impl;

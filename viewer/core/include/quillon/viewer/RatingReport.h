@@ -43,6 +43,8 @@ void FinishTable(word::Table& table, long longestRating);
 // The component line and one bulleted reason per line of the n-th row of the table
 // (1-based), found by position rather than by its symbol.
 void PopulateReasonsCell(word::Cell& cell, const pugi::xml_document& xml, long rowNumber);
+// The same from the row element itself.
+void PopulateReasonsCell(word::Cell& cell, const pugi::xml_node& row);
 
 // The whole rating report of the "Preview Report" button: a run over the selection, its
 // XML document and the Word document written to target (the temporary document when

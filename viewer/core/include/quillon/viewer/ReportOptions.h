@@ -35,6 +35,9 @@ struct Messages {
     // The status text to leave once the report has ended: where the document was saved
     // when no word processor showed it.
     std::function<void(const std::string& text)> finished;
+    // How far the step named (a string literal) has come, `done` of `total` (0 when unknown);
+    // false once the user has cancelled.
+    std::function<bool(const char* step, long done, long total)> progress;
 };
 
 } // namespace qln::viewer

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace qln::viewer {
@@ -34,6 +35,18 @@ void ShowWordDocument(const word::Application& application, const std::filesyste
 std::string GetMonthStr(const ado::Recordset& months, long monthNumber);
 // The month number of a name in the list; -1 when there is none.
 long GetMonthSeq(const ado::Recordset& months, const std::string& monthName);
+
+// A report stopped by the user before its document was saved.
+struct ReportCancelled : std::runtime_error {
+    ReportCancelled() : std::runtime_error("The report was cancelled.") {}
+};
+
+// Tells the messages' progress how far the report's step has come; throws ReportCancelled
+// once the user has cancelled.
+void ReportProgress(const Messages& messages, const char* step, long done, long total);
+
+// Saves the document to `target`, leaving no file there when the user cancels meanwhile.
+void SaveReportDocument(word::Document& document, const std::filesystem::path& target, const Messages& messages);
 
 // Call only while an exception is being handled: shows the "already open" box when the
 // document is locked by a word processor, else reports the error under the procedure's

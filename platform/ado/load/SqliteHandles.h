@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <string>
 
 namespace qln::ado::detail {
 
@@ -16,5 +17,12 @@ struct StatementFinalizer {
 };
 using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+// A column of the current row as text; "" for Null.
+inline std::string columnText(sqlite3_stmt* stmt, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))) : std::string();
+}
 
 } // namespace qln::ado::detail

@@ -2,6 +2,7 @@
 
 #include "SqliteHandles.h"
 #include "quillon/SqlText.h"
+#include "quillon/Text.h"
 
 #include <algorithm>
 #include <map>
@@ -10,18 +11,6 @@
 namespace qln::ado::detail {
 namespace {
 
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string columnText(sqlite3_stmt* stmt, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))) : std::string();
-}
 
 // Rows of a query as texts; none when it cannot run (a table or column missing).
 std::vector<std::vector<std::string>> rows(sqlite3* db, const std::string& sql)
@@ -46,24 +35,24 @@ public:
     explicit Catalogue(sqlite3* db)
     {
         for (const auto& row : rows(db, "SELECT name FROM sqlite_master WHERE type='table'")) {
-            auto& columns = m_tables[lower(row[0])];
+            auto& columns = m_tables[lowerAscii(row[0])];
             columns.name = row[0];
             for (const auto& column :
                  rows(db, "SELECT name FROM pragma_table_info('" + escapeQuotes(row[0]) + "')"))
-                columns.columns[lower(column[0])] = column[0];
+                columns.columns[lowerAscii(column[0])] = column[0];
         }
     }
     std::string table(const std::string& name) const
     {
-        const auto found = m_tables.find(lower(name));
+        const auto found = m_tables.find(lowerAscii(name));
         return found == m_tables.end() ? std::string() : found->second.name;
     }
     std::string column(const std::string& table, const std::string& name) const
     {
-        const auto found = m_tables.find(lower(table));
+        const auto found = m_tables.find(lowerAscii(table));
         if (found == m_tables.end())
             return {};
-        const auto column = found->second.columns.find(lower(name));
+        const auto column = found->second.columns.find(lowerAscii(name));
         return column == found->second.columns.end() ? std::string() : column->second;
     }
 
@@ -77,7 +66,7 @@ private:
 
 bool yes(const std::string& text)
 {
-    const std::string value = lower(text);
+    const std::string value = lowerAscii(text);
     return value == "1" || value == "-1" || value == "yes" || value == "true";
 }
 
@@ -97,7 +86,7 @@ std::vector<IndexPlan> surveyIndexPlans(sqlite3* db)
         bool broken = false;  // a column of the current index is missing
         for (const auto& row : declared) {
             const std::string table = catalogue.table(row[0]);
-            if (plans.empty() || plans.back().name != row[1] || lower(plans.back().table) != lower(row[0])) {
+            if (plans.empty() || plans.back().name != row[1] || lowerAscii(plans.back().table) != lowerAscii(row[0])) {
                 if (!plans.empty() && broken)
                     plans.pop_back();
                 broken = false;
@@ -106,7 +95,7 @@ std::vector<IndexPlan> surveyIndexPlans(sqlite3* db)
                 plan.name = row[1];
                 plan.table = table;
                 plan.unique = unique;
-                plan.primary = unique && lower(row[1]).rfind("pk_", 0) == 0;
+                plan.primary = unique && lowerAscii(row[1]).rfind("pk_", 0) == 0;
                 plans.push_back(std::move(plan));
             }
             const std::string column = catalogue.column(row[0], row[3]);
@@ -118,7 +107,7 @@ std::vector<IndexPlan> surveyIndexPlans(sqlite3* db)
     }
     auto covered = [&](const std::string& table, const std::string& column) {
         return std::any_of(plans.begin(), plans.end(), [&](const IndexPlan& plan) {
-            return lower(plan.table) == lower(table) && lower(plan.columns.front()) == lower(column);
+            return lowerAscii(plan.table) == lowerAscii(table) && lowerAscii(plan.columns.front()) == lowerAscii(column);
         });
     };
     auto keyIndex = [&](const std::string& tableName, const std::string& columnName) {

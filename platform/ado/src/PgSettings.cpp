@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "quillon/ado/DataSources.h"
+#include "quillon/Text.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -9,16 +10,10 @@
 namespace qln::ado::detail {
 namespace {
 
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool namesPostgres(const std::string& driver)
 {
-    return lower(driver).find("postgres") != std::string::npos;
+    return lowerAscii(driver).find("postgres") != std::string::npos;
 }
 
 std::string firstOf(const std::map<std::string, std::string>& pairs, std::initializer_list<const char*> keys)

@@ -2,6 +2,7 @@
 
 #include "SqliteHandles.h"
 #include "quillon/SqlText.h"
+#include "quillon/Text.h"
 
 #include <unistd.h>
 
@@ -13,12 +14,6 @@
 namespace qln::ado {
 namespace {
 
-std::string lowerAscii(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string quotedName(const std::string& name)
 {

@@ -6,6 +6,7 @@
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 #include "quillon/ado/Connection.h"
+#include "quillon/Text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -29,12 +30,6 @@ struct ColumnPlan {
     std::string serverType;
 };
 
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 [[noreturn]] void refuseValue(const std::string& table, const FieldInfo& field, const Variant& value,
                               const char* wanted)
@@ -277,7 +272,7 @@ void appendValue(std::string& out, const ColumnPlan& plan, const Variant& value)
 std::string actualName(const std::vector<std::string>& names, const std::string& wanted)
 {
     for (const auto& name : names)
-        if (lower(name) == lower(wanted))
+        if (lowerAscii(name) == lowerAscii(wanted))
             return name;
     return {};
 }

@@ -1,6 +1,7 @@
 #include "DownloadFiles.h"
 
 #include "PipeRecords.h"
+#include "quillon/Text.h"
 
 #include <zip.h>
 
@@ -14,16 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool isPolygonFile(const std::string& name)
 {
-    const std::string file = lower(name);
+    const std::string file = lowerAscii(name);
     if (file.rfind("soilmu_a_", 0) != 0)
         return false;
     const auto dot = file.rfind('.');
@@ -48,7 +43,7 @@ std::optional<fs::path> findInFolder(const fs::path& folder, const std::string& 
     if (fs::exists(folder / file, error))
         return folder / file;
     for (const auto& entry : fs::directory_iterator(folder, error))
-        if (lower(entry.path().filename().string()) == lower(file))
+        if (lowerAscii(entry.path().filename().string()) == lowerAscii(file))
             return entry.path();
     return std::nullopt;
 }
@@ -123,13 +118,13 @@ DownloadFiles::DownloadFiles(const fs::path& download) : m_name(download.string(
         const auto slash = entry.rfind('/');
         const std::string file = slash == std::string::npos ? entry : entry.substr(slash + 1);
         const std::string folder = slash == std::string::npos ? "" : entry.substr(0, slash);
-        const std::string parent = lower(folder.substr(folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1));
+        const std::string parent = lowerAscii(folder.substr(folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1));
         if (file.empty())
             continue;
         if (parent == "spatial" && isPolygonFile(file))
             m_zip->spatial.emplace(file, static_cast<zip_uint64_t>(i));
-        else if (parent == "tabular" || folder.empty() || lower(file) == "mstab.txt")
-            m_zip->tabular.emplace(lower(file), static_cast<zip_uint64_t>(i));
+        else if (parent == "tabular" || folder.empty() || lowerAscii(file) == "mstab.txt")
+            m_zip->tabular.emplace(lowerAscii(file), static_cast<zip_uint64_t>(i));
     }
     if (!m_zip->tabular.count("mstab.txt"))
         throw DownloadError(m_name + ": the zip holds no mstab.txt: not a survey download");
@@ -140,7 +135,7 @@ DownloadFiles::~DownloadFiles() = default;
 std::optional<std::string> DownloadFiles::tabular(const std::string& file) const
 {
     if (m_zip) {
-        const auto found = m_zip->tabular.find(lower(file));
+        const auto found = m_zip->tabular.find(lowerAscii(file));
         if (found == m_zip->tabular.end())
             return std::nullopt;
         return m_zip->read(m_name, found->second);

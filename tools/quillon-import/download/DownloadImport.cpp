@@ -6,6 +6,7 @@
 #include "quillon/SqlText.h"
 #include "quillon/ado/CodePage.h"
 #include "quillon/landsort/LandUnitSort.h"
+#include "quillon/Text.h"
 
 #include <algorithm>
 #include <fstream>
@@ -14,6 +15,7 @@
 
 namespace qln::download {
 namespace fs = std::filesystem;
+using ado::detail::columnText;
 using ado::detail::createIndexes;
 using ado::detail::IndexPlan;
 using ado::detail::IndexSet;
@@ -27,18 +29,6 @@ namespace {
 
 constexpr const char* kSortTable = "SYSTEM - Mapunit Sort Specifications";
 
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string columnText(sqlite3_stmt* stmt, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))) : std::string();
-}
 
 Statement prepare(sqlite3* db, const std::string& sql)
 {
@@ -192,7 +182,7 @@ private:
         if (const auto found = m_lookups.find(table.name); found != m_lookups.end())
             return found->second;
         const auto plan = std::find_if(m_plans.begin(), m_plans.end(), [&](const IndexPlan& p) {
-            return p.primary && lower(p.table) == lower(table.name);
+            return p.primary && lowerAscii(p.table) == lowerAscii(table.name);
         });
         if (plan == m_plans.end())
             throw DownloadError(where + ": the row repeats a unique key of table " + table.name);
@@ -200,7 +190,7 @@ private:
         std::string condition;
         for (const auto& column : plan->columns) {
             for (std::size_t i = 0; i < table.columns.size(); ++i)
-                if (lower(table.columns[i].name) == lower(column))
+                if (lowerAscii(table.columns[i].name) == lowerAscii(column))
                     lookup.columns.push_back(i);
             condition += (condition.empty() ? "" : " AND ") + quoteIdentifier(column) + " IS ?";
         }
@@ -221,7 +211,7 @@ private:
 const TableLayout* findTable(const std::vector<TableLayout>& layout, const std::string& name)
 {
     for (const auto& table : layout)
-        if (lower(table.name) == lower(name))
+        if (lowerAscii(table.name) == lowerAscii(name))
             return &table;
     return nullptr;
 }
@@ -229,7 +219,7 @@ const TableLayout* findTable(const std::vector<TableLayout>& layout, const std::
 std::string declaredType(const TableLayout& table, const std::string& column)
 {
     for (const auto& c : table.columns)
-        if (lower(c.name) == lower(column))
+        if (lowerAscii(c.name) == lowerAscii(column))
             return c.type.declared;
     return "VARCHAR";
 }
@@ -296,7 +286,7 @@ bool sameLayout(const std::vector<TableLayout>& a, const std::vector<TableLayout
         const TableLayout* other = findTable(b, one.name);
         bool same = other && other->columns.size() == one.columns.size();
         for (std::size_t i = 0; same && i < one.columns.size(); ++i)
-            same = lower(one.columns[i].name) == lower(other->columns[i].name) &&
+            same = lowerAscii(one.columns[i].name) == lowerAscii(other->columns[i].name) &&
                    one.columns[i].type.meaning == other->columns[i].type.meaning;
         if (!same) {
             table = one.name;
@@ -330,9 +320,9 @@ void importDownloads(const std::vector<fs::path>& downloads, const fs::path& sql
     // A file no table stands for means the data and their description disagree.
     for (const auto& survey : surveys)
         for (const auto& file : survey->tabularFiles()) {
-            const bool named = lower(file) == "version.txt" ||
+            const bool named = lowerAscii(file) == "version.txt" ||
                                std::any_of(layout.begin(), layout.end(), [&](const TableLayout& table) {
-                                   return lower(table.file + ".txt") == lower(file);
+                                   return lowerAscii(table.file + ".txt") == lowerAscii(file);
                                });
             if (!named)
                 throw DownloadError(survey->describe(file) + ": the table list (mstab.txt) names no table for this "
@@ -371,7 +361,7 @@ void importDownloads(const std::vector<fs::path>& downloads, const fs::path& sql
             for (std::size_t survey = 0; survey < surveys.size(); ++survey)
                 for (const auto& table : layout)
                     if (survey > 0 || std::none_of(std::begin(keyTables), std::end(keyTables),
-                                                   [&](const char* name) { return lower(table.name) == name; }))
+                                                   [&](const char* name) { return lowerAscii(table.name) == name; }))
                         loader.load(survey, table);
         }
         createIndexes(writer.handle(), plans, IndexSet::AllButPrimaryKeys, OnRepeatedKey::Fail);

@@ -1,4 +1,5 @@
 #include "FieldValues.h"
+#include "quillon/Text.h"
 
 #include <charconv>
 #include <cmath>
@@ -10,13 +11,6 @@ using ado::detail::LoadValue;
 
 namespace {
 
-std::string lower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // The digits of text[at, at + count) as a number; -1 unless all are digits.
 int digits(std::string_view text, std::size_t at, std::size_t count)
@@ -36,7 +30,7 @@ int digits(std::string_view text, std::size_t at, std::size_t count)
 
 std::optional<ColumnType> columnType(const std::string& logicalType, const std::string& fieldSize)
 {
-    const std::string type = lower(logicalType);
+    const std::string type = lowerAscii(logicalType);
     if (type == "string" || type == "choice")
         return ColumnType{Meaning::Text, fieldSize.empty() ? "VARCHAR" : "VARCHAR(" + fieldSize + ")"};
     if (type == "vtext")
@@ -131,7 +125,7 @@ LoadValue fieldValue(const PipeField& field, Meaning meaning, std::string& stora
         return value;
     }
     case Meaning::Boolean: {
-        const std::string word = lower(text);
+        const std::string word = lowerAscii(text);
         value.kind = LoadValue::Kind::Integer;
         if (word == "yes" || word == "true" || word == "1")
             value.integer = 1;

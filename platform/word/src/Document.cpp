@@ -1,6 +1,7 @@
 #include "quillon/word/Document.h"
 
 #include "Package.h"
+#include "quillon/AtomicFile.h"
 
 #include <pugixml.hpp>
 
@@ -366,7 +367,10 @@ void Document::saveAs(const std::filesystem::path& target) const
 
     Parts parts = m_impl->parts;
     parts["word/document.xml"] = out.str();
-    replaceFile(target, writePackage(parts));
+    // A document is an output like any other: replaced whole, or written into a device.
+    AtomicFile file(target, AtomicFile::Links::Replace);
+    file.write(writePackage(parts));
+    file.commit();
 }
 
 } // namespace qln::word

@@ -14,7 +14,5 @@ using Parts = std::map<std::string, std::string>;
 Parts readPackage(const std::filesystem::path& path);
 // The zip file's bytes.
 std::string writePackage(const Parts& parts);
-// Replaces the target by the bytes through a new file in its folder and a rename.
-void replaceFile(const std::filesystem::path& target, const std::string& bytes);
 
 } // namespace qln::word

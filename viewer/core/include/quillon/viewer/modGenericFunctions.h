@@ -30,9 +30,13 @@ std::string GetMonthStr(const ado::Recordset& months, long monthNumber);
 // The month number of a name in the list; -1 when there is none.
 long GetMonthSeq(const ado::Recordset& months, const std::string& monthName);
 
+// The report procedures' status for a document that was made but could not be written
+// (a full disk, a folder without write permission): a batch run exits 74 on it.
+inline constexpr short kReportNotWritten = -2;
+
 // Call only while an exception is being handled: shows the "already open" box when the
 // document is locked by a word processor, else reports the error under the procedure's
-// name. Returns -1, the report procedures' failure status.
+// name. Returns -1, the report procedures' failure status, or kReportNotWritten.
 short ReportDocumentFailure(const Messages& messages, const std::string& procedure);
 
 } // namespace qln::viewer

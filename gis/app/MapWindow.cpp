@@ -334,12 +334,21 @@ bool MapWindow::exportPng(const QString& file)
     if (image.isNull() || !image.save(&buffer, "PNG")) {
         failure = "the map could not be drawn";
     } else {
-        // The map is an output like every other: replaced whole, or written into a device.
+        // The map is an output like every other: never over a file the map shows, replaced
+        // whole, or written into a device.
+        std::vector<std::filesystem::path> inputs;
+        for (const auto& layer : m_document.soilsThemes()) {
+            inputs.push_back(layer->path());
+            inputs.push_back(layer->path().parent_path() / layer->attributeFileName());
+        }
         try {
+            qln::refuseOutputOverInputs(file.toStdString(), inputs);
             qln::AtomicFile out(file.toStdString());
             out.write(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
             out.commit();
         } catch (const qln::OutputError& e) {
+            failure = e.what();
+        } catch (const qln::OutputIsInputError& e) {
             failure = e.what();
         }
     }

@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <optional>
 
 namespace qln {
 namespace {
@@ -71,6 +73,34 @@ void refuseOutputOverInputs(const std::filesystem::path& target, const std::vect
     }
 }
 
+void refuseOutputsOverInputs(const std::vector<std::filesystem::path>& outputs,
+                             const std::vector<std::filesystem::path>& inputs)
+{
+    // What identifies an output: its file when it exists, else the name it will be given.
+    const auto identity = [](const std::filesystem::path& path) -> std::optional<std::string> {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) == 0)
+            return S_ISREG(status.st_mode)
+                       ? std::optional<std::string>(std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino))
+                       : std::nullopt;
+        std::error_code ignored;
+        return std::filesystem::weakly_canonical(path, ignored).string();
+    };
+    std::map<std::string, std::filesystem::path> seen;
+    for (const auto& output : outputs) {
+        if (output.empty())
+            continue;
+        refuseOutputOverInputs(output, inputs);
+        const auto id = identity(output);
+        if (!id)
+            continue;
+        const auto [earlier, added] = seen.emplace(*id, output);
+        if (!added)
+            throw OutputIsInputError("The outputs " + earlier->second.string() + " and " + output.string() +
+                                     " are the same file; choose another for one of them.");
+    }
+}
+
 void writeAll(int fd, std::string_view bytes, const std::string& name)
 {
     while (!bytes.empty()) {
@@ -83,10 +113,13 @@ void writeAll(int fd, std::string_view bytes, const std::string& name)
     }
 }
 
-AtomicFile::AtomicFile(const std::filesystem::path& target) : m_named(target), m_target(followLinks(target))
+AtomicFile::AtomicFile(const std::filesystem::path& target, Links links)
+    : m_named(target), m_target(links == Links::Follow ? followLinks(target) : target)
 {
     struct stat existing {};
-    const bool exists = ::stat(m_target.c_str(), &existing) == 0;
+    const bool exists = (links == Links::Follow ? ::stat(m_target.c_str(), &existing)
+                                                : ::lstat(m_target.c_str(), &existing)) == 0 &&
+                        !S_ISLNK(existing.st_mode);
     if (exists && S_ISDIR(existing.st_mode))
         fail("write", m_named, EISDIR);
     if (exists && !S_ISREG(existing.st_mode)) {

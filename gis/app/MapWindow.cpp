@@ -1,5 +1,6 @@
 #include "MapWindow.h"
 
+#include "quillon/AtomicFile.h"
 #include "quillon/desktop/MessageBox.h"
 #include "quillon/desktop/QtDesktop.h"
 #include "quillon/gis/GisError.h"
@@ -9,6 +10,7 @@
 #include "quillon/registry/Registry.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -170,7 +172,14 @@ bool MapWindow::openSoilsTheme(const QString& shp)
         error(QString::fromStdString(e.what()));
         return false;
     }
+    // Shapes left out are said on standard error and in the status bar; the rest is drawn.
+    const auto& warnings = m_document.soilsThemes().back()->warnings();
+    for (const auto& warning : warnings)
+        std::cerr << "quillon-map: warning: " << warning << '\n';
     themesChanged(m_document.soilsThemes().size() == 1);
+    if (!warnings.empty())
+        statusBar()->showMessage(QString::fromStdString(warnings.front()) +
+                                 (warnings.size() > 1 ? tr(" (and %1 more)").arg(warnings.size() - 1) : QString()));
     return true;
 }
 
@@ -318,8 +327,33 @@ bool MapWindow::exportPng(const QString& file)
             theme = &m_document.ratingThemes()[entry.index];
     }
     const QImage image = qln::gis::withLegend(m_canvas->image(), theme);
-    if (image.isNull() || !image.save(file, "PNG")) {
-        error(tr("Cannot write the map to %1.").arg(file));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    std::string failure;
+    if (image.isNull() || !image.save(&buffer, "PNG")) {
+        failure = "the map could not be drawn";
+    } else {
+        // The map is an output like every other: never over a file the map shows, replaced
+        // whole, or written into a device.
+        std::vector<std::filesystem::path> inputs;
+        for (const auto& layer : m_document.soilsThemes()) {
+            inputs.push_back(layer->path());
+            inputs.push_back(layer->path().parent_path() / layer->attributeFileName());
+        }
+        try {
+            qln::refuseOutputOverInputs(file.toStdString(), inputs);
+            qln::AtomicFile out(file.toStdString());
+            out.write(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+            out.commit();
+        } catch (const qln::OutputError& e) {
+            failure = e.what();
+        } catch (const qln::OutputIsInputError& e) {
+            failure = e.what();
+        }
+    }
+    if (!failure.empty()) {
+        error(tr("Cannot write the map to %1: %2").arg(file, QString::fromStdString(failure)));
         return false;
     }
     statusBar()->showMessage(tr("Map written to %1").arg(file));

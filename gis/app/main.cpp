@@ -84,7 +84,8 @@ int main(int argc, char** argv)
     if (!exportPng.empty()) {
         QObject::connect(&window->canvas(), &MapCanvas::drawingFinished, window.get(), [&] {
             const bool ok = window->exportPng(QString::fromStdString(exportPng));
-            QApplication::exit(ok ? 0 : 1);
+            // As the command-line tools do: 74 when the output could not be written.
+            QApplication::exit(ok ? 0 : 74);
         });
     }
     return QApplication::exec();

@@ -234,5 +234,14 @@ TEST_F(AtomicFileTest, OutputNamingAnInputIsRefusedThroughLinks)
     }
     EXPECT_NO_THROW(qln::refuseOutputOverInputs(temp / "new.csv", inputs));
     EXPECT_NO_THROW(qln::refuseOutputOverInputs(temp / "rules.sqlite", inputs));  // absent input, absent target
+
+    // All outputs of a run at once: none over an input, no two on one file or one new name.
+    EXPECT_THROW(qln::refuseOutputsOverInputs({temp / "a.xml", {}, temp / "hard.sqlite"}, inputs), qln::OutputIsInputError);
+    EXPECT_THROW(qln::refuseOutputsOverInputs({temp / "a.xml", temp / "." / "a.xml"}, inputs), qln::OutputIsInputError);
+    put(temp / "b.docx", "old");
+    fs::create_symlink(temp / "b.docx", temp / "b-link.docx");
+    EXPECT_THROW(qln::refuseOutputsOverInputs({temp / "b-link.docx", temp / "b.docx"}, inputs), qln::OutputIsInputError);
+    EXPECT_NO_THROW(qln::refuseOutputsOverInputs({temp / "a.xml", temp / "b.docx", {}, {}}, inputs));
+    EXPECT_NO_THROW(qln::refuseOutputsOverInputs({"/dev/null", "/dev/null"}, inputs)) << "devices take several";
     EXPECT_EQ(slurp(soils), "data");
 }

@@ -211,3 +211,75 @@ TEST_F(DdeTest, PeerOfAnotherUserIsRefused)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "3/4: the child could not set up, 5: it was not refused";
     EXPECT_EQ(server.refusedPeers(), 1);
 }
+
+namespace {
+
+// A connected raw socket to the server of ArcView|System, for frames Conversation never sends.
+int rawPeer()
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr {};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, socketPath("ArcView", "System").c_str());
+    timeval wait {3, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    return ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? fd : -1;
+}
+
+} // namespace
+
+TEST_F(DdeTest, OversizedCommandsAreRefusedAtOnceAndNeverEchoedWhole)
+{
+    Server server("ArcView", "System", [](const std::string& command) { return Reply::refuse("unknown: " + command); });
+    Serving serving(server);
+
+    // Only the length of a 16 MiB frame is sent: the refusal must not wait for the rest.
+    const int fd = rawPeer();
+    ASSERT_GE(fd, 0);
+    const char header[] = {0x01, 0x00, 0x00, 0x00};
+    ASSERT_EQ(::send(fd, header, sizeof header, MSG_NOSIGNAL), 4);
+    char reply[512] = {};
+    std::size_t got = 0;
+    for (ssize_t n; got < sizeof reply - 1 && (n = ::recv(fd, reply + got, sizeof reply - 1 - got, 0)) > 0;)
+        got += static_cast<std::size_t>(n);
+    ::close(fd);
+    ASSERT_GT(got, 5u) << "no refusal within 3 s";
+    EXPECT_EQ(reply[4], 'R');
+    EXPECT_NE(std::strstr(reply + 5, "exceeds the limit"), nullptr) << reply + 5;
+
+    // A command within the limit that the handler quotes comes back cut, not whole.
+    Conversation conversation("ArcView", "System");
+    const Reply quoted = conversation.execute(std::string(300 * 1024, 'x'));
+    EXPECT_FALSE(quoted.accepted);
+    EXPECT_LE(quoted.reason.size(), kMaxReasonBytes);
+    EXPECT_EQ(quoted.reason.substr(0, 10), "unknown: x");
+    EXPECT_THROW(conversation.execute(std::string(kMaxCommandBytes + 1, 'x')), DdeError);
+}
+
+TEST_F(DdeTest, ClientsThatFindTheQueueFullWaitTheirTurn)
+{
+    Server server("ArcView", "System", [](const std::string&) { return Reply::ack(); });
+    // More clients than the queue holds connect while the server is not yet taking any.
+    constexpr int kClients = 150;
+    std::atomic<int> acknowledged {0};
+    std::vector<std::string> failures(kClients);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i)
+        clients.emplace_back([&, i] {
+            try {
+                Conversation conversation("ArcView", "System");
+                if (conversation.execute("Quillon.InterpsCleanup").accepted)
+                    ++acknowledged;
+            } catch (const DdeError& e) {
+                failures[static_cast<std::size_t>(i)] = e.what();
+            }
+        });
+    std::this_thread::sleep_for(300ms);
+    for (int round = 0; round < 300 && acknowledged < kClients; ++round)
+        server.serveFor(10ms);
+    for (auto& client : clients)
+        client.join();
+    EXPECT_EQ(acknowledged, kClients);
+    for (const auto& failure : failures)
+        EXPECT_EQ(failure, "");
+}

@@ -11,7 +11,12 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 using namespace qln::dde;
@@ -113,4 +118,41 @@ TEST_F(QtDdeTest, ShortConversationsOneAfterAnotherAreAllServedWithoutWatchingCl
     EXPECT_EQ(acknowledged.load(), kConversations);
     EXPECT_EQ(served, kConversations);
     EXPECT_EQ(socketWarnings.load(), 0);
+}
+
+TEST_F(QtDdeTest, RepliesGoOutWhileThePeerOnlyReads)
+{
+    // 400 refusals of 2000 bytes: far more than a socket buffer holds, so most of them can
+    // only be written as the peer reads, without its sending anything more.
+    const std::string reason(2000, 'r');
+    QtServer server("ArcView", "System", [&](const std::string&) { return Reply::refuse(reason); });
+    constexpr int kCommands = 400;
+    std::atomic<int> replies {-1};
+    std::thread peer([&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr {};
+        addr.sun_family = AF_UNIX;
+        std::strcpy(addr.sun_path, socketPath("ArcView", "System").c_str());
+        timeval wait {3, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            replies = -2;
+            return;
+        }
+        std::string commands;
+        for (int i = 0; i < kCommands; ++i)
+            commands += std::string {0, 0, 0, 4} + "PING";
+        (void)::send(fd, commands.data(), commands.size(), MSG_NOSIGNAL);
+        const std::size_t expected = static_cast<std::size_t>(kCommands) * (4 + 1 + reason.size());
+        std::size_t got = 0;
+        char buf[65536];
+        for (ssize_t n; got < expected && (n = ::recv(fd, buf, sizeof buf, 0)) > 0;)
+            got += static_cast<std::size_t>(n);
+        ::close(fd);
+        replies = static_cast<int>(got / (4 + 1 + reason.size()));
+    });
+    const bool ended = waitFor([&] { return replies.load() != -1; }, 8000);
+    peer.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(replies.load(), kCommands);
 }

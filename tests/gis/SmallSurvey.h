@@ -1,19 +1,22 @@
 #pragma once
 
 // A tiny soils shapefile and results database for the map's tests: a row of unit squares,
-// shape i at x = i .. i+1, with mukey "k<i>" and musym "S<i>" (a hole in shape 0).
+// shape i at x = i .. i+1, with mukey "k<i>" and musym "S<i>" (a hole in shape 0); shape
+// `notFinite`, when given, has a NaN corner and so a NaN bounding box.
 
 #include "../support/SqliteFile.h"
 
 #include <shapefil.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace qln::test {
 
-inline std::filesystem::path writeSquares(const std::filesystem::path& folder, int count, bool withMukey = true)
+inline std::filesystem::path writeSquares(const std::filesystem::path& folder, int count, bool withMukey = true,
+                                          int notFinite = -1)
 {
     const std::filesystem::path shp = folder / "squares.shp";
     SHPHandle h = SHPCreate(shp.c_str(), SHPT_POLYGON);
@@ -24,6 +27,8 @@ inline std::filesystem::path writeSquares(const std::filesystem::path& folder, i
         std::vector<double> x {double(i), double(i), double(i + 1), double(i + 1), double(i)};
         std::vector<double> y {0, 1, 1, 0, 0};
         std::vector<int> starts {0};
+        if (i == notFinite)
+            x[2] = std::nan("");
         if (i == 0) {  // a hole in the first square, wound the other way
             for (double hx : {0.4, 0.6, 0.6, 0.4, 0.4})
                 x.push_back(hx);

@@ -76,6 +76,41 @@ TEST(SoilsLayer, UnreadableFilesGiveClearErrors)
     EXPECT_NE(loadError(temp / "text.shp").find("text.shp"), std::string::npos);
 }
 
+TEST(SoilsLayer, ShapesWithNonFiniteCoordinatesAreLeftOutNamedAndTheRestDrawnAndConverted)
+{
+    qln::test::TempFolder temp;
+    const auto shp = qln::test::writeSquares(temp.path(), 3, true, 1);
+    const SoilsLayer layer = SoilsLayer::load(shp);
+    ASSERT_EQ(layer.size(), 3u) << "the row of the shape left out stays";
+    ASSERT_EQ(layer.warnings().size(), 1u);
+    EXPECT_NE(layer.warnings()[0].find("shape 2 (mukey k1)"), std::string::npos) << layer.warnings()[0];
+    EXPECT_EQ(layer.extent(), QRectF(0, 0, 3, 1));
+    EXPECT_EQ(layer.firstRing(1), layer.endRing(1));
+    EXPECT_EQ(layer.shapeAt({2.5, 0.5}), 2u);
+    EXPECT_EQ(layer.shapeAt({1.5, 0.5}), std::nullopt);
+
+    std::optional<std::filesystem::path> results = qln::test::writeResults(temp / "results.sqlite", 3);
+    MapDocument document([&] { return results; });
+    document.addSoilsTheme(shp);
+    ASSERT_TRUE(document.execute(display("ph|pH|DYNAMIC")).accepted);
+    const auto converted = temp / "ph.shp";
+    document.convertToShapefile(0, converted);
+    const SHPHandle h = SHPOpen(converted.c_str(), "rb");
+    ASSERT_NE(h, nullptr);
+    int count = 0;
+    double low[4], high[4];
+    SHPGetInfo(h, &count, nullptr, low, high);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(QRectF(QPointF(low[0], low[1]), QPointF(high[0], high[1])), QRectF(0, 0, 3, 1));
+    for (int s = 0; s < 3; ++s) {
+        SHPObject* o = SHPReadObject(h, s);
+        ASSERT_NE(o, nullptr);
+        EXPECT_EQ(o->nSHPType, s == 1 ? SHPT_NULL : SHPT_POLYGON) << "shape " << s;
+        SHPDestroyObject(o);
+    }
+    SHPClose(h);
+}
+
 TEST(ScriptCalls, CommandAndArgumentParsing)
 {
     const auto call = parseRunCommand(display("drclass|Drainage \"Class\" | x|DYNAMIC"));

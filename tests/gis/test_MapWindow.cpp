@@ -299,6 +299,16 @@ TEST_F(MapWindowTest, FailuresLeaveTheMapAsItWas)
     m_window->close();
     ASSERT_TRUE(waitFor([&] { return !heard().empty(); }));
     EXPECT_EQ(heard().back(), "EXIT");
+
+    // The picture never replaces a file the map shows.
+    for (const char* ext : {".shp", ".shx", ".dbf"})
+        std::filesystem::copy_file(kShare / "sample" / (std::string("sample_soils") + ext),
+                                   m_temp / (std::string("shown") + ext));
+    ASSERT_TRUE(m_window->openSoilsTheme(QString::fromStdString((m_temp / "shown.shp").string())));
+    const auto size = std::filesystem::file_size(m_temp / "shown.dbf");
+    EXPECT_FALSE(m_window->exportPng(QString::fromStdString((m_temp / "shown.dbf").string())));
+    EXPECT_EQ(std::filesystem::file_size(m_temp / "shown.dbf"), size);
+    EXPECT_NE(boxes.shown().back().text.find("is the same file as the input"), std::string::npos) << boxes.shown().back().text;
 }
 
 TEST_F(MapWindowTest, ConvertsTheActiveThemeToAPermanentShapefile)

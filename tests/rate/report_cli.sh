@@ -33,4 +33,27 @@ touch "$work/.~lock.r.docx#"
 "$rate" --soils "$soils" --attribute INT_DWB --report "$work/r.docx" 2>"$work/err"
 [ $? -eq 2 ] || fail "a locked report is refused"
 grep -q "Word Document already open" "$work/err" || fail "locked message"
+# Every document follows the one output rule: never over an input, a device written in place.
+cp "$soils" "$work/own.sqlite"
+before=$(cksum < "$work/own.sqlite")
+for option in --xml --report "--category Setting --nontech"; do
+  # shellcheck disable=SC2086
+  "$rate" --soils "$work/own.sqlite" --attribute INT_DWB $option "$work/own.sqlite" 2>"$work/err"
+  [ $? -eq 64 ] || fail "$option naming the soils database is refused"
+  grep -q "same file as the input" "$work/err" || fail "$option: refusal names the input"
+done
+[ "$(cksum < "$work/own.sqlite")" = "$before" ] || fail "the soils database is kept"
+if mknod "$work/null" c 1 3 2>/dev/null && mknod "$work/full" c 1 7 2>/dev/null; then
+  for option in --xml --report; do
+    "$rate" --soils "$soils" --attribute INT_DWB $option "$work/null" 2>"$work/err"
+    [ $? -eq 0 ] || fail "$option onto a device node"
+    [ -c "$work/null" ] || fail "$option keeps the device node"
+    "$rate" --soils "$soils" --attribute INT_DWB $option "$work/full" 2>"$work/err"
+    [ $? -eq 74 ] || fail "$option write failure exits 74"
+    grep -q "No space left on device" "$work/err" || fail "$option: the failure is named"
+    [ -c "$work/full" ] || fail "$option keeps the full device node"
+  done
+else
+  echo "device nodes cannot be made here; their checks skipped"
+fi
 echo "report options passed"

@@ -199,6 +199,41 @@ TEST_F(RateProgram, OutputNamingAnInputIsRefusedAndTheInputKept)
     EXPECT_TRUE(fs::is_symlink(temp / "ratings.csv"));
 }
 
+TEST_F(RateProgram, NoOutputIsEverAnInputOrAnotherOutput)
+{
+    const std::string soilsBefore = slurp(soils), rulesBefore = slurp(rules);
+    const std::vector<std::vector<std::string>> outputs = {
+        {"--output"}, {"--xml"}, {"--report"}, {"--category", "Setting", "--nontech"}};
+    for (const auto& option : outputs) {
+        for (const fs::path& input : {soils, rules}) {
+            auto args = with(base(), option);
+            args.push_back(input.string());
+            const Outcome outcome = run(args);
+            EXPECT_EQ(outcome.status, 64) << option.back() << " " << input;
+            EXPECT_NE(outcome.err.find("same file as the input " + input.string()), std::string::npos) << outcome.err;
+        }
+    }
+    EXPECT_EQ(slurp(soils), soilsBefore);
+    EXPECT_EQ(slurp(rules), rulesBefore);
+    const Outcome twice = run(with(base(), {"--xml", (temp / "r.out").string(), "--report", (temp / "r.out").string()}));
+    EXPECT_EQ(twice.status, 64);
+    EXPECT_NE(twice.err.find("are the same file"), std::string::npos) << twice.err;
+}
+
+TEST_F(RateProgram, InputsThatAreNoRegularFilesAreRefusedAtOnce)
+{
+    const fs::path fifo = temp / "soils.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::string> attribute = {"--attribute", "attr"};
+    for (const auto& args : {with(attribute, {"--soils", fifo.string(), "--rules", rules.string()}),
+                             with(attribute, {"--soils", soils.string(), "--rules", fifo.string()}),
+                             with(base(), {"--mapunits", fifo.string()})}) {
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_NE(outcome.err.find(fifo.string() + " is a FIFO, not a regular file"), std::string::npos) << outcome.err;
+    }
+}
+
 TEST_F(RateProgram, OutputFilesAreWholeAndNeverWrittenThroughPlantedLinks)
 {
     const fs::path target = temp / "out.csv", outside = temp / "outside";

@@ -20,6 +20,9 @@
 #include "ui_OptionsTab.h"
 #include "ui_frmQuillon.h"
 
+#include <sqlite3.h>
+
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTextBrowser>
 #include <QProcess>
@@ -195,6 +198,36 @@ private slots:
         QVERIFY(m_form->ui().cmdCreateDBFFile->isEnabled());
     }
 
+    // Another program's lock on the results database is waited out on the worker, said in
+    // the status bar and open to Cancel: first a lock that keeps out even readers, then one
+    // that only the store meets.
+    void aLockedResultsDatabaseIsWaitedForOnTheWorkerAndCancelled()
+    {
+        for (const char* lock : {"BEGIN EXCLUSIVE", "BEGIN IMMEDIATE"}) {
+            sqlite3* other = nullptr;
+            QCOMPARE(sqlite3_open(resultsFile().c_str(), &other), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(other, lock, nullptr, nullptr, nullptr), SQLITE_OK);
+            QElapsedTimer clock;
+            clock.start();
+            press("QUA_SLOPE", "SLOPE_WA");
+            QVERIFY2(clock.elapsed() < 2000, lock);
+            QVERIFY(m_form->jobControls().busy());
+            QTRY_VERIFY2_WITH_TIMEOUT(m_form->jobControls().progressLabel().text().contains("locked by another program"),
+                                      qPrintable(m_form->jobControls().progressLabel().text() + " / " +
+                                                 m_form->statusText() + " / " + m_install->boxes().join("|")),
+                                      10000);
+            m_form->jobControls().cancelButton().click();
+            QTRY_VERIFY_WITH_TIMEOUT(!m_form->jobControls().busy(), 5000);
+            QCOMPARE(m_form->statusText(), QString("The run was cancelled; nothing was stored."));
+            QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
+            sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(other);
+            QVERIFY(stored("SLOPE_WA").empty());
+        }
+        runToEnd("QUA_SLOPE", "SLOPE_WA");
+        QVERIFY(!stored("SLOPE_WA").empty());
+    }
+
     void replaceQuestionNoKeepsTheColumnYesEmptiesItFirst()
     {
         runToEnd("MU_AWS100", "AWS100");
@@ -205,7 +238,7 @@ private slots:
         // The question comes before the run: No starts none.
         m_install->seam.answer(desktop::Button::No);
         press("MU_AWS100", "aws100");
-        QVERIFY(!m_form->jobControls().busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->jobControls().busy(), 10000);
         QCOMPARE(m_install->boxes().filter("already been added to the view.  Do you want to replace it?").size(), 1);
         QCOMPARE(stored("AWS100").size(), before.size());
         for (const auto& [mukey, value] : stored("AWS100")) QCOMPARE(value.number(), std::optional<double>(-5));

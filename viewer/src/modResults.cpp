@@ -22,10 +22,26 @@ constexpr int kMsgReplaceColumn = 1501;
 
 } // namespace
 
-ado::Connection openResultsDB(const ViewerState& st)
+ado::Connection resultsDBConnection(const ViewerState& st, ado::Connection::LockWait wait)
 {
     ado::Connection results;
     results.setConnectionString("DSN=" + st.settings[Setting::OutputDBDSN] + ";");
+    results.setLockWait(std::move(wait));
+    return results;
+}
+
+ado::Connection::LockWait waitWhileLocked(BackgroundRun::Context* const& context)
+{
+    return [&context](int) {
+        if (!context || context->cancelled()) return false;
+        context->stage("Waiting for the results database, locked by another program");
+        return true;
+    };
+}
+
+ado::Connection openResultsDB(const ViewerState& st)
+{
+    ado::Connection results = resultsDBConnection(st);
     results.open();
     return results;
 }
@@ -102,9 +118,9 @@ int SetAdoTelvaRS(frmQuillon& form, ViewerState& st)
     return -1;
 }
 
-int ConfirmResultsColumn(ViewerState& st, ado::Connection& results, const std::string& column)
+int ConfirmResultsColumn(ViewerState& st, bool columnExists)
 {
-    if (!HasColumn(results, kResultsTable, column)) return 1;
+    if (!columnExists) return 1;
     return st.reporter->cMsgPrompt(YES_NO, "Quillon", kMsgReplaceColumn) != NO ? 1 : -1;
 }
 

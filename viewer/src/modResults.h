@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackgroundRun.h"
 #include "ViewerState.h"
 
 #include <filesystem>
@@ -34,12 +35,19 @@ ado::Recordset SetUserDataRS(frmQuillon& form, ViewerState& st);
 // Checks that a UserData record can be built for the run: 1, or -1 with the reason reported.
 int SetAdoTelvaRS(frmQuillon& form, ViewerState& st);
 
+// A connection to the session's results database, not yet opened, so that a worker can
+// open it; `wait` decides how long a lock of another program is waited for (see
+// ado::Connection::setLockWait).
+ado::Connection resultsDBConnection(const ViewerState& st, ado::Connection::LockWait wait = {});
+// The lock wait of a results database a worker opens: another program's lock is waited for
+// as long as the job is not cancelled, and said beside Cancel. `context` is where the
+// running job's context is kept (null while none runs).
+ado::Connection::LockWait waitWhileLocked(BackgroundRun::Context* const& context);
 // A new connection to the session's results database. Throws when it cannot be opened.
 ado::Connection openResultsDB(const ViewerState& st);
 
-// Before a run: 1 when its rating column is new to MU_Data in `results` or the user answers
-// message 1501 with Yes (replace it), -1 when the user keeps the existing column and
-// nothing is to run.
-int ConfirmResultsColumn(ViewerState& st, ado::Connection& results, const std::string& column);
+// Before a run: 1 when its rating column is new to MU_Data or the user answers message 1501
+// with Yes (replace it), -1 when the user keeps the existing column and nothing is to run.
+int ConfirmResultsColumn(ViewerState& st, bool columnExists);
 
 } // namespace qln::viewer

@@ -43,10 +43,15 @@ struct RatingJob {
     std::string soilsBridgeConnect;
     ado::Recordset userData;
     std::optional<std::filesystem::path> attributeFile;
-    // The results database, opened on the GUI thread and used by the worker alone, and
-    // the rating column's type there.
+    // The results database, opened and used by the workers alone (a lock of another
+    // program is waited for there, never on the window's thread), the rating column, its
+    // type, and whether MU_Data has it already.
     ado::Connection resultsDB;
+    std::string column;
     std::string columnType;
+    bool columnExists = false;
+    // The job now running, for the lock wait of resultsDB; set and used on its thread.
+    BackgroundRun::Context* context = nullptr;
     std::optional<ado::Recordset> ratings;
     // The store committed: MU_Data holds the run, whatever came after.
     bool stored = false;
@@ -54,10 +59,31 @@ struct RatingJob {
     int line = 8;
 };
 
+// The job that is running, for the lock wait, while a work function runs.
+class RunningJob {
+public:
+    RunningJob(RatingJob& job, BackgroundRun::Context& context) : m_job(job) { m_job.context = &context; }
+    ~RunningJob() { m_job.context = nullptr; }
+    RunningJob(const RunningJob&) = delete;
+    RunningJob& operator=(const RunningJob&) = delete;
+
+private:
+    RatingJob& m_job;
+};
+
+// Step 9's first half, before the run: whether MU_Data has the rating column already.
+void openResults(RatingJob& job, BackgroundRun::Context& context)
+{
+    const RunningJob running(job, context);
+    job.resultsDB.open();
+    job.columnExists = HasColumn(job.resultsDB, kResultsTable, job.column);
+}
+
 // Steps 8 and 9 of a run. The store runs here too, so the window keeps painting however
 // large MU_Data is; Cancel abandons it up to its commit.
 void rate(RatingJob& job, BackgroundRun::Context& context)
 {
+    const RunningJob running(job, context);
     const auto engine = createEngine();
     engine->setProgressHandler([&context](long done, long total) {
         context.progress(done, total);
@@ -78,6 +104,8 @@ void rate(RatingJob& job, BackgroundRun::Context& context)
     // The user has agreed to replace an existing column before the run began.
     job.stored = AddToResultsDB(job.resultsDB, job.columnType, *job.ratings, [] { return true; },
                                 [&context](long done, long total) {
+                                    // Said again after a wait for a lock, which names itself.
+                                    context.stage("Storing");
                                     context.progress(done, total);
                                     return !context.cancelled();
                                 })
@@ -111,6 +139,32 @@ void finish(frmQuillon& form)
 {
     QApplication::restoreOverrideCursor();
     form.setStatusText(form.resizedText());
+}
+
+void cancelled(frmQuillon& form)
+{
+    finish(form);
+    form.setStatusText("The run was cancelled; nothing was stored.");
+}
+
+// Steps 8 to 11 once the rating column may be written.
+void startRating(frmQuillon& form, ViewerState& st, const std::shared_ptr<RatingJob>& job, const std::string& nodeKey)
+{
+    form.jobControls().start(
+        "Processing Attribute ...", [job](BackgroundRun::Context& context) { rate(*job, context); },
+        [&form, &st, job, nodeKey](const BackgroundRun::Result& result) {
+            // A store that committed before Cancel was seen is shown: MU_Data holds it.
+            if (job->stored)
+                showRun(form, st, nodeKey, *job);
+            else if (result.outcome == BackgroundRun::Outcome::Failed)
+                reportRunError(st, result.error, job->line);
+            else if (result.outcome == BackgroundRun::Outcome::Finished)
+                info(st, "No map unit has a rating for this attribute; nothing was stored.");
+            if (!job->stored && result.outcome == BackgroundRun::Outcome::Cancelled)
+                cancelled(form);
+            else
+                finish(form);
+        });
 }
 
 } // namespace
@@ -196,25 +250,23 @@ void cmdCreateDBFFile_Click(frmQuillon& form, ViewerState& st)
         job->attributeFile = attributeFileOf(st);
         job->columnType = st.rsAttributes.value("DBFType").text();
         line = 9;
-        // Asked before the run rather than after it, so no answer is awaited at its end.
-        job->resultsDB = openResultsDB(st);
-        if (ConfirmResultsColumn(st, job->resultsDB, job->userData.value("OutputTable").text()) != 1) {
-            finish(form);
-            return;
-        }
+        job->column = job->userData.value("OutputTable").text();
+        job->resultsDB = resultsDBConnection(st, waitWhileLocked(job->context));
+        // Asked before the run rather than after it, so no answer is awaited at its end; the
+        // results database is read for it on a worker, which waits out another program's lock.
         form.jobControls().start(
-            "Processing Attribute ...", [job](BackgroundRun::Context& context) { rate(*job, context); },
+            "Processing Attribute ...", [job](BackgroundRun::Context& context) { openResults(*job, context); },
             [&form, &st, job, nodeKey](const BackgroundRun::Result& result) {
-                // A store that committed before Cancel was seen is shown: MU_Data holds it.
-                if (job->stored)
-                    showRun(form, st, nodeKey, *job);
-                else if (result.outcome == BackgroundRun::Outcome::Failed)
-                    reportRunError(st, result.error, job->line);
-                else if (result.outcome == BackgroundRun::Outcome::Finished)
-                    info(st, "No map unit has a rating for this attribute; nothing was stored.");
-                finish(form);
-                if (!job->stored && result.outcome == BackgroundRun::Outcome::Cancelled)
-                    form.setStatusText("The run was cancelled; nothing was stored.");
+                if (result.outcome == BackgroundRun::Outcome::Cancelled) {
+                    cancelled(form);
+                } else if (result.outcome == BackgroundRun::Outcome::Failed) {
+                    reportRunError(st, result.error, 9);
+                    finish(form);
+                } else if (ConfirmResultsColumn(st, job->columnExists) != 1) {
+                    finish(form);
+                } else {
+                    form.jobControls().whenIdle([&form, &st, job, nodeKey] { startRating(form, st, job, nodeKey); });
+                }
             });
     } catch (...) {
         reportRunError(st, std::current_exception(), line);

@@ -66,7 +66,9 @@ struct SoilsReading {
     std::string soilsConnect;
     std::optional<std::filesystem::path> attributeFile;
     Messages messages;
+    // Opened by the worker, which waits out another program's lock (see waitWhileLocked).
     ado::Connection results;
+    BackgroundRun::Context* context = nullptr;
 
     ado::Connection soils;
     ado::Recordset components;
@@ -110,7 +112,10 @@ void readSoils(SoilsReading& r, BackgroundRun::Context& context)
 
     r.step = SoilsReading::Step::Output;
     context.stage("Filling the results table");
+    r.context = &context;
+    r.results.open();
     AddMapUnitSymbols(r.results, kResultsTable, r.mapunits);
+    r.context = nullptr;
     r.step = SoilsReading::Step::Done;
 }
 
@@ -286,12 +291,7 @@ int ResetTelvaConnection(ViewerState& st, frmQuillon& form, const std::string& f
     reading->soilsConnect = strings.plain;
     reading->attributeFile = attributeFileOf(st);
     reading->messages = windowMessages(st, form);
-    try {
-        reading->results = openResultsDB(st);
-    } catch (...) {
-        ReportCaughtError(st, "PopulateOutputDB", "Unable to fill the results table with the map units.");
-        return -1;
-    }
+    reading->results = resultsDBConnection(st, waitWhileLocked(reading->context));
     int status = -1;
     const bool ran = form.jobControls().runAndWait(
         "Opening the soils database ...", [reading](BackgroundRun::Context& context) { readSoils(*reading, context); },

@@ -23,6 +23,11 @@ public:
 // Throws OutputIsInputError when the target is the same file (device and inode, through
 // links) as one of the inputs. A target that does not exist yet conflicts with nothing.
 void refuseOutputOverInputs(const std::filesystem::path& target, const std::vector<std::filesystem::path>& inputs);
+// The same for every output of a run at once, and two outputs that name one regular file
+// (or one new name) are refused too: the second would replace the first. Devices and FIFOs
+// may take several outputs. Empty paths (outputs not asked for) are skipped.
+void refuseOutputsOverInputs(const std::vector<std::filesystem::path>& outputs,
+                             const std::vector<std::filesystem::path>& inputs);
 
 // Writes every byte to the descriptor, retrying short writes; `name` names it in the error.
 void writeAll(int fd, std::string_view bytes, const std::string& name);
@@ -32,10 +37,15 @@ void writeAll(int fd, std::string_view bytes, const std::string& name);
 // over the target; until then, and after any failure, the target is untouched and the
 // temporary file is removed. A symbolic link is followed and its target replaced; an
 // existing file keeps its permission bits. A target that is not a regular file (a device,
-// a FIFO) is written in place, never replaced.
+// a FIFO) is written in place, never replaced. This is how every program writes its files.
 class AtomicFile {
 public:
-    explicit AtomicFile(const std::filesystem::path& target);
+    // Follow: a link at the name is followed (the user's own link to where the file lives).
+    // Replace: the link itself is replaced, for files written under a fixed name in a
+    // shared place, where a link may have been planted.
+    enum class Links { Follow, Replace };
+
+    explicit AtomicFile(const std::filesystem::path& target, Links links = Links::Follow);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;

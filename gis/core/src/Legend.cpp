@@ -1,5 +1,7 @@
 #include "quillon/gis/Legend.h"
 
+#include "quillon/InputFile.h"
+
 #include "quillon/Text.h"
 #include "quillon/gis/GisError.h"
 
@@ -78,6 +80,8 @@ std::string numberText(double value)
 
 Legend Legend::fromFile(const std::filesystem::path& path)
 {
+    if (const auto why = irregularInput(path))
+        throw GisError("Cannot read the legend file " + path.string() + ": " + *why);
     std::ifstream in(path);
     if (!in)
         throw GisError("Cannot read the legend file " + path.string());

@@ -1,5 +1,6 @@
 #include "ShapefileFiles.h"
 
+#include "quillon/InputFile.h"
 #include "quillon/gis/GisError.h"
 
 #include <cstdint>
@@ -83,20 +84,25 @@ std::filesystem::path sibling(const std::filesystem::path& shp, const std::strin
 {
     std::filesystem::path lower = shp;
     lower.replace_extension(lowerExtension);
-    if (std::filesystem::exists(lower))
-        return lower;
     std::string upperExtension = lowerExtension;
     for (char& c : upperExtension)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
     std::filesystem::path upper = shp;
     upper.replace_extension(upperExtension);
-    return std::filesystem::exists(upper) ? upper : std::filesystem::path();
+    const std::filesystem::path found =
+        std::filesystem::exists(lower) ? lower : std::filesystem::exists(upper) ? upper : std::filesystem::path();
+    if (!found.empty())
+        if (const auto why = irregularInput(found))
+            throw GisError("Cannot read the shapefile " + shp.string() + ": " + *why);
+    return found;
 }
 
 int checkShapefile(const std::filesystem::path& shp, ShapefileFiles& files)
 {
     files.shp = shp;
+    if (const auto why = irregularInput(shp))
+        throw GisError("Cannot read the shapefile " + shp.string() + ": " + *why);
     if (!std::filesystem::is_regular_file(shp))
         throw GisError("Cannot read the shapefile " + shp.string() + ": there is no such file");
     const std::uintmax_t shpLength = lengthOf(shp, "shapefile");

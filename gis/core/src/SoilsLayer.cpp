@@ -7,6 +7,7 @@
 
 #include <shapefil.h>
 
+#include <cmath>
 #include <fstream>
 #include <memory>
 
@@ -39,6 +40,17 @@ std::string readText(DBFHandle dbf, ado::TextDecoder& decoder, int row, int fiel
         return {};
     const char* text = DBFReadStringAttribute(dbf, row, field);
     return text ? decoder.decode(text) : std::string();
+}
+
+bool finiteShape(const SHPObject& obj)
+{
+    for (const double bound : {obj.dfXMin, obj.dfYMin, obj.dfXMax, obj.dfYMax})
+        if (!std::isfinite(bound))
+            return false;
+    for (int v = 0; v < obj.nVertices; ++v)
+        if (!std::isfinite(obj.padfX[v]) || !std::isfinite(obj.padfY[v]))
+            return false;
+    return true;
 }
 
 std::string readWhole(const std::filesystem::path& file)
@@ -106,6 +118,23 @@ SoilsLayer SoilsLayer::load(const std::filesystem::path& shp)
         std::unique_ptr<SHPObject, ObjDestroy> obj(SHPReadObject(shape.get(), i));
         if (!obj || !t_libraryError.empty())
             throw GisError("The shapefile " + name + " is damaged at shape " + std::to_string(i + 1) + because());
+        layer.m_mukey.push_back(readText(dbf.get(), decoder, i, mukeyField));
+        layer.m_musym.push_back(readText(dbf.get(), decoder, i, musymField));
+        if (areaField >= 0)
+            layer.m_areasymbol.push_back(readText(dbf.get(), decoder, i, areaField));
+        if (!t_libraryError.empty())
+            throw GisError("The attribute file " + files.dbf.string() + " is damaged at row " + std::to_string(i + 1) +
+                           because());
+        // One shape with a NaN or infinite coordinate would make the extent, and so the
+        // whole map, undrawable: it stays in the table, without rings, and is named.
+        if (!finiteShape(*obj)) {
+            layer.m_warnings.push_back("The shapefile " + name + ": shape " + std::to_string(i + 1) + " (mukey " +
+                                       layer.m_mukey.back() +
+                                       ") has coordinates that are not finite numbers; it is left out.");
+            layer.m_shapeRing.push_back(static_cast<std::uint32_t>(layer.m_ringStart.size() - 1));
+            layer.m_bounds.emplace_back();
+            continue;
+        }
         for (int part = 0; part < obj->nParts; ++part) {
             const int begin = obj->panPartStart[part];
             const int end = part + 1 < obj->nParts ? obj->panPartStart[part + 1] : obj->nVertices;
@@ -120,13 +149,6 @@ SoilsLayer SoilsLayer::load(const std::filesystem::path& shp)
         layer.m_bounds.push_back(box);
         if (obj->nVertices > 0)
             layer.m_extent = layer.m_extent.isNull() ? box : layer.m_extent.united(box);
-        layer.m_mukey.push_back(readText(dbf.get(), decoder, i, mukeyField));
-        layer.m_musym.push_back(readText(dbf.get(), decoder, i, musymField));
-        if (areaField >= 0)
-            layer.m_areasymbol.push_back(readText(dbf.get(), decoder, i, areaField));
-        if (!t_libraryError.empty())
-            throw GisError("The attribute file " + files.dbf.string() + " is damaged at row " + std::to_string(i + 1) +
-                           because());
     }
     if (layer.m_points.empty())
         throw GisError("The shapefile " + name + " holds no polygons");

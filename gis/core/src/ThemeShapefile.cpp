@@ -2,6 +2,7 @@
 
 #include "ShapefileFiles.h"
 #include "StagedFiles.h"
+#include "quillon/AtomicFile.h"
 #include "quillon/Text.h"
 #include "quillon/gis/DbaseColumn.h"
 #include "quillon/gis/GisError.h"
@@ -203,6 +204,12 @@ std::filesystem::path writeThemeShapefile(const RatingTheme& theme, const std::f
     const DbaseColumn symbolColumn = columnFor(symbols);
     const DbaseColumn ratingColumn = columnFor(theme.values);
 
+    // The soils shapefile the theme was joined to is an input, never a place to write.
+    try {
+        refuseOutputOverInputs(shp, {layer.path()});
+    } catch (const OutputIsInputError& error) {
+        throw GisError(error.what());
+    }
     const std::string stem = shp.stem().string();
     detail::StagedFiles staging(shp.parent_path(), stem);
     t_writeError = 0;

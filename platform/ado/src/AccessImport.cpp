@@ -4,6 +4,7 @@
 #include "AccessReader.h"
 #include "ChildProcess.h"
 #include "quillon/AtomicFile.h"
+#include "quillon/InputFile.h"
 #include "quillon/Error.h"
 
 #include <atomic>
@@ -66,6 +67,8 @@ std::filesystem::path readerProgram()
 
 FileKind detectFileKind(const std::filesystem::path& file)
 {
+    if (const auto why = irregularInput(file))
+        failFile(file, *why);
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         failFile(file, std::strerror(errno));

@@ -145,7 +145,7 @@ void Connection::open(std::string_view user, std::string_view password)
     case FileKind::Unknown:
         detail::raiseProviderError(file.string() + " is neither an SQLite nor an Access database");
     }
-    m_database = detail::SqliteDatabase::open(sqliteFile, readOnly);
+    m_database = detail::SqliteDatabase::open(sqliteFile, readOnly, m_lockWait);
     m_path = sqliteFile;
     m_shape = shape;
 }

@@ -7,6 +7,7 @@
 
 #include <shapefil.h>
 
+#include "quillon/InputFile.h"
 #include "quillon/Text.h"
 #include "quillon/shapelib/Handles.h"
 
@@ -106,6 +107,8 @@ Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, in
 // header claims.
 void checkHeader(const std::filesystem::path& file)
 {
+    if (const auto why = irregularInput(file))
+        failTable(file, *why);
     std::ifstream in(file, std::ios::binary);
     std::error_code error;
     const std::uintmax_t length = std::filesystem::file_size(file, error);

@@ -139,7 +139,8 @@ std::string singleSourceTable(sqlite3_stmt* stmt)
 
 } // namespace
 
-std::shared_ptr<SqliteDatabase> SqliteDatabase::open(const std::filesystem::path& file, bool readOnly)
+std::shared_ptr<SqliteDatabase> SqliteDatabase::open(const std::filesystem::path& file, bool readOnly,
+                                                     std::function<bool(int)> lockWait)
 {
     sqlite3* handle = nullptr;
     int rc = sqlite3_open_v2(file.c_str(), &handle, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
@@ -154,10 +155,27 @@ std::shared_ptr<SqliteDatabase> SqliteDatabase::open(const std::filesystem::path
         sqlite3_close(handle);
         raiseProviderError("Cannot open database file " + file.string() + ": " + message);
     }
-    sqlite3_busy_timeout(handle, 5000);
     if (!readOnly)
         readOnly = sqlite3_db_readonly(handle, "main") == 1;
     std::shared_ptr<SqliteDatabase> database(new SqliteDatabase(file, handle, readOnly));
+    if (lockWait) {
+        database->m_lockWait = std::move(lockWait);
+        sqlite3_busy_handler(
+            handle,
+            [](void* self, int attempt) -> int {
+                try {
+                    if (!static_cast<SqliteDatabase*>(self)->m_lockWait(attempt))
+                        return 0;
+                } catch (...) {
+                    return 0;  // nothing may be thrown through SQLite
+                }
+                sqlite3_sleep(50);
+                return 1;
+            },
+            database.get());
+    } else {
+        sqlite3_busy_timeout(handle, 5000);
+    }
     // Reading the schema proves the file is a whole SQLite database.
     char* error = nullptr;
     if (sqlite3_exec(handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) != SQLITE_OK) {
@@ -277,7 +295,9 @@ std::shared_ptr<Table> SqliteDatabase::run(std::string_view sql, bool bindable)
 void SqliteDatabase::exec(std::string_view sql)
 {
     char* error = nullptr;
-    const std::string text(sql);
+    // A transaction of a writable database takes the write lock at its start: SQLite never
+    // waits (nor asks the lock wait) for a lock a transaction that has read must upgrade.
+    const std::string text = sql == "BEGIN" && !m_readOnly ? std::string("BEGIN IMMEDIATE") : std::string(sql);
     if (sqlite3_exec(m_handle, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
         const std::string message = error ? error : sqlite3_errmsg(m_handle);
         sqlite3_free(error);

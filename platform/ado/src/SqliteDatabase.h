@@ -4,6 +4,7 @@
 #include "SqliteHandles.h"
 
 #include <filesystem>
+#include <functional>
 
 struct sqlite3;
 
@@ -15,7 +16,10 @@ public:
     // Opens an existing file (never creates one): read-only when asked, else read-write
     // when the file allows it. Errors name the file when it cannot be opened or is no
     // SQLite database.
-    static std::shared_ptr<SqliteDatabase> open(const std::filesystem::path& file, bool readOnly = false);
+    // `lockWait` decides how long a lock held by another program is waited for (see
+    // Connection::setLockWait); without one, five seconds.
+    static std::shared_ptr<SqliteDatabase> open(const std::filesystem::path& file, bool readOnly = false,
+                                                std::function<bool(int)> lockWait = {});
     ~SqliteDatabase() override;
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
@@ -39,6 +43,7 @@ private:
     std::filesystem::path m_path;
     sqlite3* m_handle;
     bool m_readOnly;
+    std::function<bool(int)> m_lockWait;
     // The last row write's statement: writing row after row of one table prepares it once.
     std::string m_writeSql;
     Statement m_write;

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 namespace qln::dde {
 
@@ -32,9 +33,19 @@ Conversation::Conversation(std::string_view service, std::string_view topic, std
     m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_fd < 0)
         throw DdeError("Cannot create a socket for " + m_name + ": " + std::strerror(errno));
-    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    // EAGAIN is a server busy with others (its queue of waiting conversations is full),
+    // not a missing one: try again for as long as a reply would be waited for.
+    const auto end = Clock::now() + timeout;
+    while (::connect(m_fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         const int err = errno;
+        if (err == EAGAIN && Clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
         close();
+        if (err == EAGAIN)
+            throw DdeError("The server of " + m_name + " did not take the conversation within " +
+                           std::to_string(timeout.count()) + " ms (it is busy)");
         throw DdeError("No program serves " + m_name + " (" + std::strerror(err) + ")");
     }
     const long uid = detail::peerUid(m_fd);

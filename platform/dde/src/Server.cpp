@@ -12,6 +12,14 @@
 
 namespace qln::dde {
 
+namespace {
+
+// Conversations that may wait to be taken while the server is busy; a client that finds
+// the queue full tries again (see Conversation).
+constexpr int kListenBacklog = 64;
+
+} // namespace
+
 namespace detail {
 
 sockaddr_un address(const std::filesystem::path& path, const std::string& name)
@@ -67,7 +75,7 @@ Server::Server(std::string_view service, std::string_view topic, Handler handler
     m_listen = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_listen < 0)
         throw DdeError("Cannot create the socket of " + m_name + ": " + std::strerror(errno));
-    if (::bind(m_listen, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_listen, 16) != 0) {
+    if (::bind(m_listen, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_listen, kListenBacklog) != 0) {
         const int err = errno;
         ::close(m_listen);
         throw DdeError("Cannot serve " + m_name + " at " + m_path.string() + ": " + std::strerror(err));
@@ -88,6 +96,15 @@ std::vector<int> Server::fds() const
     std::vector<int> out {m_listen};
     for (const auto& p : m_peers)
         out.push_back(p->fd);
+    return out;
+}
+
+std::vector<int> Server::pendingWrites() const
+{
+    std::vector<int> out;
+    for (const auto& p : m_peers)
+        if (!p->out.empty())
+            out.push_back(p->fd);
     return out;
 }
 
@@ -144,6 +161,8 @@ bool Server::serve(Peer& peer)
         } catch (const std::exception& e) {
             reply = Reply::refuse(e.what());
         }
+        if (reply.reason.size() > kMaxReasonBytes)
+            reply.reason = reply.reason.substr(0, kMaxReasonBytes - 3) + "...";
         peer.out += detail::frame((reply.accepted ? "A" : "R") + reply.reason);
     }
     while (!peer.out.empty()) {
@@ -183,6 +202,8 @@ void Server::serveFor(std::chrono::milliseconds time)
         std::vector<pollfd> watch;
         for (const int fd : fds())
             watch.push_back({fd, POLLIN, 0});
+        for (const int fd : pendingWrites())
+            watch.push_back({fd, POLLOUT, 0});
         ::poll(watch.data(), watch.size(), static_cast<int>(std::min<long long>(left.count(), 50)));
     }
 }

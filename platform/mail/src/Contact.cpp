@@ -1,5 +1,7 @@
 #include "quillon/mail/Contact.h"
 
+#include "quillon/InputFile.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -179,6 +181,8 @@ std::optional<Contact> activeContact()
     std::error_code error;
     if (!std::filesystem::exists(path, error))
         return std::nullopt;
+    if (const auto why = irregularInput(path))
+        throw ContactError("Cannot read the contact file: " + *why + ".");
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     if (!file || !(text << file.rdbuf()))

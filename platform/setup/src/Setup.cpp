@@ -1,5 +1,6 @@
 #include "quillon/setup/Setup.h"
 
+#include "quillon/InputFile.h"
 #include "quillon/registry/Registry.h"
 
 #include <dlfcn.h>
@@ -57,6 +58,7 @@ struct FileItem {
 
 std::string readFile(const fs::path& file)
 {
+    if (const auto why = irregularInput(file)) throw SetupError("Cannot read " + *why);
     std::ifstream in(file, std::ios::binary);
     if (!in) throw SetupError("Cannot read " + file.string());
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -1,6 +1,7 @@
 #include "quillon/word/Document.h"
 
 #include "Package.h"
+#include "quillon/AtomicFile.h"
 
 #include <pugixml.hpp>
 
@@ -383,7 +384,12 @@ void Document::saveAs(const std::filesystem::path& target, const std::function<v
 
     Parts parts = m_impl->parts;
     parts["word/document.xml"] = out.str();
-    replaceFile(target, writePackage(parts, going), going);
+    // A document is an output like any other: replaced whole, or written into a device.
+    AtomicFile file(target, AtomicFile::Links::Replace);
+    file.write(writePackage(parts, going));
+    if (going)
+        going();  // the last chance to stop: the target is still untouched
+    file.commit();
 }
 
 } // namespace qln::word

@@ -1,5 +1,6 @@
 #include "Package.h"
 
+#include "quillon/InputFile.h"
 #include "quillon/word/Document.h"
 
 #include <zip.h>
@@ -27,6 +28,8 @@ struct SourceFree {
 
 Parts readPackage(const std::filesystem::path& path)
 {
+    if (const auto why = irregularInput(path))
+        throw DocumentError("Cannot read the template: " + *why);
     int code = 0;
     std::unique_ptr<zip_t, ZipCloser> archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
     if (!archive) {
@@ -119,50 +122,6 @@ std::string writePackage(const Parts& parts, const std::function<void()>& going)
     if (read != static_cast<zip_int64_t>(stat.size))
         throw DocumentError("Cannot build a document package");
     return bytes;
-}
-
-void replaceFile(const std::filesystem::path& target, const std::string& bytes, const std::function<void()>& going)
-{
-    const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(errno));
-    const auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(pattern.c_str());
-        throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(error));
-    };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
-        fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(pattern.c_str());
-        throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(error));
-    }
-    if (going) {
-        try {
-            going();
-        } catch (...) {
-            ::unlink(pattern.c_str());
-            throw;
-        }
-    }
-    if (::rename(pattern.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(pattern.c_str());
-        throw DocumentError("Cannot write " + target.string() + ": " + std::strerror(error));
-    }
 }
 
 } // namespace qln::word

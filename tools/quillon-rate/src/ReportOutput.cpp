@@ -1,17 +1,22 @@
 #include "ReportOutput.h"
 
 #include "quillon/AtomicFile.h"
+#include "quillon/mail/Contact.h"
 #include "quillon/viewer/CustomerLabel.h"
 #include "quillon/viewer/MapunitList.h"
 #include "quillon/viewer/NonTechReport.h"
 #include "quillon/viewer/RatingReport.h"
 #include "quillon/viewer/RunOptions.h"
+#include "quillon/viewer/modGenericFunctions.h"
 
 #include <cstdlib>
 #include <sstream>
 
 namespace qln::rate {
 namespace {
+
+constexpr const char* kRatingTemplate = "QLNTemplate.dotx";
+constexpr const char* kNonTechTemplate = "QLNNonTech.dotx";
 
 viewer::Messages streamMessages(std::ostream& out)
 {
@@ -39,6 +44,18 @@ viewer::CustomerAddress customer(bool wanted, const viewer::Messages& messages, 
 std::filesystem::path bundledTemplates(const std::filesystem::path& executable)
 {
     return executable.parent_path().parent_path() / "share" / "quillon" / "templates";
+}
+
+std::vector<std::filesystem::path> reportInputs(const ReportRequest& request, const std::filesystem::path& templates)
+{
+    std::vector<std::filesystem::path> inputs;
+    if (!request.report.empty())
+        inputs.push_back(templates / kRatingTemplate);
+    if (!request.nontech.empty())
+        inputs.push_back(templates / kNonTechTemplate);
+    if (request.label)
+        inputs.push_back(mail::activeContactPath());
+    return inputs;
 }
 
 ado::Recordset reportMapunitList(engine::clsQuillon& engine, const RateOptions& options, ado::Recordset& mapunits)
@@ -92,10 +109,13 @@ void writeReports(engine::clsQuillon& engine, const RateOptions& options, ado::R
         inputs.options.chkAmbrelAddress = request.label && address.captured;
         inputs.months = viewer::ReportMonths(engine, connect);
         inputs.customer = address;
-        inputs.templatePath = templates / "QLNTemplate.dotx";
+        inputs.templatePath = templates / kRatingTemplate;
         inputs.messages = sink;
         ado::Recordset selection = viewer::GetSelectedRS(list);
-        if (viewer::PopulateReport(engine, connect, *userData, selection, inputs, request.report) != 1)
+        const short made = viewer::PopulateReport(engine, connect, *userData, selection, inputs, request.report);
+        if (made == viewer::kReportNotWritten)
+            throw OutputError("The rating report " + request.report.string() + " was not written.");
+        if (made != 1)
             throw viewer::RefusedRun("No rating report was made.");
     }
     if (!request.nontech.empty()) {
@@ -103,10 +123,13 @@ void writeReports(engine::clsQuillon& engine, const RateOptions& options, ado::R
         inputs.options.categories = request.categories;
         inputs.options.chkCustomerAddress = request.label && address.captured;
         inputs.customer = address;
-        inputs.templatePath = templates / "QLNNonTech.dotx";
+        inputs.templatePath = templates / kNonTechTemplate;
         inputs.messages = sink;
         const viewer::NonTechRSs rss = viewer::SetNonTechRSs(engine, connect);
-        if (viewer::PopulateNonTechReport(engine, connect, rss, list, inputs, request.nontech) != 1)
+        const short made = viewer::PopulateNonTechReport(engine, connect, rss, list, inputs, request.nontech);
+        if (made == viewer::kReportNotWritten)
+            throw OutputError("The non-technical report " + request.nontech.string() + " was not written.");
+        if (made != 1)
             throw viewer::RefusedRun("No non-technical report was made.");
     }
 }

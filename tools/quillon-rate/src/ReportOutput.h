@@ -28,6 +28,10 @@ struct ReportRequest {
 // The report templates bundled with the program, beside it in ../share/quillon/templates.
 std::filesystem::path bundledTemplates(const std::filesystem::path& executable);
 
+// The files the documents asked for read besides the databases: their templates and, for
+// an address label, the open contact.
+std::vector<std::filesystem::path> reportInputs(const ReportRequest& request, const std::filesystem::path& templates);
+
 // The map units of the run as the report grids list them (survey sort order), all ticked.
 ado::Recordset reportMapunitList(engine::clsQuillon& engine, const RateOptions& options, ado::Recordset& mapunits);
 

@@ -88,14 +88,17 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
 {
     if (!std::filesystem::exists(options.rules))
         throw qln::viewer::RefusedRun("The rules database " + options.rules.string() + " does not exist.");
+    // Every file the run writes is checked against every file it reads before any work.
+    std::vector<std::filesystem::path> inputs = {options.soils, options.rules};
+    if (options.mapunits != "all")
+        inputs.emplace_back(options.mapunits);
+    const auto templates = qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe"));
+    for (const auto& read : qln::rate::reportInputs(request, templates))
+        inputs.push_back(read);
+    qln::refuseOutputsOverInputs({output, request.xml, request.report, request.nontech}, inputs);
     std::optional<qln::AtomicFile> file;
-    if (!output.empty()) {
-        std::vector<std::filesystem::path> inputs = {options.soils, options.rules};
-        if (options.mapunits != "all")
-            inputs.emplace_back(options.mapunits);
-        qln::refuseOutputOverInputs(output, inputs);
+    if (!output.empty())
         file.emplace(output);
-    }
     qln::ado::defineDataSource(qln::engine::kRulesDataSource, options.rules);
     const auto ownEngine = qln::engine::createQuillon();
     qln::engine::clsQuillon& engine = *ownEngine;
@@ -111,7 +114,7 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     if (!ratings && !request.ratingDocuments()) {
         auto mapunits = qln::rate::loadMapunits(engine, options);
         qln::rate::writeReports(engine, options, nullptr, mapunits, request,
-                                qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe")), std::cerr);
+                                templates, std::cerr);
         return 0;
     }
 
@@ -139,7 +142,7 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
         });
     if (request.any()) {
         qln::rate::writeReports(engine, options, &userData, mapunits, request,
-                                qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe")), std::cerr);
+                                templates, std::cerr);
         if (!ratings)
             return 0;
     }

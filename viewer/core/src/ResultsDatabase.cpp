@@ -65,6 +65,15 @@ int OverwriteOutputDB(const fs::path& outputFolder, const std::string& outputDBO
     fs::copy_file(orig, temp.path(), fs::copy_options::overwrite_existing, error);
     if (error) throw CopyFailed("Unable to copy " + orig.string() + " to " + working.string() + ": " + error.message());
     flushToDisk(temp.path());
+    // A journal left by a session killed in the middle of a store belongs to the old file:
+    // SQLite would play it back into the new one (the old session's rows and columns
+    // beside the pristine ones). It goes before the new file takes the name.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        const fs::path companion = working.string() + suffix;
+        fs::remove(companion, error);
+        if (error)
+            throw CopyFailed("Unable to remove the stale journal " + companion.string() + ": " + error.message());
+    }
     fs::rename(temp.path(), working, error);
     if (error) throw CopyFailed("Unable to replace " + working.string() + ": " + error.message());
     temp.commit();

@@ -1,5 +1,6 @@
 #include "quillon/viewer/modGenericFunctions.h"
 
+#include "quillon/AtomicFile.h"
 #include "quillon/Error.h"
 #include "quillon/Text.h"
 #include "quillon/word/Document.h"
@@ -116,6 +117,10 @@ short ReportDocumentFailure(const Messages& messages, const std::string& procedu
     } catch (const word::DocumentLocked&) {
         if (messages.box)
             messages.box("Word Document already open.  Close the Word Document, then click Preview Report button.");
+    } catch (const OutputError& error) {
+        if (messages.report)
+            messages.report(gmrERR, procedure, error.what());
+        return kReportNotWritten;
     } catch (const EngineError& error) {
         if (messages.report)
             messages.report(gmrERR, procedure, hexNumber(error.number()) + " " + error.source() + ": " +

@@ -32,16 +32,23 @@ void QtServer::activity()
 
 void QtServer::watch()
 {
-    const std::vector<int> fds = m_server->fds();
+    // Every conversation is watched for commands; those with a reply still to send also for
+    // room to write, so the reply goes out whatever the peer does next.
+    std::vector<std::pair<int, QSocketNotifier::Type>> wanted;
+    for (const int fd : m_server->fds())
+        wanted.emplace_back(fd, QSocketNotifier::Read);
+    for (const int fd : m_server->pendingWrites())
+        wanted.emplace_back(fd, QSocketNotifier::Write);
     std::vector<std::unique_ptr<QSocketNotifier>> keep;
-    for (const int fd : fds) {
-        auto it = std::find_if(m_notifiers.begin(), m_notifiers.end(),
-                               [fd](const auto& n) { return n && n->isEnabled() && n->socket() == fd; });
+    for (const auto& [fd, type] : wanted) {
+        auto it = std::find_if(m_notifiers.begin(), m_notifiers.end(), [fd, type](const auto& n) {
+            return n && n->isEnabled() && n->socket() == fd && n->type() == type;
+        });
         if (it != m_notifiers.end()) {
             keep.push_back(std::move(*it));
             continue;
         }
-        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        auto notifier = std::make_unique<QSocketNotifier>(fd, type);
         connect(notifier.get(), &QSocketNotifier::activated, this, &QtServer::activity);
         keep.push_back(std::move(notifier));
     }

@@ -19,8 +19,13 @@ public:
     // Reads a polygon shapefile (.shp, .shx, .dbf; .prj and .cpg when present). Polygons may
     // have several parts and holes; field names match in any letter case; texts are decoded
     // by the file's code page. Throws GisError naming the file when one of the three is
-    // missing, empty or damaged, holds no polygons, or the table has no mukey column.
+    // missing, empty or damaged, holds no polygons, or the table has no mukey column. A
+    // shape with coordinates that are not finite numbers is kept without rings (its row
+    // stays, nothing is drawn or written of it) and named in warnings().
     static SoilsLayer load(const std::filesystem::path& shp);
+
+    // What load() left out, one sentence each, naming the file and the shape.
+    const std::vector<std::string>& warnings() const { return m_warnings; }
 
     const std::filesystem::path& path() const { return m_path; }
     // The shapefile's base name, the soils theme's title.
@@ -66,6 +71,7 @@ private:
     std::vector<std::uint32_t> m_ringStart {0};
     std::vector<QPointF> m_points;
     QRectF m_extent;
+    std::vector<std::string> m_warnings;
 };
 
 } // namespace qln::gis

@@ -4,6 +4,7 @@
 #include "quillon/ado/Types.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -46,6 +47,13 @@ public:
     // Whether the open database takes no writes (asked for, or the file allows none).
     bool isReadOnly() const;
 
+    // How long a statement waits when another program has the SQLite file locked: by
+    // default five seconds. With a wait set (before open()), it is asked each time the
+    // lock is met (attempt 0, 1, ...): true to try again after about 50 ms, false to give
+    // up with the "database is locked" error. It runs on the thread of the statement.
+    using LockWait = std::function<bool(int attempt)>;
+    void setLockWait(LockWait wait) { m_lockWait = std::move(wait); }
+
     // Opens the database; user and password must be empty (files carry no accounts).
     void open(std::string_view user = {}, std::string_view password = {});
     bool isOpen() const;
@@ -75,6 +83,7 @@ private:
     int m_mode = adModeUnknown;
     bool m_shape = false;
     std::filesystem::path m_path;
+    LockWait m_lockWait;
     std::shared_ptr<detail::Database> m_database;
 };
 

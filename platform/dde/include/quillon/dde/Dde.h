@@ -27,8 +27,12 @@ struct Reply {
     static Reply refuse(std::string why) { return {false, std::move(why)}; }
 };
 
-// Commands longer than this are refused rather than buffered without bound.
-inline constexpr std::size_t kMaxCommandBytes = 64u << 20;
+// Commands longer than this are refused as soon as their length arrives, rather than
+// buffered: the scripts' commands are a few hundred bytes.
+inline constexpr std::size_t kMaxCommandBytes = 4u << 20;
+// A refusal's reason is cut to this many bytes, so a handler that quotes a long command
+// never sends it back whole.
+inline constexpr std::size_t kMaxReasonBytes = 2048;
 inline constexpr std::chrono::milliseconds kDefaultTimeout{5000};
 
 // The private folder of this user's conversations: QUILLON_DDE_DIR when set, else
@@ -54,6 +58,9 @@ public:
     const std::string& name() const { return m_name; }
     // The listening socket and the open conversations, for an event loop to watch.
     std::vector<int> fds() const;
+    // The conversations with replies still to send, to watch for room to write: a reply
+    // goes out whether or not the peer sends anything more.
+    std::vector<int> pendingWrites() const;
     // Accepts waiting peers and serves every complete command that has arrived; never blocks.
     void poll();
     // Serves until the time has passed (for threads and tests of their own).
@@ -77,7 +84,8 @@ private:
 // The client side of one conversation: connect, execute any number of commands, close.
 class Conversation {
 public:
-    // Connects; throws DdeError naming service|topic when nobody serves it.
+    // Connects; throws DdeError naming service|topic when nobody serves it. A server whose
+    // queue of waiting conversations is full is tried again until the time-out.
     Conversation(std::string_view service, std::string_view topic,
                  std::chrono::milliseconds timeout = kDefaultTimeout);
     ~Conversation();

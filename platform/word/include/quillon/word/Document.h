@@ -109,7 +109,8 @@ public:
 
     // Writes the .docx: a new file in the target's folder, renamed over the target, so a
     // failure leaves the previous file whole and a link planted at the name is replaced,
-    // never followed. DocumentLocked when a lock file of an editor lies beside the target.
+    // never followed; a device or FIFO is written in place. DocumentLocked when a lock
+    // file of an editor lies beside the target; qln::OutputError when it cannot be written.
     // `going` is called between the steps of the writing and while the package is packed;
     // what it throws ends the writing with the target untouched.
     void saveAs(const std::filesystem::path& target, const std::function<void()>& going = {}) const;

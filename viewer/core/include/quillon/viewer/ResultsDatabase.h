@@ -17,6 +17,8 @@ public:
 // The copy goes to a temporary file in the same folder that is then renamed over the
 // working file, so a failure (disk full, no permission) never leaves a half-written
 // results database: it throws CopyFailed naming the file and removes the temporary file.
+// A journal (-journal, -wal, -shm) of the working file, left by a session that was killed,
+// is removed before the copy takes its place, so it is never played back into the copy.
 int OverwriteOutputDB(const std::filesystem::path& outputFolder, const std::string& outputDBOrig,
                       const std::string& outputDBFile);
 

@@ -48,9 +48,13 @@ void ReportProgress(const Messages& messages, const char* step, long done, long 
 // Saves the document to `target`, leaving no file there when the user cancels meanwhile.
 void SaveReportDocument(word::Document& document, const std::filesystem::path& target, const Messages& messages);
 
+// The report procedures' status for a document that was made but could not be written
+// (a full disk, a folder without write permission): a batch run exits 74 on it.
+inline constexpr short kReportNotWritten = -2;
+
 // Call only while an exception is being handled: shows the "already open" box when the
 // document is locked by a word processor, else reports the error under the procedure's
-// name. Returns -1, the report procedures' failure status.
+// name. Returns -1, the report procedures' failure status, or kReportNotWritten.
 short ReportDocumentFailure(const Messages& messages, const std::string& procedure);
 
 } // namespace qln::viewer

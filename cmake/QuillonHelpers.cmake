@@ -32,8 +32,9 @@ function(quillon_add_test name)
     QUILLON_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
     QUILLON_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   # Parameterised cases are named by index: their values print as raw bytes and addresses.
+  # A case that hangs fails after two minutes instead of holding the suite for CTest's 25.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endfunction()
 
 # quillon_add_locale_run(<test executable>)

@@ -1,12 +1,11 @@
 #include "PolygonLayers.h"
 
 #include "PipeRecords.h"
+#include "quillon/TemporaryFolder.h"
 #include "quillon/Text.h"
 #include "quillon/shapelib/Handles.h"
 
 #include <shapefil.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -22,31 +21,6 @@ namespace {
 using ShpPtr = std::unique_ptr<SHPInfo, shapelib::ShpClose>;
 using DbfPtr = std::unique_ptr<DBFInfo, shapelib::DbfClose>;
 using ObjPtr = std::unique_ptr<SHPObject, shapelib::ObjDestroy>;
-
-// shapelib opens files by name, so the surveys' layers (which may sit in zips) are written to
-// a private folder first; the merged layer is made there too.
-class WorkFolder {
-public:
-    WorkFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "quillon-layers-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot make a temporary folder to merge the map layers in " +
-                                     fs::temp_directory_path().string());
-        m_path = pattern;
-    }
-    ~WorkFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    WorkFolder(const WorkFolder&) = delete;
-    WorkFolder& operator=(const WorkFolder&) = delete;
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 std::string readBytes(const fs::path& file)
 {
@@ -276,7 +250,9 @@ std::vector<LayerFile> polygonLayers(const std::vector<const DownloadFiles*>& su
     }
     if (mapped.empty())
         return files;
-    const WorkFolder work;
+    // shapelib opens files by name, so the surveys' layers (which may sit in zips) are written
+    // to a private folder first; the merged layer is made there too.
+    const TemporaryFolder work(fs::temp_directory_path(), "quillon-layers-");
     const std::vector<Layer> layers = openLayers(mapped, work.path() / "surveys");
     return mergeLayers(layers, work.path() / "merged");
 }

@@ -180,4 +180,30 @@ TEST(Legend, StyleRulesMatchTheEntries)
         numbers.emplace_back(i * 0.5);
     rules = rulesOf(qgisStyle(Legend::dynamic(numbers), "N", true));
     EXPECT_EQ(rules.back().filter, "\"N\" IS NOT NULL AND \"N\" >= 4.5 AND \"N\" <= 5");
+
+    // The SLD for other map programs has the same rules in the same order.
+    pugi::xml_document sld;
+    ASSERT_TRUE(sld.load_string(sldStyle(ksat, "ksat <1>", "KSAT_WA").c_str()));
+    const auto layer = sld.child("StyledLayerDescriptor").child("NamedLayer");
+    EXPECT_STREQ(layer.child("se:Name").text().get(), "ksat <1>");
+    std::vector<pugi::xml_node> sldRules;
+    for (const auto& rule : layer.child("UserStyle").child("se:FeatureTypeStyle").children("se:Rule"))
+        sldRules.push_back(rule);
+    ASSERT_EQ(sldRules.size(), ksat.entries().size());
+    const auto slow = sldRules[1].child("ogc:Filter").child("ogc:And");
+    EXPECT_STREQ(slow.child("ogc:PropertyIsGreaterThanOrEqualTo").child("ogc:Literal").text().get(), "0.42");
+    EXPECT_STREQ(slow.child("ogc:PropertyIsLessThan").child("ogc:Literal").text().get(), "1.4");
+    EXPECT_TRUE(slow.child("ogc:Not").child("ogc:PropertyIsNull")) << "Null is in no range";
+    EXPECT_FALSE(sldRules[0].child("ogc:Filter").child("ogc:And").child("ogc:PropertyIsGreaterThanOrEqualTo"));
+    EXPECT_TRUE(sldRules[6].child("ogc:Filter").child("ogc:PropertyIsNull"));
+    EXPECT_STREQ(sldRules[1].child("se:PolygonSymbolizer").child("se:Fill").child("se:SvgParameter").text().get(),
+                 "#ef8a62");
+    ASSERT_TRUE(sld.load_string(sldStyle(texts, "t", "DC").c_str()));
+    const auto textRules = sld.child("StyledLayerDescriptor").child("NamedLayer").child("UserStyle")
+                               .child("se:FeatureTypeStyle").children("se:Rule");
+    std::vector<pugi::xml_node> t(textRules.begin(), textRules.end());
+    ASSERT_EQ(t.size(), 4u);
+    EXPECT_STREQ(t[0].child("ogc:Filter").child("ogc:PropertyIsEqualTo").child("ogc:Literal").text().get(),
+                 "O'Neil & <Sons>");
+    EXPECT_TRUE(t[3].child("se:ElseFilter")) << "other values";
 }

@@ -60,6 +60,7 @@ echo "$styles" | grep -q 'label="Very slow (less than 0.42)"' || fail "legend cl
 echo "$styles" | grep -q 'filter="&quot;KSAT_WA&quot; IS NOT NULL AND &quot;KSAT_WA&quot; &gt;= 0.42 AND &quot;KSAT_WA&quot; &lt; 1.4"' \
   || fail "range filter: $styles"
 echo "$styles" | grep -q 'filter="&quot;KSAT_WA&quot; IS NULL"' || fail "no-data class: $styles"
+[ "$(echo "$styles" | grep -c "<se:Rule>")" -eq 7 ] || fail "the SLD has a rule per legend entry: $styles"
 
 # GDAL reads the CSV's types from its .csvt.
 info=$(ogrinfo -ro -so -al "$work/KSAT_WA.csv")

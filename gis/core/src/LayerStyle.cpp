@@ -65,6 +65,43 @@ std::string filterOf(const LegendEntry& entry, const std::string& field, bool nu
     return "ELSE";
 }
 
+std::string sldComparison(const char* name, const std::string& field, const std::string& literal)
+{
+    return std::string("<ogc:") + name + "><ogc:PropertyName>" + xmlText(field) + "</ogc:PropertyName><ogc:Literal>" +
+           xmlText(literal) + "</ogc:Literal></ogc:" + name + ">";
+}
+
+// The filter of an entry; empty for the entry that takes other values (ElseFilter). Literals
+// carry no type in SLD: the reader compares them as the field's values.
+std::string sldFilter(const LegendEntry& entry, const std::string& field)
+{
+    const std::string isNull = "<ogc:PropertyIsNull><ogc:PropertyName>" + xmlText(field) +
+                               "</ogc:PropertyName></ogc:PropertyIsNull>";
+    switch (entry.kind) {
+    case LegendEntry::Kind::NoData:
+        return isNull;
+    case LegendEntry::Kind::Other:
+        return {};
+    case LegendEntry::Kind::Class:
+        return sldComparison("PropertyIsEqualTo", field, entry.value);
+    case LegendEntry::Kind::Range: {
+        std::string parts = "<ogc:Not>" + isNull + "</ogc:Not>";
+        if (entry.low)
+            parts += sldComparison("PropertyIsGreaterThanOrEqualTo", field, numberText(*entry.low));
+        if (entry.high)
+            parts += sldComparison(entry.highInclusive ? "PropertyIsLessThanOrEqualTo" : "PropertyIsLessThan", field,
+                                   numberText(*entry.high));
+        return "<ogc:And>" + parts + "</ogc:And>";
+    }
+    }
+    return {};
+}
+
+std::string hexColour(const QColor& colour)
+{
+    return colour.name().toStdString();
+}
+
 std::string rgba(const QColor& colour)
 {
     return std::to_string(colour.red()) + "," + std::to_string(colour.green()) + "," + std::to_string(colour.blue()) +
@@ -104,6 +141,39 @@ std::string qgisStyle(const Legend& legend, const std::string& field, bool numer
            "    </symbols>\n"
            "  </renderer-v2>\n"
            "</qgis>\n";
+}
+
+std::string sldStyle(const Legend& legend, const std::string& layer, const std::string& field)
+{
+    std::string rules;
+    for (const LegendEntry& entry : legend.entries()) {
+        const std::string filter = sldFilter(entry, field);
+        rules += "        <se:Rule>\n"
+                 "          <se:Name>" + xmlText(entry.label) + "</se:Name>\n"
+                 "          <se:Description><se:Title>" + xmlText(entry.label) + "</se:Title></se:Description>\n" +
+                 (filter.empty() ? "          <se:ElseFilter/>\n"
+                                 : "          <ogc:Filter>" + filter + "</ogc:Filter>\n") +
+                 "          <se:PolygonSymbolizer>\n"
+                 "            <se:Fill><se:SvgParameter name=\"fill\">" + hexColour(entry.colour) +
+                 "</se:SvgParameter></se:Fill>\n"
+                 "            <se:Stroke><se:SvgParameter name=\"stroke\">#555555</se:SvgParameter>"
+                 "<se:SvgParameter name=\"stroke-width\">1</se:SvgParameter></se:Stroke>\n"
+                 "          </se:PolygonSymbolizer>\n"
+                 "        </se:Rule>\n";
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<StyledLayerDescriptor version=\"1.1.0\" xmlns=\"http://www.opengis.net/sld\" "
+           "xmlns:ogc=\"http://www.opengis.net/ogc\" xmlns:se=\"http://www.opengis.net/se\">\n"
+           "  <NamedLayer>\n"
+           "    <se:Name>" + xmlText(layer) + "</se:Name>\n"
+           "    <UserStyle>\n"
+           "      <se:Name>" + xmlText(layer) + "</se:Name>\n"
+           "      <se:FeatureTypeStyle>\n" +
+           rules +
+           "      </se:FeatureTypeStyle>\n"
+           "    </UserStyle>\n"
+           "  </NamedLayer>\n"
+           "</StyledLayerDescriptor>\n";
 }
 
 } // namespace qln::gis

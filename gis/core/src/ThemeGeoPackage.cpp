@@ -113,7 +113,7 @@ void addStyle(GDALDataset& dataset, const std::string& table, const RatingTheme&
     style->SetField("f_geometry_column", "geom");
     style->SetField("styleName", table.c_str());
     style->SetField("styleQML", qgisStyle(theme.legend, theme.column, numericField).c_str());
-    style->SetField("styleSLD", "");
+    style->SetField("styleSLD", sldStyle(theme.legend, table, theme.column).c_str());
     style->SetField("useAsDefault", 1);
     style->SetField("description", theme.title.c_str());
     style->SetField("owner", "");

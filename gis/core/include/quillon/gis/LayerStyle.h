@@ -14,4 +14,9 @@ namespace qln::gis {
 // then compared as numbers where their value is one).
 std::string qgisStyle(const Legend& legend, const std::string& field, bool numericField);
 
+// The same rules as an OGC Styled Layer Descriptor (SLD 1.1) for other map programs: the
+// layer's name, comparisons of the field with numbers or texts, the no-data class as
+// PropertyIsNull and the entry for other values as ElseFilter.
+std::string sldStyle(const Legend& legend, const std::string& layer, const std::string& field);
+
 } // namespace qln::gis

@@ -39,10 +39,12 @@ bool numericColumn(ado::Recordset& results, int field)
 } // namespace
 
 GeoPackageRequest prepareGeoPackage(const std::filesystem::path& shp, const ado::Recordset& attribute,
-                                    const std::filesystem::path& legends)
+                                    const std::filesystem::path& legends, std::ostream& warnings)
 {
     GeoPackageRequest request;
     request.layer = std::make_shared<const gis::SoilsLayer>(gis::SoilsLayer::load(shp));
+    for (const auto& warning : request.layer->warnings())
+        warnings << "quillon-rate: warning: " << warning << "\n";
     request.title = attribute.value("ThemeName").text();
     if (attribute.value("UseAVLFile").number().value_or(0) != 0) {
         const std::filesystem::path legend = legends / attribute.value("AVLFileName").text();

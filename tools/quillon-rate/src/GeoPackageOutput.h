@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace qln::gis {
@@ -24,9 +25,10 @@ struct GeoPackageRequest {
 
 // Reads the layer and the attribute's legend (the bundled legend folder and the attribute's
 // UseAVLFile/AVLFileName), so that a bad shapefile or legend stops the run before it rates.
-// Throws gis::GisError naming the file.
+// Throws gis::GisError naming the file. What the layer leaves out (shapes that cannot be
+// drawn, written without geometry) goes to warnings, a line each.
 GeoPackageRequest prepareGeoPackage(const std::filesystem::path& shp, const ado::Recordset& attribute,
-                                    const std::filesystem::path& legends);
+                                    const std::filesystem::path& legends, std::ostream& warnings);
 
 // Writes the GeoPackage: the rating a real number when the results declare a number (or,
 // undeclared, every value is one), text otherwise. Throws OutputError when it cannot be

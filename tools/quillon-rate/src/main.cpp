@@ -162,7 +162,8 @@ int run(const qln::rate::RateOptions& options, bool listOnly, const RatingsOutpu
     std::optional<qln::rate::GeoPackageRequest> geoPackage;
     if (gpkg) {
         try {
-            geoPackage = qln::rate::prepareGeoPackage(ratingsOut.layer, attr, templates.parent_path() / "legends");
+            geoPackage =
+                qln::rate::prepareGeoPackage(ratingsOut.layer, attr, templates.parent_path() / "legends", std::cerr);
         } catch (const qln::gis::GisError& error) {
             throw qln::viewer::RefusedRun(error.what());
         }

@@ -85,7 +85,10 @@ std::string sldFilter(const LegendEntry& entry, const std::string& field)
     case LegendEntry::Kind::Class:
         return sldComparison("PropertyIsEqualTo", field, entry.value);
     case LegendEntry::Kind::Range: {
-        std::string parts = "<ogc:Not>" + isNull + "</ogc:Not>";
+        const std::string notNull = "<ogc:Not>" + isNull + "</ogc:Not>";
+        if (!entry.low && !entry.high)
+            return notNull;  // And needs two conditions
+        std::string parts = notNull;
         if (entry.low)
             parts += sldComparison("PropertyIsGreaterThanOrEqualTo", field, numberText(*entry.low));
         if (entry.high)

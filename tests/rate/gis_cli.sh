@@ -90,5 +90,5 @@ before=$(cksum < "$work/sample_soils.dbf")
 mkdir "$work/folder"
 "$rate" --soils "$soils" --attribute PHY_KSAT --format gpkg --layer "$shp" --output "$work/folder" 2>"$work/err"
 [ $? -eq 74 ] && [ -d "$work/folder" ] || fail "a folder is no GeoPackage: $(cat "$work/err")"
-ls -A "$work" | grep -q '^\.' && fail "staging files left behind"
+[ -z "$(find "$work" -mindepth 1 -maxdepth 1 -name '.*')" ] || fail "staging files left behind"
 echo "PASS"

@@ -1,5 +1,6 @@
 #include "quillon/setup/Setup.h"
 
+#include "quillon/AtomicFile.h"
 #include "quillon/InputFile.h"
 #include "quillon/registry/Registry.h"
 
@@ -76,28 +77,18 @@ bool sameContents(const fs::path& file, const std::string& contents)
     return readFile(file) == contents;
 }
 
-// Written beside the target and renamed over it: a reader (or a crash) never sees a part.
+// Replaced whole and synced: a reader (or a crash) never sees a part.
 void writeFileAtomically(const fs::path& file, const std::string& contents)
 {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
     if (error) throw SetupError("Cannot create the folder " + file.parent_path().string() + ": " + error.message());
-    std::string temporary = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) throw SetupError("Cannot write " + file.string() + ": " + std::strerror(errno));
-    std::size_t written = 0;
-    int failure = 0;
-    while (written < contents.size() && failure == 0) {
-        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
-        if (n < 0 && errno != EINTR) failure = errno;
-        if (n > 0) written += static_cast<std::size_t>(n);
-    }
-    if (failure == 0 && ::fchmod(fd, 0644) != 0) failure = errno;
-    if (::close(fd) != 0 && failure == 0) failure = errno;
-    if (failure == 0 && ::rename(temporary.c_str(), file.c_str()) != 0) failure = errno;
-    if (failure != 0) {
-        ::unlink(temporary.c_str());
-        throw SetupError("Cannot write " + file.string() + ": " + std::strerror(failure));
+    try {
+        AtomicFile out(file, AtomicFile::Links::Replace);
+        out.write(contents);
+        out.commit();
+    } catch (const OutputError& failure) {
+        throw SetupError(failure.what());
     }
 }
 

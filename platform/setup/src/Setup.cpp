@@ -2,6 +2,7 @@
 
 #include "quillon/AtomicFile.h"
 #include "quillon/InputFile.h"
+#include "quillon/SettingsNames.h"
 #include "quillon/registry/Registry.h"
 
 #include <dlfcn.h>
@@ -25,11 +26,17 @@ namespace {
 
 namespace fs = std::filesystem;
 using registry::Hive;
+using settings::kSettingsKey;
+using settings::kSysInfoKey;
+using settings::Setting;
 
-constexpr const char* kOdbcIni = "Software\\ODBC\\ODBC.INI\\";
-constexpr const char* kSourceList = "Software\\ODBC\\ODBC.INI\\ODBC Data Sources";
+// The key of one data source.
+std::string dataSourceKey(const std::string& name)
+{
+    return std::string(settings::kDataSourcesKey) + "\\" + name;
+}
+
 constexpr const char* kDriver = "Quillon SQLite";
-constexpr const char* kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 constexpr const char* kEventSourceKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\AMBApps2";
 
 // Every library with a self-registration, and the class it enters (none for the catalogs,
@@ -286,14 +293,14 @@ void install(const Sources& sources, const Target& target, std::ostream& out)
 
     for (const auto& [name, database] : dataSources(target)) {
         out << "Defining the data source " << name << "\n";
-        store.setString(Hive::LocalMachine, kOdbcIni + name, "Driver", kDriver);
-        store.setString(Hive::LocalMachine, kOdbcIni + name, "Database", database);
-        store.setString(Hive::LocalMachine, kSourceList, name, kDriver);
+        store.setString(Hive::LocalMachine, dataSourceKey(name), settings::kDataSourceDriver, kDriver);
+        store.setString(Hive::LocalMachine, dataSourceKey(name), settings::kDataSourceDatabase, database);
+        store.setString(Hive::LocalMachine, settings::kDataSourceListKey, name, kDriver);
     }
 
     if (const auto program = systemInformationProgram()) {
         out << "Using " << program->string() << " as the system information program\n";
-        store.setString(Hive::LocalMachine, kSysInfoKey, "PATH", program->string());
+        store.setString(Hive::LocalMachine, kSysInfoKey, settings::kSysInfoPath, program->string());
     }
 
     for (const auto& library : kLibraries) {
@@ -341,10 +348,10 @@ std::vector<std::string> uninstall(const Sources* sources, const Target& target,
     attempt([&] {
         for (const auto& [name, database] : dataSources(target)) {
             out << "Removing the data source " << name << "\n";
-            store.deleteKey(Hive::LocalMachine, kOdbcIni + name);
-            store.deleteValue(Hive::LocalMachine, kSourceList, name);
+            store.deleteKey(Hive::LocalMachine, dataSourceKey(name));
+            store.deleteValue(Hive::LocalMachine, settings::kDataSourceListKey, name);
         }
-        pruneEmptyKeys(store, Hive::LocalMachine, kSourceList);
+        pruneEmptyKeys(store, Hive::LocalMachine, settings::kDataSourceListKey);
     });
 
     attempt([&] {
@@ -356,8 +363,8 @@ std::vector<std::string> uninstall(const Sources* sources, const Target& target,
         // The GIS side's own value keeps the key while it is there.
         pruneEmptyKeys(store, Hive::LocalMachine, kSettingsKey);
         if (const auto program = systemInformationProgram();
-            program && valueText(store, Hive::LocalMachine, kSysInfoKey, "PATH") == program->string()) {
-            store.deleteValue(Hive::LocalMachine, kSysInfoKey, "PATH");
+            program && valueText(store, Hive::LocalMachine, kSysInfoKey, settings::kSysInfoPath) == program->string()) {
+            store.deleteValue(Hive::LocalMachine, kSysInfoKey, settings::kSysInfoPath);
             pruneEmptyKeys(store, Hive::LocalMachine, kSysInfoKey);
         }
     });
@@ -409,8 +416,8 @@ std::vector<std::string> check(const Sources& sources, const Target& target)
         if (!store.getValue(Hive::LocalMachine, kSettingsKey, name)) missing.push_back("setting " + name + " is missing");
 
     for (const auto& [name, database] : dataSources(target)) {
-        const auto listed = store.getValue(Hive::LocalMachine, kSourceList, name);
-        const auto defined = valueText(store, Hive::LocalMachine, kOdbcIni + name, "Database");
+        const auto listed = store.getValue(Hive::LocalMachine, settings::kDataSourceListKey, name);
+        const auto defined = valueText(store, Hive::LocalMachine, dataSourceKey(name), settings::kDataSourceDatabase);
         if (!listed || defined.empty())
             missing.push_back("data source " + name + " is not defined");
         else if (defined != database)
@@ -432,7 +439,7 @@ std::vector<std::string> check(const Sources& sources, const Target& target)
             missing.push_back(std::string("event source AMBApps2 has no ") + value);
     }
     if (const auto program = systemInformationProgram();
-        program && valueText(store, Hive::LocalMachine, kSysInfoKey, "PATH").empty())
+        program && valueText(store, Hive::LocalMachine, kSysInfoKey, settings::kSysInfoPath).empty())
         missing.push_back("system information program " + program->string() + " is not entered");
     return missing;
 }
@@ -440,8 +447,8 @@ std::vector<std::string> check(const Sources& sources, const Target& target)
 std::optional<std::filesystem::path> installedPrefix()
 {
     const auto store = registry::Store::fromEnvironment();
-    const auto drive = valueText(store, Hive::LocalMachine, kSettingsKey, "InstalledDrive");
-    const auto path = valueText(store, Hive::LocalMachine, kSettingsKey, "SoilsPath");
+    const auto drive = valueText(store, Hive::LocalMachine, kSettingsKey, settings::nameOf(Setting::InstalledDrive));
+    const auto path = valueText(store, Hive::LocalMachine, kSettingsKey, settings::nameOf(Setting::SoilsPath));
     if (drive.empty()) return std::nullopt;
     fs::path prefix = fs::path(drive + path).lexically_normal();
     if (prefix.has_filename() == false) prefix = prefix.parent_path();

@@ -55,7 +55,7 @@ endfunction()
 # binaries, except under CI.
 function(quillon_add_server_run name)
   add_test(NAME ${name}_postgresql COMMAND ${PROJECT_SOURCE_DIR}/tests/support/pg_cluster.sh $<TARGET_FILE:${name}>)
-  set_tests_properties(${name}_postgresql PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180
+  set_tests_properties(${name}_postgresql PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300
     ENVIRONMENT "QUILLON_TEST_SERVER=1;QT_QPA_PLATFORM=offscreen")
 endfunction()
 

@@ -23,7 +23,8 @@ elseif(QUILLON_SANITIZE)
 endif()
 
 # quillon_add_test(<name> SOURCES <files...> LIBS <targets...>)
-# One executable per library under test; every TEST becomes its own CTest entry.
+# One executable per library under test; every TEST becomes its own CTest entry, labelled
+# "unit": the quick suite of `ctest -L unit`, without the whole-system runs and servers.
 function(quillon_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -34,7 +35,7 @@ function(quillon_add_test name)
   # Parameterised cases are named by index: their values print as raw bytes and addresses.
   # A case that hangs fails after two minutes instead of holding the suite for CTest's 25.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120 LABELS unit)
 endfunction()
 
 # quillon_add_locale_run(<test executable>)
@@ -43,7 +44,7 @@ endfunction()
 function(quillon_add_locale_run name)
   target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/TestLocale.cpp)
   add_test(NAME ${name}_de_DE COMMAND ${name})
-  set_tests_properties(${name}_de_DE PROPERTIES
+  set_tests_properties(${name}_de_DE PROPERTIES TIMEOUT 180
     ENVIRONMENT "QUILLON_TEST_LOCALE=de_DE.UTF-8;QT_QPA_PLATFORM=offscreen")
 endfunction()
 

@@ -21,7 +21,7 @@ std::string reason(int error)
 
 [[noreturn]] void fail(const std::string& what, const std::filesystem::path& path, int error)
 {
-    throw OutputError("Cannot " + what + " " + path.string() + ": " + reason(error));
+    throw OutputError("Cannot " + what + " " + path.string() + ": " + reason(error), error);
 }
 
 // The file a chain of symbolic links ends at (the path itself when it is no link).
@@ -107,8 +107,10 @@ void writeAll(int fd, std::string_view bytes, const std::string& name)
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
-            throw OutputError("Cannot write " + name + ": " + reason(written < 0 ? errno : EIO));
+        if (written <= 0) {
+            const int error = written < 0 ? errno : EIO;
+            throw OutputError("Cannot write " + name + ": " + reason(error), error);
+        }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
 }
@@ -179,11 +181,15 @@ void AtomicFile::commit()
         fail("replace", m_named, errno);
     m_temporary.clear();
     // The rename itself reaches the disk with the folder's entry.
-    const int folder = ::open(m_target.has_parent_path() ? m_target.parent_path().c_str() : ".",
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
+    syncFolder(m_target.has_parent_path() ? m_target.parent_path() : ".");
+}
+
+void syncFolder(const std::filesystem::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
     }
 }
 

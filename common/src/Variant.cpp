@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace qln {
@@ -24,33 +23,6 @@ std::string shortest(T value)
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, result.ptr);
-}
-
-std::string formatDate(Date date)
-{
-    // Civil date from days since 1899-12-30 (day 25569 is 1970-01-01).
-    const double whole = std::floor(date.serial);
-    long long seconds = std::llround((date.serial - whole) * 86400.0);
-    long long days = static_cast<long long>(whole) - 25569 + 719468;
-    if (seconds == 86400) {
-        seconds = 0;
-        ++days;
-    }
-    const long long era = (days >= 0 ? days : days - 146096) / 146097;
-    const long long doe = days - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long day = doy - (153 * mp + 2) / 5 + 1;
-    const long long month = mp < 10 ? mp + 3 : mp - 9;
-    const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-    char buffer[128];
-    if (seconds == 0)
-        std::snprintf(buffer, sizeof buffer, "%04lld-%02lld-%02lld", year, month, day);
-    else
-        std::snprintf(buffer, sizeof buffer, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", year, month, day,
-                      seconds / 3600, seconds / 60 % 60, seconds % 60);
-    return buffer;
 }
 
 } // namespace
@@ -113,7 +85,7 @@ std::string Variant::text() const
     case Kind::Text:
         return str();
     case Kind::Date:
-        return formatDate(date());
+        return date().text();
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "quillon/dde/Dde.h"
 
 #include "../support/DdeFolder.h"
+#include "../support/RawPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -212,29 +213,13 @@ TEST_F(DdeTest, PeerOfAnotherUserIsRefused)
     EXPECT_EQ(server.refusedPeers(), 1);
 }
 
-namespace {
-
-// A connected raw socket to the server of ArcView|System, for frames Conversation never sends.
-int rawPeer()
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un addr {};
-    addr.sun_family = AF_UNIX;
-    std::strcpy(addr.sun_path, socketPath("ArcView", "System").c_str());
-    timeval wait {3, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    return ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? fd : -1;
-}
-
-} // namespace
-
 TEST_F(DdeTest, OversizedCommandsAreRefusedAtOnceAndNeverEchoedWhole)
 {
     Server server("ArcView", "System", [](const std::string& command) { return Reply::refuse("unknown: " + command); });
     Serving serving(server);
 
     // Only the length of a 16 MiB frame is sent: the refusal must not wait for the rest.
-    const int fd = rawPeer();
+    const int fd = qln::test::rawPeer("ArcView", "System");
     ASSERT_GE(fd, 0);
     const char header[] = {0x01, 0x00, 0x00, 0x00};
     ASSERT_EQ(::send(fd, header, sizeof header, MSG_NOSIGNAL), 4);

@@ -4,6 +4,7 @@
 
 #include "../support/DdeFolder.h"
 #include "../support/EventLoop.h"
+#include "../support/RawPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -129,13 +130,8 @@ TEST_F(QtDdeTest, RepliesGoOutWhileThePeerOnlyReads)
     constexpr int kCommands = 400;
     std::atomic<int> replies {-1};
     std::thread peer([&] {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr {};
-        addr.sun_family = AF_UNIX;
-        std::strcpy(addr.sun_path, socketPath("ArcView", "System").c_str());
-        timeval wait {3, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        const int fd = qln::test::rawPeer("ArcView", "System");
+        if (fd < 0) {
             replies = -2;
             return;
         }

@@ -19,19 +19,9 @@ linked_session_cleanup() {
   rm -rf "$work"
 }
 trap linked_session_cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  for f in map.log viewer.log state/quillon/AMBApps2.log; do
-    [ -s "$work/$f" ] && { echo "--- $f"; tail -n 60 "$work/$f"; }
-  done
-  exit 1
-}
-# Waits up to $1 tenths of a second for the command that follows to succeed.
-wait_until() {
-  local tenths=$1; shift
-  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+fail_logs=(map.log viewer.log state/quillon/AMBApps2.log)
+# shellcheck source=tests/support/fail_wait.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/fail_wait.sh"
 
 export HOME=$work/home XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run QUILLON_REGISTRY_ROOT=$work/registry

@@ -14,16 +14,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  [ -s "$work/map.log" ] && { echo "--- map.log"; tail -n 40 "$work/map.log"; }
-  exit 1
-}
-wait_until() {
-  local tenths=$1; shift
-  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+fail_logs=(map.log)
+# shellcheck source=tests/support/fail_wait.sh
+source "$(dirname "$0")/../support/fail_wait.sh"
 
 export HOME=$work/home XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run

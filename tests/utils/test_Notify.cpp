@@ -1,5 +1,5 @@
-// ambutil's change notification: one thread per watch, the callback on that thread, the
-// process-wide watch flag, and nothing left behind once a watch ends.
+// ambutil's change notification: one thread per watch, the callback on that thread, a stop
+// that ends every watch before it returns, and nothing left behind once a watch ends.
 
 #include "UtilsTest.h"
 
@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -121,30 +122,69 @@ protected:
 
 } // namespace
 
-TEST_F(Notify, AStopEndsEachWatchAtItsNextChangeAndANewWatchArmsThemAll)
+TEST_F(Notify, AStopEndsEveryWatchAtOnceAndANewWatchRunsAlone)
 {
     ASSERT_EQ(NotifyChangeKey(HKEY_LOCAL_MACHINE, "A", 0, onA), 1);
     ASSERT_EQ(NotifyChangeKey(HKEY_LOCAL_MACHINE, "B", 0, onB), 1);
     EXPECT_EQ(threads(), threadsBefore + 2);
-
-    StopRegChangeNotifications();
-    put("A\\Sub", "1");
-    ASSERT_TRUE(eventually([&] { return threads() == threadsBefore + 1; }));
-    EXPECT_EQ(g_a.count(), 0);
-
-    // B saw no change while the flag was clear, so it runs on under the new flag.
-    ASSERT_EQ(NotifyChangeKey(HKEY_LOCAL_MACHINE, "C", 0, onC), 1);
     put("B", "1");
     ASSERT_TRUE(g_b.waitFor(1));
 
+    // No change is needed to end them: their threads and descriptors are gone on return.
     StopRegChangeNotifications();
+    EXPECT_EQ(threads(), threadsBefore);
+    EXPECT_EQ(descriptors(), descriptorsBefore);
+    put("A\\Sub", "1");
     put("B", "2");
+
+    // The stopped watches are not armed again by a new one.
+    ASSERT_EQ(NotifyChangeKey(HKEY_LOCAL_MACHINE, "C", 0, onC), 1);
     put("C", "1");
-    ASSERT_TRUE(eventually([&] { return threads() == threadsBefore; }));
+    ASSERT_TRUE(g_c.waitFor(1));
+    StopRegChangeNotifications();
+    EXPECT_EQ(threads(), threadsBefore);
     EXPECT_EQ(descriptors(), descriptorsBefore);
     EXPECT_EQ(g_a.count(), 0);
     EXPECT_EQ(g_b.count(), 1);
+    EXPECT_EQ(g_c.count(), 1);
+}
+
+namespace {
+
+std::atomic<bool> g_slowEntered{false}, g_slowLeft{false};
+void onSlow()
+{
+    g_slowEntered = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    g_slowLeft = true;
+}
+void onStopping()
+{
+    StopRegChangeNotifications();
+    g_a.record();
+}
+
+} // namespace
+
+TEST_F(Notify, AStopWaitsForARunningCallbackAndMayComeFromOne)
+{
+    ASSERT_EQ(NotifyChangeKey(HKEY_LOCAL_MACHINE, "A", 0, onSlow), 1);
+    put("A\\Sub", "1");
+    ASSERT_TRUE(eventually([] { return g_slowEntered.load(); }));
+    StopRegChangeNotifications();
+    EXPECT_TRUE(g_slowLeft);
+    EXPECT_EQ(threads(), threadsBefore);
+
+    // A callback cannot wait for its own thread: that watch ends as the callback returns.
+    ASSERT_EQ(NotifyChangeKey(HKEY_LOCAL_MACHINE, "B", 0, onStopping), 1);
+    ASSERT_EQ(NotifyChangeKey(HKEY_LOCAL_MACHINE, "C", 0, onC), 1);
+    put("B", "1");
+    ASSERT_TRUE(g_a.waitFor(1));
+    EXPECT_TRUE(eventually([&] { return threads() == threadsBefore; }));
+    put("C", "1");
+    put("B", "2");
     EXPECT_EQ(g_c.count(), 0);
+    EXPECT_EQ(g_a.count(), 1);
 }
 
 TEST_F(Notify, AWriterInAnotherProcessWakesTheWatchOncePerChangeOnItsOwnThread)

@@ -1,6 +1,7 @@
 #include "frmAbout.h"
 
 #include "ViewerState.h"
+#include "quillon/SettingsNames.h"
 
 #include "ui_frmAbout.h"
 
@@ -31,10 +32,10 @@ frmAbout::~frmAbout() = default;
 std::string systemInfoPath(utils::clsGenUtils& genutils)
 {
     std::string path;
-    genutils.cGetRegistryString(utils::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", path);
+    genutils.cGetRegistryString(utils::HKEY_LOCAL_MACHINE, settings::kSysInfoKey, settings::kSysInfoPath, path);
     if (!path.empty()) return path;
     std::string folder;
-    genutils.cGetRegistryString(utils::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
+    genutils.cGetRegistryString(utils::HKEY_LOCAL_MACHINE, settings::kSysInfoLocationKey, settings::kSysInfoLocation,
                                 folder);
     if (folder.empty()) return {};
     const std::filesystem::path tool = std::filesystem::path(folder) / "MSINFO32.EXE";

@@ -172,7 +172,7 @@ bool CheckValidMDB(ViewerState& st, frmQuillon& form, const std::string& folder,
         const LayoutCheck check = checkSoilsLayout(folder, fileName);
         valid = check.valid;
         if (valid)
-            putSetting(st, "SoilsDataFile", fileName);
+            putSetting(st, settings::nameOf(Setting::SoilsDataFile), fileName);
         else
             st.reporter->cReportMsg(reporting::gmrINFO, gmrLOG, "CheckValidMDB", kMsgText, 0, {check.reason});
     } catch (...) {
@@ -216,8 +216,8 @@ void cmdSelectFolder_Click(ViewerState& st, frmQuillon& form)
             }
             box->setCurrentIndex(index);
             st.settings.soilsDataFolder = folder;
-            putSetting(st, "SoilsDataPath", folder);
-            putSetting(st, "SoilsDataFile", fileName);
+            putSetting(st, settings::nameOf(Setting::SoilsDataPath), folder);
+            putSetting(st, settings::nameOf(Setting::SoilsDataFile), fileName);
             st.databaseChanged = true;
             cboSSAList_Click(st, form);
             st.databaseChanged = false;

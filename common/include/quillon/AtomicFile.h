@@ -11,7 +11,12 @@ namespace qln {
 // Output could not be written (disk full, closed pipe, no permission); programs exit 74.
 class OutputError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit OutputError(const std::string& what, int code = 0) : std::runtime_error(what), m_code(code) {}
+    // The errno behind the failure; 0 when there is none.
+    int code() const { return m_code; }
+
+private:
+    int m_code;
 };
 
 // The output names one of the run's own inputs; programs treat it as a usage error (64).
@@ -32,12 +37,17 @@ void refuseOutputsOverInputs(const std::vector<std::filesystem::path>& outputs,
 // Writes every byte to the descriptor, retrying short writes; `name` names it in the error.
 void writeAll(int fd, std::string_view bytes, const std::string& name);
 
+// Makes the entries just created or renamed in the folder reach the disk; best effort, as
+// some file systems cannot sync a folder.
+void syncFolder(const std::filesystem::path& folder);
+
 // Replaces a file whole or not at all. The contents go to a temporary file created
 // exclusively beside the target (never through a link), which commit() syncs and renames
 // over the target; until then, and after any failure, the target is untouched and the
 // temporary file is removed. A symbolic link is followed and its target replaced; an
 // existing file keeps its permission bits. A target that is not a regular file (a device,
-// a FIFO) is written in place, never replaced. This is how every program writes its files.
+// a FIFO) is written in place, never replaced. This is how every program and library
+// replaces a file that must not be lost.
 class AtomicFile {
 public:
     // Follow: a link at the name is followed (the user's own link to where the file lives).

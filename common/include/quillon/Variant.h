@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quillon/Date.h"
+
 #include <compare>
 #include <cstdint>
 #include <optional>
@@ -8,12 +10,6 @@
 #include <variant>
 
 namespace qln {
-
-// A point in time as days since 1899-12-30; the fraction is the time of day.
-struct Date {
-    double serial = 0.0;
-    friend auto operator<=>(const Date&, const Date&) = default;
-};
 
 // A value of a record-set field, a rating or a key: Empty, Null, a number or a text.
 // Null is never equal to anything; nothing converts out of a Variant implicitly.

@@ -8,9 +8,8 @@ namespace qln::ado::detail {
 
 TableWriter::TableWriter(const std::filesystem::path& file)
 {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    m_db.reset(raw);
+    int rc = SQLITE_OK;
+    m_db = openSqlite(file.c_str(), SQLITE_OPEN_READWRITE, rc);
     if (rc != SQLITE_OK)
         fail("cannot open '" + file.string() + "'");
     sqlite3_extended_result_codes(m_db.get(), 1);

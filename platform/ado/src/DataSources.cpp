@@ -1,5 +1,6 @@
 #include "quillon/ado/DataSources.h"
 
+#include "quillon/SettingsNames.h"
 #include "quillon/registry/Registry.h"
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 namespace qln::ado {
 namespace {
 
-constexpr std::string_view kOdbcIni = "Software\\ODBC\\ODBC.INI";
-constexpr std::string_view kSourceList = "Software\\ODBC\\ODBC.INI\\ODBC Data Sources";
 
 struct CaseInsensitiveLess {
     bool operator()(const std::string& a, const std::string& b) const
@@ -54,8 +53,8 @@ std::optional<std::filesystem::path> findDataSource(std::string_view name)
     if (name.empty() || name.find('\\') != std::string_view::npos)
         return std::nullopt;
     const auto store = registry::Store::fromEnvironment();
-    const std::string key = std::string(kOdbcIni) + "\\" + std::string(name);
-    const auto value = store.getValue(registry::Hive::LocalMachine, key, "Database");
+    const std::string key = std::string(qln::settings::kDataSourcesKey) + "\\" + std::string(name);
+    const auto value = store.getValue(registry::Hive::LocalMachine, key, qln::settings::kDataSourceDatabase);
     if (!value || value->type == registry::ValueType::DWord || value->text.empty())
         return std::nullopt;
     return std::filesystem::path(value->text);
@@ -67,7 +66,7 @@ std::map<std::string, std::string> dataSourceValues(std::string_view name)
     if (name.empty() || name.find('\\') != std::string_view::npos)
         return values;
     const auto store = registry::Store::fromEnvironment();
-    const std::string key = std::string(kOdbcIni) + "\\" + std::string(name);
+    const std::string key = std::string(qln::settings::kDataSourcesKey) + "\\" + std::string(name);
     for (const std::string& valueName : store.valueNames(registry::Hive::LocalMachine, key)) {
         const auto value = store.getValue(registry::Hive::LocalMachine, key, valueName);
         if (!value || value->type == registry::ValueType::DWord)
@@ -90,7 +89,7 @@ std::vector<std::string> dataSourceNames()
             names.push_back(entry.first);
     }
     const auto store = registry::Store::fromEnvironment();
-    for (auto& name : store.valueNames(registry::Hive::LocalMachine, kSourceList)) {
+    for (auto& name : store.valueNames(registry::Hive::LocalMachine, qln::settings::kDataSourceListKey)) {
         const bool known = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
             return !CaseInsensitiveLess{}(n, name) && !CaseInsensitiveLess{}(name, n);
         });

@@ -17,17 +17,6 @@ std::string upper(std::string_view text)
 
 namespace {
 
-// Days since 1899-12-30 of a civil date.
-double serialOf(long long year, long long month, long long day)
-{
-    year -= month <= 2 ? 1 : 0;
-    const long long era = (year >= 0 ? year : year - 399) / 400;
-    const long long yoe = year - era * 400;
-    const long long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return static_cast<double>(era * 146097 + doe - 719468 + 25569);
-}
-
 // The number at `at` (no blanks, no locale), moving past it; false when there is none.
 template <typename Number>
 bool readNumber(std::string_view text, std::size_t& at, Number& value)
@@ -58,15 +47,15 @@ std::optional<Date> parseIsoDate(std::string_view text)
         !readChar(text, at, '-') || !readNumber(text, at, day) || month < 1 || month > 12 || day < 1 || day > 31)
         return std::nullopt;
     if (at == text.size())
-        return Date{serialOf(year, month, day)};
+        return Date::at({year, month, day});
     if (text[at] != ' ' && text[at] != 'T')
         return std::nullopt;
     ++at;
     if (!readNumber(text, at, hour) || !readChar(text, at, ':') || !readNumber(text, at, minute))
-        return Date{serialOf(year, month, day)};
+        return Date::at({year, month, day});
     if (readChar(text, at, ':'))
         readNumber(text, at, second);
-    return Date{serialOf(year, month, day) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0};
+    return Date::at({year, month, day}, hour * 3600.0 + minute * 60.0 + second);
 }
 
 

@@ -78,19 +78,14 @@ Variant readCell(DBFInfo* handle, const std::filesystem::path& file, int row, in
     case FTLogical:
         return Variant(text == "T" || text == "t" || text == "Y" || text == "y");
     case FTDate: {
-        // YYYYMMDD as days since 1899-12-30, through the civil-date formula.
+        // YYYYMMDD.
         const std::string_view digits(text);
         const auto year = digits.size() == 8 ? wholeNumber<long>(digits.substr(0, 4)) : std::nullopt;
         const auto month = digits.size() == 8 ? wholeNumber<long>(digits.substr(4, 2)) : std::nullopt;
         const auto day = digits.size() == 8 ? wholeNumber<long>(digits.substr(6, 2)) : std::nullopt;
         if (!year || !month || !day || *year < 0 || *month < 1 || *month > 12 || *day < 1 || *day > 31)
             return Variant::null();
-        const long y = *year - (*month <= 2 ? 1 : 0);
-        const long era = (y >= 0 ? y : y - 399) / 400;
-        const long yoe = y - era * 400;
-        const long doy = (153 * (*month + (*month > 2 ? -3 : 9)) + 2) / 5 + *day - 1;
-        const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-        return Variant(Date{static_cast<double>(era * 146097 + doe - 719468 + 25569)});
+        return Variant(Date::at({*year, static_cast<int>(*month), static_cast<int>(*day)}));
     }
     default:
         return Variant(decoder.decode(text));

@@ -103,24 +103,6 @@ std::partial_ordering compareNumbers(double a, double b)
     return a <=> b;
 }
 
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-long long daysFromCivil(long long year, int month, int day)
-{
-    year -= month <= 2 ? 1 : 0;
-    const long long era = (year >= 0 ? year : year - 399) / 400;
-    const long long yoe = year - era * 400;
-    const long long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-int daysInMonth(long long year, int month)
-{
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
-}
-
 // Reads the digits at text[i..]; count is how many were read.
 long long readDigits(std::string_view text, std::size_t& i, int& count)
 {
@@ -173,7 +155,7 @@ std::optional<Date> parseDate(std::string_view text)
     if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, static_cast<int>(month)))
         return std::nullopt;
 
-    double fraction = 0.0;
+    double seconds = 0.0;
     skipBlanks(text, i);
     if (i < text.size()) {
         int nh = 0, nm = 0, ns = 0;
@@ -205,11 +187,9 @@ std::optional<Date> parseDate(std::string_view text)
         }
         if (i != text.size() || hour > 23 || minute > 59 || second > 59)
             return std::nullopt;
-        fraction = static_cast<double>(hour * 3600 + minute * 60 + second) / 86400.0;
+        seconds = static_cast<double>(hour * 3600 + minute * 60 + second);
     }
-    // Day 25569 is 1970-01-01 in days since 1899-12-30.
-    const long long days = daysFromCivil(year, static_cast<int>(month), static_cast<int>(day)) + 25569;
-    return Date{static_cast<double>(days) + fraction};
+    return Date::at({year, static_cast<int>(month), static_cast<int>(day)}, seconds);
 }
 
 int findField(const std::vector<FieldInfo>& fields, std::string_view name)

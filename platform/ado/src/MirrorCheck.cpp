@@ -11,9 +11,8 @@ bool isCompleteMirror(const std::filesystem::path& sqliteFile)
     const std::uintmax_t length = std::filesystem::file_size(sqliteFile, error);
     if (error)
         return false;
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(sqliteFile.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    const SqliteHandle db(raw);
+    int rc = SQLITE_OK;
+    const SqliteHandle db = openSqlite(sqliteFile.c_str(), SQLITE_OPEN_READONLY, rc);
     if (rc != SQLITE_OK)
         return false;
     auto single = [&](const char* sql) -> std::string {

@@ -222,15 +222,13 @@ std::shared_ptr<PgDatabase> PgDatabase::open(const ServerSettings& settings, Sch
     keys.push_back(nullptr);
     values.push_back(nullptr);
 
-    pg_conn* connection = PQconnectdbParams(keys.data(), values.data(), 0);
+    PgConnection owned(PQconnectdbParams(keys.data(), values.data(), 0));
+    pg_conn* const connection = owned.get();
     if (!connection)
         raiseProviderError("Cannot connect to the " + settings.describe() + ": out of memory");
-    if (PQstatus(connection) != CONNECTION_OK) {
-        const std::string message = oneLine(PQerrorMessage(connection));
-        PQfinish(connection);
-        raiseProviderError("Cannot connect to the " + settings.describe() + ": " + message);
-    }
-    std::shared_ptr<PgDatabase> database(new PgDatabase(settings, connection));
+    if (PQstatus(connection) != CONNECTION_OK)
+        raiseProviderError("Cannot connect to the " + settings.describe() + ": " + oneLine(PQerrorMessage(connection)));
+    std::shared_ptr<PgDatabase> database(new PgDatabase(settings, std::move(owned)));
     // Messages of the server belong in errors, not on standard error.
     PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
 
@@ -259,15 +257,17 @@ std::shared_ptr<PgDatabase> PgDatabase::open(const ServerSettings& settings, Sch
     return database;
 }
 
-PgDatabase::PgDatabase(ServerSettings settings, pg_conn* connection)
-    : m_settings(std::move(settings)), m_connection(connection)
+void PgConnectionCloser::operator()(pg_conn* connection) const
+{
+    PQfinish(connection);
+}
+
+PgDatabase::PgDatabase(ServerSettings settings, PgConnection connection)
+    : m_settings(std::move(settings)), m_connection(std::move(connection))
 {
 }
 
-PgDatabase::~PgDatabase()
-{
-    PQfinish(m_connection);
-}
+PgDatabase::~PgDatabase() = default;
 
 std::string PgDatabase::quotedSchema() const
 {
@@ -302,9 +302,9 @@ const std::vector<FieldInfo>& PgDatabase::storedColumns(unsigned tableOid)
     const char* parameters[] = {oidText.c_str()};
     const char* sql = "SELECT attnum, attname, format_type(atttypid, atttypmod) FROM pg_attribute "
                       "WHERE attrelid = $1::oid AND attnum > 0 ORDER BY attnum";
-    Result result(PQexecParams(m_connection, sql, 1, nullptr, parameters, nullptr, nullptr, 0));
+    Result result(PQexecParams(m_connection.get(), sql, 1, nullptr, parameters, nullptr, nullptr, 0));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
-        fail(errorText(result.get(), m_connection), sql);
+        fail(errorText(result.get(), m_connection.get()), sql);
     std::vector<FieldInfo> columns;
     for (int row = 0; row < PQntuples(result.get()); ++row) {
         int number = 0;
@@ -322,12 +322,12 @@ const std::vector<FieldInfo>& PgDatabase::storedColumns(unsigned tableOid)
 std::shared_ptr<Table> PgDatabase::query(std::string_view sql)
 {
     const std::string translated = translateAccessSql(sql);
-    Result result(PQexec(m_connection, translated.c_str()));
+    Result result(PQexec(m_connection.get(), translated.c_str()));
     const ExecStatusType status = PQresultStatus(result.get());
     if (status == PGRES_COMMAND_OK)
         return nullptr;
     if (status != PGRES_TUPLES_OK)
-        fail(errorText(result.get(), m_connection), sql);
+        fail(errorText(result.get(), m_connection.get()), sql);
 
     PGresult* rows = result.get();
     const int fieldCount = PQnfields(rows);
@@ -371,19 +371,19 @@ std::shared_ptr<Table> PgDatabase::query(std::string_view sql)
 void PgDatabase::exec(std::string_view sql)
 {
     const std::string text(sql);
-    Result result(PQexec(m_connection, text.c_str()));
+    Result result(PQexec(m_connection.get(), text.c_str()));
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        fail(errorText(result.get(), m_connection), sql);
+        fail(errorText(result.get(), m_connection.get()), sql);
 }
 
 std::vector<std::string> PgDatabase::tableNames()
 {
     const char* sql = "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
                       "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'm', 'p', 'f') ORDER BY c.oid";
-    Result result(PQexec(m_connection, sql));
+    Result result(PQexec(m_connection.get(), sql));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
-        fail(errorText(result.get(), m_connection), sql);
+        fail(errorText(result.get(), m_connection.get()), sql);
     std::vector<std::string> names;
     for (int row = 0; row < PQntuples(result.get()); ++row)
         names.emplace_back(PQgetvalue(result.get(), row, 0));
@@ -398,9 +398,9 @@ std::vector<FieldInfo> PgDatabase::columns(std::string_view table)
     const char* sql = "SELECT c.oid FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
                       "WHERE n.nspname = current_schema() AND lower(c.relname) = lower($1) "
                       "ORDER BY c.relname <> $1 LIMIT 1";
-    Result result(PQexecParams(m_connection, sql, 1, nullptr, parameters, nullptr, nullptr, 0));
+    Result result(PQexecParams(m_connection.get(), sql, 1, nullptr, parameters, nullptr, nullptr, 0));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
-        fail(errorText(result.get(), m_connection), sql);
+        fail(errorText(result.get(), m_connection.get()), sql);
     if (PQntuples(result.get()) == 0)
         return {};
     unsigned oid = 0;
@@ -416,26 +416,26 @@ std::vector<FieldInfo> PgDatabase::columns(std::string_view table)
 void PgDatabase::beginCopy(std::string_view command)
 {
     const std::string text(command);
-    Result result(PQexec(m_connection, text.c_str()));
+    Result result(PQexec(m_connection.get(), text.c_str()));
     if (PQresultStatus(result.get()) != PGRES_COPY_IN)
-        fail(errorText(result.get(), m_connection), command);
+        fail(errorText(result.get(), m_connection.get()), command);
     m_copyCommand = text;
 }
 
 void PgDatabase::putCopyData(std::string_view data)
 {
-    if (PQputCopyData(m_connection, data.data(), static_cast<int>(data.size())) != 1)
-        fail(PQerrorMessage(m_connection), m_copyCommand);
+    if (PQputCopyData(m_connection.get(), data.data(), static_cast<int>(data.size())) != 1)
+        fail(PQerrorMessage(m_connection.get()), m_copyCommand);
 }
 
 void PgDatabase::endCopy()
 {
-    if (PQputCopyEnd(m_connection, nullptr) != 1)
-        fail(PQerrorMessage(m_connection), m_copyCommand);
-    Result result(PQgetResult(m_connection));
+    if (PQputCopyEnd(m_connection.get(), nullptr) != 1)
+        fail(PQerrorMessage(m_connection.get()), m_copyCommand);
+    Result result(PQgetResult(m_connection.get()));
     const bool done = PQresultStatus(result.get()) == PGRES_COMMAND_OK;
-    const std::string message = done ? std::string() : errorText(result.get(), m_connection);
-    while (Result rest{PQgetResult(m_connection)}) {
+    const std::string message = done ? std::string() : errorText(result.get(), m_connection.get());
+    while (Result rest{PQgetResult(m_connection.get())}) {
     }
     if (!done)
         fail(message, m_copyCommand);

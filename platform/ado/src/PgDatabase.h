@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "PgSettings.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,6 +12,11 @@
 struct pg_conn;
 
 namespace qln::ado::detail {
+
+struct PgConnectionCloser {
+    void operator()(pg_conn* connection) const;
+};
+using PgConnection = std::unique_ptr<pg_conn, PgConnectionCloser>;
 
 // A schema of a PostgreSQL database, reached through libpq. Queries arrive in the
 // Access-style SQL of the rest of the system and are translated once (PgSql.h); their
@@ -46,13 +52,13 @@ public:
     void endCopy();
 
 private:
-    PgDatabase(ServerSettings settings, pg_conn* connection);
+    PgDatabase(ServerSettings settings, PgConnection connection);
     [[noreturn]] void fail(const std::string& message, std::string_view sql) const;
     // The columns of a stored table by attribute number (1-based), cached per table.
     const std::vector<FieldInfo>& storedColumns(unsigned tableOid);
 
     ServerSettings m_settings;
-    pg_conn* m_connection;
+    PgConnection m_connection;
     std::unordered_map<unsigned, std::vector<FieldInfo>> m_storedColumns;
     std::string m_copyCommand;  // the COPY under way, for its errors
 };

@@ -61,11 +61,11 @@ bool seeksBy(const Connection& connection, const std::string& sql, const std::st
 {
     if (connection.databasePath().empty())
         return true;
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(connection.databasePath().c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    detail::SqliteHandle handle(raw);
+    int rc = SQLITE_OK;
+    const detail::SqliteHandle handle = detail::openSqlite(connection.databasePath().c_str(), SQLITE_OPEN_READONLY, rc);
     if (rc != SQLITE_OK)
         return true;
+    sqlite3* const raw = handle.get();
     sqlite3_stmt* plan = nullptr;
     const std::string explain = "EXPLAIN QUERY PLAN " + sql;
     if (sqlite3_prepare_v2(raw, explain.c_str(), -1, &plan, nullptr) != SQLITE_OK)
@@ -103,13 +103,14 @@ std::unique_ptr<QueryCopies> QueryCopies::create(const Connection& source)
     if (fd < 0)
         return nullptr;
     close(fd);
-    sqlite3* raw = nullptr;
-    if (sqlite3_open_v2(name.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
-        sqlite3_close(raw);
+    int rc = SQLITE_OK;
+    std::unique_ptr<sqlite3, Closer> handle(detail::openSqlite(name.c_str(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, rc).release());
+    if (rc != SQLITE_OK) {
         std::remove(name.c_str());
         return nullptr;
     }
-    std::unique_ptr<QueryCopies> copies(new QueryCopies(name, raw));
+    sqlite3* const raw = handle.get();
+    std::unique_ptr<QueryCopies> copies(new QueryCopies(name, std::move(handle)));
     // The file is thrown away after the run: nothing is worth a journal or a sync.
     if (!run(raw, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-16000") ||
         !run(raw, "ATTACH DATABASE '" + escapeQuotes(readOnlyUri(source.databasePath())) + "' AS quillon_source"))
@@ -117,11 +118,19 @@ std::unique_ptr<QueryCopies> QueryCopies::create(const Connection& source)
     return copies;
 }
 
-QueryCopies::QueryCopies(std::filesystem::path path, sqlite3* handle) : m_path(std::move(path)), m_handle(handle) {}
+void QueryCopies::Closer::operator()(sqlite3* handle) const
+{
+    detail::SqliteCloser()(handle);
+}
+
+QueryCopies::QueryCopies(std::filesystem::path path, std::unique_ptr<sqlite3, Closer> handle)
+    : m_path(std::move(path)), m_handle(std::move(handle))
+{
+}
 
 QueryCopies::~QueryCopies()
 {
-    sqlite3_close_v2(m_handle);
+    m_handle.reset();
     std::error_code ignored;
     std::filesystem::remove(m_path, ignored);
 }
@@ -130,7 +139,7 @@ std::optional<QueryCopies::Copy> QueryCopies::copy(const std::string& sql, const
                                                    const std::function<void()>& going)
 {
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_handle.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
         return std::nullopt;
     detail::Statement select(raw);
     const int count = sqlite3_column_count(raw);
@@ -154,13 +163,13 @@ std::optional<QueryCopies::Copy> QueryCopies::copy(const std::string& sql, const
         if (!names.count(lowerAscii(column)))
             return std::nullopt;
     }
-    if (!run(m_handle, create + ")"))
+    if (!run(m_handle.get(), create + ")"))
         return std::nullopt;
     sqlite3_stmt* rawInsert = nullptr;
-    if (sqlite3_prepare_v2(m_handle, (insert + ")").c_str(), -1, &rawInsert, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_handle.get(), (insert + ")").c_str(), -1, &rawInsert, nullptr) != SQLITE_OK)
         return std::nullopt;
     detail::Statement insertRow(rawInsert);
-    if (!run(m_handle, "BEGIN"))
+    if (!run(m_handle.get(), "BEGIN"))
         return std::nullopt;
     int rc;
     for (std::size_t rows = 1; (rc = sqlite3_step(raw)) == SQLITE_ROW; ++rows) {
@@ -174,10 +183,10 @@ std::optional<QueryCopies::Copy> QueryCopies::copy(const std::string& sql, const
     }
     const bool read = rc == SQLITE_DONE;
     sqlite3_reset(raw);
-    if (!run(m_handle, read ? "COMMIT" : "ROLLBACK") || !read)
+    if (!run(m_handle.get(), read ? "COMMIT" : "ROLLBACK") || !read)
         return std::nullopt;
     for (std::size_t i = 0; i < indexed.size(); ++i) {
-        if (!run(m_handle, "CREATE INDEX " + copy.table + "_" + std::to_string(i) + " ON " + copy.table + " (" +
+        if (!run(m_handle.get(), "CREATE INDEX " + copy.table + "_" + std::to_string(i) + " ON " + copy.table + " (" +
                                quotedName(indexed[i]) + ")"))
             return std::nullopt;
     }

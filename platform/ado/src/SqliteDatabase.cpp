@@ -142,22 +142,20 @@ std::string singleSourceTable(sqlite3_stmt* stmt)
 std::shared_ptr<SqliteDatabase> SqliteDatabase::open(const std::filesystem::path& file, bool readOnly,
                                                      std::function<bool(int)> lockWait)
 {
-    sqlite3* handle = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &handle, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    int rc = SQLITE_OK;
+    SqliteHandle owned = openSqlite(file.c_str(), readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, rc);
     if (!readOnly && (rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN || rc == SQLITE_PERM)) {
         readOnly = true;
-        sqlite3_close(handle);
-        handle = nullptr;
-        rc = sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
+        owned.reset();
+        owned = openSqlite(file.c_str(), SQLITE_OPEN_READONLY, rc);
     }
-    if (rc != SQLITE_OK) {
-        const std::string message = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
-        sqlite3_close(handle);
-        raiseProviderError("Cannot open database file " + file.string() + ": " + message);
-    }
+    sqlite3* const handle = owned.get();
+    if (rc != SQLITE_OK)
+        raiseProviderError("Cannot open database file " + file.string() + ": " +
+                           (handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc)));
     if (!readOnly)
         readOnly = sqlite3_db_readonly(handle, "main") == 1;
-    std::shared_ptr<SqliteDatabase> database(new SqliteDatabase(file, handle, readOnly));
+    std::shared_ptr<SqliteDatabase> database(new SqliteDatabase(file, std::move(owned), readOnly));
     if (lockWait) {
         database->m_lockWait = std::move(lockWait);
         sqlite3_busy_handler(
@@ -186,8 +184,8 @@ std::shared_ptr<SqliteDatabase> SqliteDatabase::open(const std::filesystem::path
     return database;
 }
 
-SqliteDatabase::SqliteDatabase(std::filesystem::path path, sqlite3* handle, bool readOnly)
-    : m_path(std::move(path)), m_handle(handle), m_readOnly(readOnly)
+SqliteDatabase::SqliteDatabase(std::filesystem::path path, SqliteHandle handle, bool readOnly)
+    : m_path(std::move(path)), m_handle(std::move(handle)), m_readOnly(readOnly)
 {
 }
 
@@ -202,12 +200,11 @@ void SqliteDatabase::requireWritable(std::string_view table) const
 SqliteDatabase::~SqliteDatabase()
 {
     m_write.reset();
-    sqlite3_close_v2(m_handle);
 }
 
 void SqliteDatabase::fail(std::string_view what) const
 {
-    raiseProviderError(std::string(sqlite3_errmsg(m_handle)) + " (" + std::string(what) + ")");
+    raiseProviderError(std::string(sqlite3_errmsg(m_handle.get())) + " (" + std::string(what) + ")");
 }
 
 std::shared_ptr<Table> SqliteDatabase::query(std::string_view sql)
@@ -223,7 +220,7 @@ std::shared_ptr<Table> SqliteDatabase::readRows(std::string_view sql)
 std::shared_ptr<Table> SqliteDatabase::run(std::string_view sql, bool bindable)
 {
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_handle, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_handle.get(), sql.data(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK)
         fail(sql);
     Statement stmt(raw);
     if (sqlite3_column_count(raw) == 0) {
@@ -240,7 +237,7 @@ std::shared_ptr<Table> SqliteDatabase::run(std::string_view sql, bool bindable)
     if (!source.empty() && !afterSelect.empty() && !startsWithWord(afterSelect, "DISTINCT")) {
         const std::string withRowid = "SELECT _rowid_, " + std::string(afterSelect);
         sqlite3_stmt* rowidRaw = nullptr;
-        if (sqlite3_prepare_v2(m_handle, withRowid.c_str(), -1, &rowidRaw, nullptr) == SQLITE_OK &&
+        if (sqlite3_prepare_v2(m_handle.get(), withRowid.c_str(), -1, &rowidRaw, nullptr) == SQLITE_OK &&
             sqlite3_column_count(rowidRaw) == sqlite3_column_count(raw) + 1 && singleSourceTable(rowidRaw) == source) {
             stmt.reset(rowidRaw);
             raw = rowidRaw;
@@ -298,8 +295,8 @@ void SqliteDatabase::exec(std::string_view sql)
     // A transaction of a writable database takes the write lock at its start: SQLite never
     // waits (nor asks the lock wait) for a lock a transaction that has read must upgrade.
     const std::string text = sql == "BEGIN" && !m_readOnly ? std::string("BEGIN IMMEDIATE") : std::string(sql);
-    if (sqlite3_exec(m_handle, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string message = error ? error : sqlite3_errmsg(m_handle);
+    if (sqlite3_exec(m_handle.get(), text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string message = error ? error : sqlite3_errmsg(m_handle.get());
         sqlite3_free(error);
         raiseProviderError(message + " (" + text + ")");
     }
@@ -335,7 +332,7 @@ void SqliteDatabase::writeRow(Table& table, std::uint32_t row)
         m_write.reset();
         m_writeSql.clear();
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(m_handle.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
             fail(sql);
         m_write.reset(raw);
         m_writeSql = sql;
@@ -350,14 +347,14 @@ void SqliteDatabase::writeRow(Table& table, std::uint32_t row)
         sqlite3_bind_int64(stmt, index, table.rowids[row]);
     if (sqlite3_step(stmt) != SQLITE_DONE) {
         // A failed statement is dropped, with whatever it still holds.
-        const std::string message = sqlite3_errmsg(m_handle);
+        const std::string message = sqlite3_errmsg(m_handle.get());
         m_write.reset();
         m_writeSql.clear();
         raiseProviderError(message + " (" + sql + ")");
     }
     if (isNew)
-        table.rowids[row] = sqlite3_last_insert_rowid(m_handle);
-    else if (sqlite3_changes(m_handle) != 1)
+        table.rowids[row] = sqlite3_last_insert_rowid(m_handle.get());
+    else if (sqlite3_changes(m_handle.get()) != 1)
         raiseProviderError("Row cannot be located for updating in table " + table.sourceTable);
 }
 
@@ -376,7 +373,7 @@ std::vector<FieldInfo> SqliteDatabase::columns(std::string_view tableName)
     std::vector<FieldInfo> result;
     const std::string sql = "SELECT name, type FROM pragma_table_info(?)";
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_handle, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_handle.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
         fail(sql);
     Statement stmt(raw);
     sqlite3_bind_text(raw, 1, tableName.data(), static_cast<int>(tableName.size()), SQLITE_TRANSIENT);

@@ -35,13 +35,13 @@ public:
     std::vector<FieldInfo> columns(std::string_view table) override;
 
 private:
-    SqliteDatabase(std::filesystem::path path, sqlite3* handle, bool readOnly);
+    SqliteDatabase(std::filesystem::path path, SqliteHandle handle, bool readOnly);
     [[noreturn]] void fail(std::string_view what) const;
     // query() and readRows(): with bindable, a query on one table also reads its row ids.
     std::shared_ptr<Table> run(std::string_view sql, bool bindable);
 
     std::filesystem::path m_path;
-    sqlite3* m_handle;
+    SqliteHandle m_handle;
     bool m_readOnly;
     std::function<bool(int)> m_lockWait;
     // The last row write's statement: writing row after row of one table prepares it once.

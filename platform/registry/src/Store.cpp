@@ -1,6 +1,7 @@
 #include "quillon/registry/Registry.h"
 
 #include "Layout.h"
+#include "quillon/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -149,6 +150,22 @@ std::optional<std::string> readFile(const fs::path& file)
     }
 }
 
+// Replaces the file whole and synced, so that readers see the old or the new content, never
+// a part, and a crash loses no value once written. False when the folder is gone. A link
+// planted at the name is replaced, never followed.
+bool writeAtomically(const fs::path& target, std::string_view bytes)
+{
+    try {
+        AtomicFile file(target, AtomicFile::Links::Replace);
+        file.write(bytes);
+        file.commit();
+        return true;
+    } catch (const OutputError& error) {
+        if (isMissing(error.code())) return false;
+        fail("Cannot write registry file", target, error.code() ? error.code() : EIO);
+    }
+}
+
 void writeAll(int fd, std::string_view bytes, const fs::path& file)
 {
     while (!bytes.empty()) {
@@ -157,28 +174,6 @@ void writeAll(int fd, std::string_view bytes, const fs::path& file)
         if (n < 0) fail("Cannot write registry file", file, errno);
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-}
-
-// Writes the file under a temporary name in its folder and renames it into place, so that
-// readers see the old or the new content, never a part. False when the folder is gone.
-bool writeAtomically(const fs::path& target, std::string_view bytes)
-{
-    std::string temporary = (target.parent_path() / ".tmp-XXXXXX").string();
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        if (isMissing(errno)) return false;
-        fail("Cannot write registry file", target, errno);
-    }
-    TemporaryPath guard(temporary);
-    ::fchmod(fd.get(), 0644);
-    writeAll(fd.get(), bytes, target);
-    if (fd.close() != 0) fail("Cannot write registry file", target, errno);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        if (isMissing(errno)) return false;
-        fail("Cannot write registry file", target, errno);
-    }
-    guard.release();
-    return true;
 }
 
 // Makes a key folder with its display name already inside: it is filled under a temporary
@@ -198,9 +193,12 @@ bool makeKeyFolder(const fs::path& folder, std::string_view displayName)
     FileDescriptor fd(::open(nameFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (fd.get() < 0) fail("Cannot create registry key", folder, errno);
     writeAll(fd.get(), displayName, nameFile);
-    if (fd.close() != 0) fail("Cannot create registry key", folder, errno);
+    if (::fsync(fd.get()) != 0 || fd.close() != 0) fail("Cannot create registry key", folder, errno);
+    syncFolder(temporary);
     if (::rename(temporary.c_str(), folder.c_str()) == 0) {
         guard.release();
+        // A value written into the new key is synced; the key's own entry must be too.
+        syncFolder(folder.parent_path());
         return true;
     }
     if (errno == EEXIST || errno == ENOTEMPTY) return true;

@@ -1,8 +1,13 @@
 #include "quillon/setup/Layout.h"
 
+#include "quillon/SettingsNames.h"
+
 #include <cstdlib>
 
 namespace qln::setup {
+
+using settings::nameOf;
+using settings::Setting;
 
 namespace {
 
@@ -62,24 +67,24 @@ std::vector<NamedValue> installationSettings(const Target& target)
     // drive is the root, the installation folder the prefix below it.
     const std::string installed = target.prefix.lexically_relative("/").string();
     return {
-        {"InstalledDrive", "/"},
-        {"SoilsPath", installed.empty() || installed == "." ? "" : installed + "/"},
-        {"ArcviewLegendPath", target.legendFolder().filename().string()},
-        {"QuillonDBDSN", kRulesDsn},
-        {"OutputDBPath", target.resultsFolder().filename().string()},
-        {"OutputDBFile", target.workingResults().filename().string()},
-        {"OutputDBDSN", kOutputDsn},
-        {"OutputDBOrig", target.pristineResults().filename().string()},
-        {"VBHelpPath", withSlash(target.helpFolder())},
-        {"VBHelpFile", "contents.html"},
+        {nameOf(Setting::InstalledDrive), "/"},
+        {nameOf(Setting::SoilsPath), installed.empty() || installed == "." ? "" : installed + "/"},
+        {nameOf(Setting::ArcviewLegendPath), target.legendFolder().filename().string()},
+        {nameOf(Setting::QuillonDBDSN), kRulesDsn},
+        {nameOf(Setting::OutputDBPath), target.resultsFolder().filename().string()},
+        {nameOf(Setting::OutputDBFile), target.workingResults().filename().string()},
+        {nameOf(Setting::OutputDBDSN), kOutputDsn},
+        {nameOf(Setting::OutputDBOrig), target.pristineResults().filename().string()},
+        {nameOf(Setting::VBHelpPath), withSlash(target.helpFolder())},
+        {nameOf(Setting::VBHelpFile), "contents.html"},
     };
 }
 
 std::vector<NamedValue> choiceSettings(const Target& target)
 {
     return {
-        {"SoilsDataPath", withSlash(target.soilsFolder())},
-        {"SoilsDataFile", "sample.mdb"},
+        {nameOf(Setting::SoilsDataPath), withSlash(target.soilsFolder())},
+        {nameOf(Setting::SoilsDataFile), "sample.mdb"},
     };
 }
 

@@ -1,6 +1,8 @@
 #include "quillon/setup/Setup.h"
 
+#include "quillon/AtomicFile.h"
 #include "quillon/InputFile.h"
+#include "quillon/SettingsNames.h"
 #include "quillon/registry/Registry.h"
 
 #include <dlfcn.h>
@@ -24,11 +26,17 @@ namespace {
 
 namespace fs = std::filesystem;
 using registry::Hive;
+using settings::kSettingsKey;
+using settings::kSysInfoKey;
+using settings::Setting;
 
-constexpr const char* kOdbcIni = "Software\\ODBC\\ODBC.INI\\";
-constexpr const char* kSourceList = "Software\\ODBC\\ODBC.INI\\ODBC Data Sources";
+// The key of one data source.
+std::string dataSourceKey(const std::string& name)
+{
+    return std::string(settings::kDataSourcesKey) + "\\" + name;
+}
+
 constexpr const char* kDriver = "Quillon SQLite";
-constexpr const char* kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 constexpr const char* kEventSourceKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\AMBApps2";
 
 // Every library with a self-registration, and the class it enters (none for the catalogs,
@@ -76,28 +84,18 @@ bool sameContents(const fs::path& file, const std::string& contents)
     return readFile(file) == contents;
 }
 
-// Written beside the target and renamed over it: a reader (or a crash) never sees a part.
+// Replaced whole and synced: a reader (or a crash) never sees a part.
 void writeFileAtomically(const fs::path& file, const std::string& contents)
 {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
     if (error) throw SetupError("Cannot create the folder " + file.parent_path().string() + ": " + error.message());
-    std::string temporary = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) throw SetupError("Cannot write " + file.string() + ": " + std::strerror(errno));
-    std::size_t written = 0;
-    int failure = 0;
-    while (written < contents.size() && failure == 0) {
-        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
-        if (n < 0 && errno != EINTR) failure = errno;
-        if (n > 0) written += static_cast<std::size_t>(n);
-    }
-    if (failure == 0 && ::fchmod(fd, 0644) != 0) failure = errno;
-    if (::close(fd) != 0 && failure == 0) failure = errno;
-    if (failure == 0 && ::rename(temporary.c_str(), file.c_str()) != 0) failure = errno;
-    if (failure != 0) {
-        ::unlink(temporary.c_str());
-        throw SetupError("Cannot write " + file.string() + ": " + std::strerror(failure));
+    try {
+        AtomicFile out(file, AtomicFile::Links::Replace);
+        out.write(contents);
+        out.commit();
+    } catch (const OutputError& failure) {
+        throw SetupError(failure.what());
     }
 }
 
@@ -295,14 +293,14 @@ void install(const Sources& sources, const Target& target, std::ostream& out)
 
     for (const auto& [name, database] : dataSources(target)) {
         out << "Defining the data source " << name << "\n";
-        store.setString(Hive::LocalMachine, kOdbcIni + name, "Driver", kDriver);
-        store.setString(Hive::LocalMachine, kOdbcIni + name, "Database", database);
-        store.setString(Hive::LocalMachine, kSourceList, name, kDriver);
+        store.setString(Hive::LocalMachine, dataSourceKey(name), settings::kDataSourceDriver, kDriver);
+        store.setString(Hive::LocalMachine, dataSourceKey(name), settings::kDataSourceDatabase, database);
+        store.setString(Hive::LocalMachine, settings::kDataSourceListKey, name, kDriver);
     }
 
     if (const auto program = systemInformationProgram()) {
         out << "Using " << program->string() << " as the system information program\n";
-        store.setString(Hive::LocalMachine, kSysInfoKey, "PATH", program->string());
+        store.setString(Hive::LocalMachine, kSysInfoKey, settings::kSysInfoPath, program->string());
     }
 
     for (const auto& library : kLibraries) {
@@ -350,10 +348,10 @@ std::vector<std::string> uninstall(const Sources* sources, const Target& target,
     attempt([&] {
         for (const auto& [name, database] : dataSources(target)) {
             out << "Removing the data source " << name << "\n";
-            store.deleteKey(Hive::LocalMachine, kOdbcIni + name);
-            store.deleteValue(Hive::LocalMachine, kSourceList, name);
+            store.deleteKey(Hive::LocalMachine, dataSourceKey(name));
+            store.deleteValue(Hive::LocalMachine, settings::kDataSourceListKey, name);
         }
-        pruneEmptyKeys(store, Hive::LocalMachine, kSourceList);
+        pruneEmptyKeys(store, Hive::LocalMachine, settings::kDataSourceListKey);
     });
 
     attempt([&] {
@@ -365,8 +363,8 @@ std::vector<std::string> uninstall(const Sources* sources, const Target& target,
         // The GIS side's own value keeps the key while it is there.
         pruneEmptyKeys(store, Hive::LocalMachine, kSettingsKey);
         if (const auto program = systemInformationProgram();
-            program && valueText(store, Hive::LocalMachine, kSysInfoKey, "PATH") == program->string()) {
-            store.deleteValue(Hive::LocalMachine, kSysInfoKey, "PATH");
+            program && valueText(store, Hive::LocalMachine, kSysInfoKey, settings::kSysInfoPath) == program->string()) {
+            store.deleteValue(Hive::LocalMachine, kSysInfoKey, settings::kSysInfoPath);
             pruneEmptyKeys(store, Hive::LocalMachine, kSysInfoKey);
         }
     });
@@ -418,8 +416,8 @@ std::vector<std::string> check(const Sources& sources, const Target& target)
         if (!store.getValue(Hive::LocalMachine, kSettingsKey, name)) missing.push_back("setting " + name + " is missing");
 
     for (const auto& [name, database] : dataSources(target)) {
-        const auto listed = store.getValue(Hive::LocalMachine, kSourceList, name);
-        const auto defined = valueText(store, Hive::LocalMachine, kOdbcIni + name, "Database");
+        const auto listed = store.getValue(Hive::LocalMachine, settings::kDataSourceListKey, name);
+        const auto defined = valueText(store, Hive::LocalMachine, dataSourceKey(name), settings::kDataSourceDatabase);
         if (!listed || defined.empty())
             missing.push_back("data source " + name + " is not defined");
         else if (defined != database)
@@ -441,7 +439,7 @@ std::vector<std::string> check(const Sources& sources, const Target& target)
             missing.push_back(std::string("event source AMBApps2 has no ") + value);
     }
     if (const auto program = systemInformationProgram();
-        program && valueText(store, Hive::LocalMachine, kSysInfoKey, "PATH").empty())
+        program && valueText(store, Hive::LocalMachine, kSysInfoKey, settings::kSysInfoPath).empty())
         missing.push_back("system information program " + program->string() + " is not entered");
     return missing;
 }
@@ -449,8 +447,8 @@ std::vector<std::string> check(const Sources& sources, const Target& target)
 std::optional<std::filesystem::path> installedPrefix()
 {
     const auto store = registry::Store::fromEnvironment();
-    const auto drive = valueText(store, Hive::LocalMachine, kSettingsKey, "InstalledDrive");
-    const auto path = valueText(store, Hive::LocalMachine, kSettingsKey, "SoilsPath");
+    const auto drive = valueText(store, Hive::LocalMachine, kSettingsKey, settings::nameOf(Setting::InstalledDrive));
+    const auto path = valueText(store, Hive::LocalMachine, kSettingsKey, settings::nameOf(Setting::SoilsPath));
     if (drive.empty()) return std::nullopt;
     fs::path prefix = fs::path(drive + path).lexically_normal();
     if (prefix.has_filename() == false) prefix = prefix.parent_path();

@@ -1,9 +1,8 @@
 #include "Package.h"
 
 #include "quillon/InputFile.h"
+#include "quillon/ZipHandles.h"
 #include "quillon/word/Document.h"
-
-#include <zip.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,23 +14,13 @@
 #include <memory>
 
 namespace qln::word {
-namespace {
-
-struct ZipCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-struct SourceFree {
-    void operator()(zip_source_t* source) const { zip_source_free(source); }
-};
-
-} // namespace
 
 Parts readPackage(const std::filesystem::path& path)
 {
     if (const auto why = irregularInput(path))
         throw DocumentError("Cannot read the template: " + *why);
     int code = 0;
-    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    const ZipArchive archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
     if (!archive) {
         zip_error_t error;
         zip_error_init_with_code(&error, code);
@@ -46,10 +35,8 @@ Parts readPackage(const std::filesystem::path& path)
         if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &stat) != 0)
             throw DocumentError("Cannot read the template " + path.string() + ": damaged entry");
         std::string data(static_cast<std::size_t>(stat.size), '\0');
-        zip_file_t* file = zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(i), 0);
-        const zip_int64_t read = file ? zip_fread(file, data.data(), stat.size) : -1;
-        if (file)
-            zip_fclose(file);
+        const ZipFile file(zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(i), 0));
+        const zip_int64_t read = file ? zip_fread(file.get(), data.data(), stat.size) : -1;
         if (read != static_cast<zip_int64_t>(stat.size))
             throw DocumentError("Cannot read the template " + path.string() + ": damaged entry " + stat.name);
         parts.emplace(stat.name, std::move(data));
@@ -61,23 +48,20 @@ std::string writePackage(const Parts& parts, const std::function<void()>& going)
 {
     zip_error_t error;
     zip_error_init(&error);
-    std::unique_ptr<zip_source_t, SourceFree> buffer(zip_source_buffer_create(nullptr, 0, 0, &error));
+    const ZipSource buffer(zip_source_buffer_create(nullptr, 0, 0, &error));
     if (!buffer)
         throw DocumentError("Cannot build a document package: out of memory");
     zip_source_keep(buffer.get());
-    zip_t* archive = zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error);
+    ZipArchive owned(zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error));
+    zip_t* const archive = owned.get();
     if (!archive)
         throw DocumentError(std::string("Cannot build a document package: ") + zip_error_strerror(&error));
     // The content types part first, as some readers expect.
     auto add = [&](const std::string& name, const std::string& data) {
-        zip_source_t* source = zip_source_buffer(archive, data.data(), data.size(), 0);
-        if (!source || zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
-            if (source)
-                zip_source_free(source);
-            const std::string message = zip_strerror(archive);
-            zip_discard(archive);
-            throw DocumentError("Cannot build a document package: " + message);
-        }
+        ZipSource source(zip_source_buffer(archive, data.data(), data.size(), 0));
+        if (!source || zip_file_add(archive, name.c_str(), source.get(), ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0)
+            throw DocumentError(std::string("Cannot build a document package: ") + zip_strerror(archive));
+        source.release();  // the archive owns it now
     };
     const auto types = parts.find("[Content_Types].xml");
     if (types != parts.end())
@@ -107,12 +91,11 @@ std::string writePackage(const Parts& parts, const std::function<void()>& going)
             nullptr, &stop);
     }
     if (zip_close(archive) != 0) {
-        const std::string message = zip_strerror(archive);
-        zip_discard(archive);
         if (stop.thrown)
             std::rethrow_exception(stop.thrown);
-        throw DocumentError("Cannot build a document package: " + message);
+        throw DocumentError(std::string("Cannot build a document package: ") + zip_strerror(archive));
     }
+    owned.release();  // written and freed by zip_close
     zip_stat_t stat;
     if (zip_source_stat(buffer.get(), &stat) != 0 || zip_source_open(buffer.get()) != 0)
         throw DocumentError("Cannot build a document package");

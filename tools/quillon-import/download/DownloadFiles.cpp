@@ -2,8 +2,7 @@
 
 #include "PipeRecords.h"
 #include "quillon/Text.h"
-
-#include <zip.h>
+#include "quillon/ZipHandles.h"
 
 #include <algorithm>
 #include <fstream>
@@ -51,28 +50,22 @@ std::optional<fs::path> findInFolder(const fs::path& folder, const std::string& 
 } // namespace
 
 struct DownloadFiles::Zip {
-    zip_t* archive = nullptr;
+    ZipArchive archive;
     std::map<std::string, zip_uint64_t> tabular;  // lower-case file name to entry
     std::map<std::string, zip_uint64_t> spatial;  // file name as stored
-    ~Zip()
-    {
-        if (archive)
-            zip_discard(archive);
-    }
     std::string read(const std::string& download, zip_uint64_t index) const
     {
-        const std::string entry = zip_get_name(archive, index, ZIP_FL_ENC_GUESS);
+        const std::string entry = zip_get_name(archive.get(), index, ZIP_FL_ENC_GUESS);
         zip_stat_t stat;
         zip_stat_init(&stat);
-        if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
-            throw DownloadError(download + ": " + entry + ": " + zip_strerror(archive));
-        zip_file_t* file = zip_fopen_index(archive, index, 0);
+        if (zip_stat_index(archive.get(), index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+            throw DownloadError(download + ": " + entry + ": " + zip_strerror(archive.get()));
+        const ZipFile file(zip_fopen_index(archive.get(), index, 0));
         if (!file)
-            throw DownloadError(download + ": " + entry + ": " + zip_strerror(archive));
+            throw DownloadError(download + ": " + entry + ": " + zip_strerror(archive.get()));
         std::string bytes(static_cast<std::size_t>(stat.size), '\0');
-        const zip_int64_t got = zip_fread(file, bytes.data(), bytes.size());
-        const std::string why = zip_file_strerror(file);
-        zip_fclose(file);
+        const zip_int64_t got = zip_fread(file.get(), bytes.data(), bytes.size());
+        const std::string why = zip_file_strerror(file.get());
         if (got < 0 || static_cast<zip_uint64_t>(got) != stat.size)
             throw DownloadError(download + ": " + entry + " cannot be read whole (" + why +
                                 "); the zip may be cut short or damaged");
@@ -95,7 +88,8 @@ DownloadFiles::DownloadFiles(const fs::path& download) : m_name(download.string(
         return;
     }
     int code = 0;
-    zip_t* archive = zip_open(download.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    ZipArchive owned(zip_open(download.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code));
+    zip_t* const archive = owned.get();
     if (!archive) {
         zip_error_t why;
         zip_error_init_with_code(&why, code);
@@ -108,7 +102,7 @@ DownloadFiles::DownloadFiles(const fs::path& download) : m_name(download.string(
         throw DownloadError(m_name + ": " + text);
     }
     m_zip = std::make_unique<Zip>();
-    m_zip->archive = archive;
+    m_zip->archive = std::move(owned);
     const zip_int64_t entries = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < entries; ++i) {
         const char* raw = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
@@ -151,7 +145,7 @@ std::vector<std::string> DownloadFiles::tabularFiles() const
     std::vector<std::string> files;
     if (m_zip) {
         for (const auto& [name, index] : m_zip->tabular)
-            files.push_back(zip_get_name(m_zip->archive, index, ZIP_FL_ENC_GUESS));
+            files.push_back(zip_get_name(m_zip->archive.get(), index, ZIP_FL_ENC_GUESS));
         for (auto& file : files)
             file = file.substr(file.rfind('/') == std::string::npos ? 0 : file.rfind('/') + 1);
     } else {

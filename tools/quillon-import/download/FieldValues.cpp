@@ -1,4 +1,5 @@
 #include "FieldValues.h"
+#include "quillon/Date.h"
 #include "quillon/Text.h"
 
 #include <charconv>
@@ -51,9 +52,7 @@ std::optional<std::string> isoDateTime(std::string_view text)
     const int month = digits(text, 0, 2), day = digits(text, 3, 2), year = digits(text, 6, 4);
     if (month < 1 || month > 12 || day < 1 || year < 100 || text[2] != '/' || text[5] != '/')
         return std::nullopt;
-    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (day > kDays[month - 1] || (month == 2 && day == 29 && !leap))
+    if (day > daysInMonth(year, month))
         return std::nullopt;
     int hour = 0, minute = 0, second = 0;
     if (text.size() != 10) {

@@ -1,4 +1,5 @@
-// Registry change notification: one thread per watch, ended by the watch flag.
+// Registry change notification: one thread per watch. A stop clears the process's watch
+// flag, interrupts every watch and waits for its thread to end.
 
 #include "Keys.h"
 #include "Report.h"
@@ -7,7 +8,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <list>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -19,41 +22,109 @@ constexpr const char* kProcedure = "RegistryChanged";
 constexpr const char* kSetupFailed = "Unable to setup the change notification.\nCheck the permissions to be able to "
                                      "receive a NOTIFY on the registry key.";
 
-// One flag for every watch of the process. A watcher reads it only after a change, so a
-// stale read costs at most one more callback; no lock is needed.
+// One flag for every watch of the process; a watcher reads it after each change.
 std::atomic<bool> g_watching{false};
 
-// Owned by its thread, which frees it (closing the monitor's descriptors) as it ends.
-struct WatchRecord {
+// Shared by the watch's thread and the list of watches. The monitor is closed by the thread
+// as it ends, under the list's lock, so that a stop never interrupts a closed one.
+struct Watch {
     RegChangeCallback callback;
     std::unique_ptr<qln::registry::ChangeMonitor> monitor;
+    std::thread thread;
 };
 
-void watch(std::unique_ptr<WatchRecord> record)
+// Every watch started and not yet joined. Stopping takes them all, interrupts them and joins
+// their threads, so no callback runs once StopRegChangeNotifications has returned. The list
+// ends the same way when the library is unloaded or the process exits.
+class Watches {
+public:
+    ~Watches() { stop(); }
+
+    void start(const std::shared_ptr<Watch>& watch, void (*run)(std::shared_ptr<Watch>))
+    {
+        std::list<std::shared_ptr<Watch>> ended;
+        {
+            const std::lock_guard lock(m_mutex);
+            // Watches that ended on their own (their key deleted) are joined here.
+            for (auto it = m_watches.begin(); it != m_watches.end();) {
+                const auto next = std::next(it);
+                if (!(*it)->monitor)
+                    ended.splice(ended.end(), m_watches, it);
+                it = next;
+            }
+            watch->thread = std::thread(run, watch);
+            m_watches.push_back(watch);
+        }
+        joinAll(ended);
+    }
+
+    void stop()
+    {
+        std::list<std::shared_ptr<Watch>> stopping;
+        {
+            const std::lock_guard lock(m_mutex);
+            g_watching = false;
+            for (const auto& watch : m_watches)
+                if (watch->monitor)
+                    watch->monitor->interrupt();
+            stopping.swap(m_watches);
+        }
+        joinAll(stopping);
+    }
+
+    // Called by a watch's thread as it leaves.
+    void close(Watch& watch)
+    {
+        const std::lock_guard lock(m_mutex);
+        watch.monitor.reset();
+    }
+
+private:
+    static void joinAll(std::list<std::shared_ptr<Watch>>& watches)
+    {
+        for (const auto& watch : watches) {
+            if (!watch->thread.joinable())
+                continue;
+            // A callback that stops the watches cannot wait for its own thread, which ends
+            // as soon as the callback returns.
+            if (watch->thread.get_id() == std::this_thread::get_id())
+                watch->thread.detach();
+            else
+                watch->thread.join();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::list<std::shared_ptr<Watch>> m_watches;
+};
+
+Watches g_watches;
+
+void watch(std::shared_ptr<Watch> record)
 {
     for (;;) {
-        // A deleted key can be watched no longer: nothing could ever end this thread.
+        // A deleted key can be watched no longer.
         if (!record->monitor->keyWatched()) {
             report(gmrERR, kProcedure, kTextMessage, kSetupFailed, ENOENT);
-            return;
+            break;
         }
         bool changed = false;
         try {
             errno = 0;
             changed = record->monitor->wait();
         } catch (const qln::registry::RegistryError&) {
-        }
-        if (!changed) {
             report(gmrERR, kProcedure, kTextMessage, "The wait for the registry change event failed.", failureCode());
-            return;
+            break;
         }
-        if (!g_watching.load(std::memory_order_relaxed)) return;
+        // Interrupted by a stop, or a change seen after one.
+        if (!changed || !g_watching.load()) break;
         // The callback is plain C; whatever a C++ one throws must not end the process here.
         try {
             record->callback();
         } catch (...) {
         }
     }
+    g_watches.close(*record);
 }
 
 } // namespace
@@ -70,7 +141,8 @@ std::int32_t NotifyChangeKey(std::uint32_t hive, const char* key, std::int32_t /
         }
         const auto opened = OpenRegistryKey(hive, text(key), kNotifyAccess);
         if (!opened) return 0;
-        auto record = std::make_unique<WatchRecord>(WatchRecord{callback, nullptr});
+        auto record = std::make_shared<Watch>();
+        record->callback = callback;
         try {
             errno = 0;
             record->monitor = std::make_unique<qln::registry::ChangeMonitor>(opened->store, opened->hive, opened->path);
@@ -81,7 +153,7 @@ std::int32_t NotifyChangeKey(std::uint32_t hive, const char* key, std::int32_t /
         // Armed before the thread runs, so that a change at once is not taken for a stop.
         g_watching = true;
         try {
-            std::thread(watch, std::move(record)).detach();
+            g_watches.start(record, watch);
         } catch (const std::system_error& error) {
             report(gmrERR, kProcedure, kTextMessage, "Unable to create the thread to camp on the registry change event.",
                    error.code().value());
@@ -95,7 +167,7 @@ std::int32_t NotifyChangeKey(std::uint32_t hive, const char* key, std::int32_t /
 
 void StopRegChangeNotifications()
 {
-    g_watching = false;
+    g_watches.stop();
 }
 
 } // extern "C"

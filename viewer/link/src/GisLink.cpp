@@ -1,5 +1,6 @@
 #include "quillon/viewer/link/GisLink.h"
 
+#include "quillon/SettingsNames.h"
 #include "quillon/SqlText.h"
 #include "quillon/dde/QtDde.h"
 #include "quillon/reporting/clsReporter.h"
@@ -150,7 +151,7 @@ void GisLink::Timer1_Timer()
 {
     m_timer1.stop();
     std::string value;
-    if (m_genutils.cGetRegistryString(kLocalMachine, std::string(kSettingsKey), std::string(kEnableValue), value) != 1) {
+    if (m_genutils.cGetRegistryString(kLocalMachine, settings::kSettingsKey, settings::kEnableQLNDialog, value) != 1) {
         reportText("Timer1_Timer", "Registry Timer value not available");
         return;
     }

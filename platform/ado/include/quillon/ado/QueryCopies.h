@@ -52,10 +52,13 @@ public:
     static void detach(Connection& connection);
 
 private:
-    QueryCopies(std::filesystem::path path, sqlite3* handle);
+    struct Closer {
+        void operator()(sqlite3* handle) const;
+    };
+    QueryCopies(std::filesystem::path path, std::unique_ptr<sqlite3, Closer> handle);
 
     std::filesystem::path m_path;
-    sqlite3* m_handle;
+    std::unique_ptr<sqlite3, Closer> m_handle;
     int m_copies = 0;
 };
 

@@ -41,8 +41,7 @@ std::filesystem::path userDataHome();
 // userDataHome()/quillon.
 std::filesystem::path defaultPrefix();
 
-// The registry key of the settings and the data source names the setup defines.
-inline constexpr const char* kSettingsKey = "Software\\Kelvaro\\Quillon 2000";
+// The data source names the setup defines.
 inline constexpr const char* kRulesDsn = "QuillonDSN2000";  // the engine's fixed name
 inline constexpr const char* kOutputDsn = "QuillonOutput";
 

@@ -63,8 +63,9 @@ std::int32_t DeleteRegistryKey(std::uint32_t hive, const char* key);
 // is accepted and not used.
 std::int32_t NotifyChangeKey(std::uint32_t hive, const char* key, std::int32_t notifyFilter,
                              RegChangeCallback callback);
-// Clears the watch flag: each watch ends at its next change, without calling its callback.
-// A later NotifyChangeKey arms the flag again for the watches still running.
+// Clears the watch flag and ends every watch at once, waiting for its thread: once it has
+// returned no callback runs. Called from a callback, it waits for all but that one, which
+// ends as the callback returns.
 void StopRegChangeNotifications();
 
 } // extern "C"

@@ -1,9 +1,10 @@
 #pragma once
 
-// The viewer's settings: the one table of registry value names under
-// HKEY_LOCAL_MACHINE\Software\Kelvaro\Quillon 2000, their reading at start-up, the folders
-// derived from them and the checks of the files and data sources they name.
+// The viewer's settings: the values of the settings key (quillon/SettingsNames.h), their
+// reading at start-up, the folders derived from them and the checks of the files and data
+// sources they name.
 
+#include "quillon/SettingsNames.h"
 #include "quillon/reporting/clsReporter.h"
 #include "quillon/utils/clsGenUtils.h"
 
@@ -15,29 +16,10 @@
 
 namespace qln::viewer {
 
-inline constexpr const char* kSettingsKey = "Software\\Kelvaro\\Quillon 2000";
-// Written by the GIS side while the viewer runs; read on each change, never at start-up.
-inline constexpr const char* kEnableQLNDialog = "EnableQLNDialog";
-
-// The values read at start-up, in the order they are read.
-enum class Setting : std::size_t {
-    InstalledDrive,
-    SoilsPath,
-    ArcviewLegendPath,
-    SoilsDataPath,
-    SoilsDataFile,
-    QuillonDBDSN,
-    OutputDBPath,
-    OutputDBFile,
-    OutputDBDSN,
-    OutputDBOrig,
-    VBHelpPath,
-    VBHelpFile,
-};
-inline constexpr std::array<const char*, 12> kSettingNames = {
-    "InstalledDrive", "SoilsPath",    "ArcviewLegendPath", "SoilsDataPath", "SoilsDataFile", "QuillonDBDSN",
-    "OutputDBPath",   "OutputDBFile", "OutputDBDSN",       "OutputDBOrig",  "VBHelpPath",    "VBHelpFile",
-};
+using settings::kEnableQLNDialog;
+using settings::kSettingNames;
+using settings::kSettingsKey;
+using settings::Setting;
 
 struct Settings {
     std::array<std::string, kSettingNames.size()> values;

@@ -24,10 +24,6 @@ inline constexpr std::string_view kSetFocus = "SETFOCUS";
 inline constexpr std::string_view kEnableControls = "ENABLECONTROLS";
 inline constexpr std::string_view kDisableControls = "DISABLECONTROLS";
 
-// The settings key and the handshake value the GIS writes.
-inline constexpr std::string_view kSettingsKey = "Software\\Kelvaro\\Quillon 2000";
-inline constexpr std::string_view kEnableValue = "EnableQLNDialog";
-
 inline constexpr std::string_view kActiveStatus = "Quillon active.";
 inline constexpr std::string_view kDisabledStatus =
     "The active theme is not the soils theme that was used to start the Quillon. Activate the original soils theme.";

@@ -160,30 +160,70 @@ if not any(v is None for _, v in joined) or all(v is None for _, v in joined):
     fail("the sample should give rated and unrated polygons")
 
 # The renderer's classes and the polygons each takes are those of the soils map's theme.
+def check_classes(layer, argument):
+    expected = programs.theme(shapefile, argument, results)
+    renderer = layer.renderer()
+    rules = renderer.rootRule().children()
+    have = [(r.label(), r.symbol().color().name()) for r in rules]
+    want = [(e["label"], e["colour"]) for e in expected["entries"]]
+    if have != want:
+        fail("%s: renderer classes %s, the map's %s" % (argument, have, want))
+    context = QgsRenderContext()
+    renderer.startRender(context, layer.fields())
+    counts = {r.ruleKey(): 0 for r in rules}
+    for feature in layer.getFeatures():
+        keys = renderer.legendKeysForFeature(feature, context) - {renderer.rootRule().ruleKey()}
+        if len(keys) != 1:
+            fail("%s: feature %d takes %d classes" % (argument, feature.id(), len(keys)))
+        counts[next(iter(keys))] += 1
+    renderer.stopRender(context)
+    summary = '"%s" from %s:' % (layer.name(), expected["column"]) + ";".join(
+        " %s (%d)" % (r.label(), counts[r.ruleKey()]) for r in rules)
+    if summary != expected["summary"]:
+        fail("QGIS draws %s; the map %s" % (summary, expected["summary"]))
+
+
 display = [c for c in calls if c.startswith('av.run("Quillon.DisplayInterps"')]
 if len(display) != 1:
     fail("display calls: %s" % calls)
-argument = link.parse_run_command(display[0])[1]
-expected = programs.theme(shapefile, argument, results)
-renderer = theme.renderer()
-rules = renderer.rootRule().children()
-have = [(r.label(), r.symbol().color().name()) for r in rules]
-want = [(e["label"], e["colour"]) for e in expected["entries"]]
-if have != want:
-    fail("renderer classes %s, the map's %s" % (have, want))
-context = QgsRenderContext()
-renderer.startRender(context, theme.fields())
-counts = {r.ruleKey(): 0 for r in rules}
-for feature in theme.getFeatures():
-    keys = renderer.legendKeysForFeature(feature, context) - {renderer.rootRule().ruleKey()}
-    if len(keys) != 1:
-        fail("feature %d takes %d classes" % (feature.id(), len(keys)))
-    counts[next(iter(keys))] += 1
-renderer.stopRender(context)
-summary = '"%s" from %s:' % (theme.name(), column) + ";".join(
-    " %s (%d)" % (r.label(), counts[r.ruleKey()]) for r in rules)
-if summary != expected["summary"]:
-    fail("QGIS draws %s; the map %s" % (summary, expected["summary"]))
+check_classes(theme, link.parse_run_command(display[0])[1])
+
+# Every bundled legend and both kinds of classes of its own, on ratings that sit on each
+# bound, just either side of it, match no class, or are Null.
+legends = os.path.join(os.path.dirname(os.path.dirname(shapefile)), "legends")
+keys = sorted(stored)
+
+
+def candidates(legend):
+    numbers, texts = [None], [None, "no such class"]
+    for line in open(legend):
+        f = [x.strip() for x in line.split("|")]
+        if f[0] == "range":
+            for bound in f[1:3]:
+                if bound:
+                    numbers += [float(bound), float(bound) - 0.001, float(bound) + 0.001]
+        elif f[0] == "class":
+            texts.append(f[1])
+    return numbers if len(numbers) > 1 else texts
+
+
+cases = [(os.path.join(legends, n), candidates(os.path.join(legends, n)))
+         for n in sorted(os.listdir(legends)) if n.endswith(".avl")]
+cases += [("DYNAMIC", candidates(os.path.join(legends, "awc.avl"))),
+          ("DYNAMIC", candidates(os.path.join(legends, "capability_class.avl")))]
+with sqlite3.connect(results) as db:
+    for i, (_, values) in enumerate(cases):
+        db.execute("ALTER TABLE MU_Data ADD COLUMN T_%d" % i)
+        db.executemany("UPDATE MU_Data SET T_%d = ? WHERE mukey = ?" % i,
+                       [(values[k % len(values)], key) for k, key in enumerate(keys)])
+for i, (legend, _) in enumerate(cases):
+    argument = "T_%d|Case %d|%s" % (i, i, legend)
+    accepted, why = plugin.execute(link.run_command(link.DISPLAY_SCRIPT, argument))
+    if not accepted:
+        fail("%s refused: %s" % (argument, why))
+    layer = [t for t in plugin.theme_layers() if t.name() == "Case %d" % i][0]
+    check_classes(layer, argument)
+    del layer
 
 # Delete Temporary Themes: the rating layer goes, the soils layer is active again.
 status, why = driver("RESET")
@@ -215,7 +255,7 @@ status = open(status_file).read().strip()
 if status != "0":
     fail("the viewer ended with status " + status)
 plugin.unload()
-del theme, themes, soils, other, rules, renderer
+del theme, themes, soils, other
 project.clear()
 app.exitQgis()
 print("qgis session: ok", flush=True)

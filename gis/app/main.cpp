@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     if (!printThemeOf.empty()) {
         if (shapefiles.size() != 1) {
             std::cerr << "quillon-map: --print-theme needs exactly one shapefile\n";
-            return 2;
+            return 64;
         }
         return printTheme(shapefiles.front(), printThemeOf,
                           results.empty() ? std::nullopt : std::optional<std::filesystem::path>(results));

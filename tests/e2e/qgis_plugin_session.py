@@ -11,59 +11,14 @@ import time
 plugins, shapefile, results, work = sys.argv[1:5]
 sys.path.insert(0, plugins)
 
-from qgis.PyQt.QtCore import QObject, QTimer, pyqtSignal  # noqa: E402
-from qgis.core import (QgsApplication, QgsMapLayer, QgsProject, QgsRenderContext,  # noqa: E402
-                       QgsVectorLayer, NULL)
+from qgis.PyQt.QtCore import QTimer  # noqa: E402
+from qgis.core import QgsApplication, QgsProject, QgsRenderContext, QgsVectorLayer, NULL  # noqa: E402
 
 import quillon_link  # noqa: E402
+from qgis_interface import Interface  # noqa: E402
 from quillon_link import link, programs  # noqa: E402
 
 BIN = os.environ["QUILLON_BIN_DIR"]
-
-
-class MessageBar:
-    def __init__(self):
-        self.messages = []
-
-    def pushMessage(self, title, text, level=0, duration=0):
-        self.messages.append(text)
-        print("message:", text, flush=True)
-
-
-class Interface(QObject):
-    """What the plugin uses of QGIS's interface, for a QGIS without its main window."""
-    currentLayerChanged = pyqtSignal(QgsMapLayer)
-
-    def __init__(self):
-        super().__init__()
-        self.active = None
-        self.bar = MessageBar()
-
-    def mainWindow(self):
-        return None
-
-    def messageBar(self):
-        return self.bar
-
-    def activeLayer(self):
-        return self.active
-
-    def setActiveLayer(self, layer):
-        self.active = layer
-        self.currentLayerChanged.emit(layer)
-        return True
-
-    def addPluginToMenu(self, menu, action):
-        pass
-
-    def removePluginMenu(self, menu, action):
-        pass
-
-    def addToolBarIcon(self, action):
-        pass
-
-    def removeToolBarIcon(self, action):
-        pass
 
 
 def fail(why):

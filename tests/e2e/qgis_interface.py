@@ -1,5 +1,6 @@
 """What the plugin uses of QGIS's interface, for a QGIS application without its main
-window: the active layer with its signal, a message bar that prints, the menu and toolbar."""
+window: the active layer with its signal, a message bar that prints, the menu and toolbar,
+the map canvas when there is one."""
 
 from qgis.PyQt.QtCore import QObject, pyqtSignal
 from qgis.core import QgsMapLayer
@@ -17,14 +18,18 @@ class MessageBar:
 class Interface(QObject):
     currentLayerChanged = pyqtSignal(QgsMapLayer)
 
-    def __init__(self, window=None):
+    def __init__(self, window=None, canvas=None):
         super().__init__()
         self.active = None
         self.window = window
+        self.canvas = canvas
         self.bar = MessageBar()
 
     def mainWindow(self):
         return self.window
+
+    def mapCanvas(self):
+        return self.canvas
 
     def messageBar(self):
         return self.bar

@@ -55,6 +55,20 @@ def enable_value():
     return None
 
 
+def viewer_caption():
+    """The viewer's window title as its process publishes it for the instance checks."""
+    folder = os.path.join(os.environ["XDG_RUNTIME_DIR"], "quillon-desktop", "windows")
+    for name in os.listdir(folder) if os.path.isdir(folder) else []:
+        try:
+            text = open(os.path.join(folder, name), encoding="utf-8").read()
+        except OSError:
+            continue
+        title = text[text.rfind("title ") + 6:] if "title " in text else ""
+        if title.startswith("Quillon"):
+            return title
+    return None
+
+
 def plain(value):
     return None if value == NULL else value
 
@@ -80,10 +94,13 @@ if not plugin.start_viewer():
 spin_until("the viewer did not come up", lambda: link.serves("QuillonTest", "driver"), 30)
 if enable_value() != "Y":
     fail("EnableQLNDialog is %r with the soils layer active" % enable_value())
+# Another layer active disables the viewer; the soils layer again enables it.
 iface.setActiveLayer(other)
-if enable_value() != "N":
-    fail("EnableQLNDialog is %r with another layer active" % enable_value())
+spin_until("the viewer is %r with another layer active" % viewer_caption(),
+           lambda: viewer_caption() == "Quillon - Disabled", 10)
 iface.setActiveLayer(soils)
+spin_until("the viewer is %r with the soils layer active" % viewer_caption(),
+           lambda: viewer_caption() == "Quillon", 10)
 
 # The viewer's process button: the plugin receives the display script and adds the layer.
 calls = []

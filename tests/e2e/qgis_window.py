@@ -37,7 +37,7 @@ dock.setWidget(tree)
 window.addDockWidget(Qt.LeftDockWidgetArea, dock)
 window.resize(1280, 680)
 
-iface = Interface(window)
+iface = Interface(window, canvas)
 plugin = quillon_link.classFactory(iface)
 plugin.initGui()
 soils = QgsVectorLayer(shapefile, "sample_soils", "ogr")

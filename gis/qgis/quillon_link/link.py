@@ -3,11 +3,12 @@ a private per-user folder, one socket per service|topic, each command and reply 
 4-byte big-endian length and its bytes; a reply begins with 'A' (acknowledged) or 'R' and the
 reason of a refusal. Peers of another user are refused."""
 
-import errno
 import os
+import queue
 import socket
 import stat
 import struct
+import threading
 import time
 
 MAX_COMMAND_BYTES = 4 << 20
@@ -280,3 +281,32 @@ class Server:
                 return False
             peer.outgoing = peer.outgoing[sent:]
         return not peer.closing
+
+
+class Notifier:
+    """Sends notices (ENABLECONTROLS, DISABLECONTROLS) to a service|topic from a thread of its
+    own, in order, so a peer busy waiting on us never holds the caller; a peer that is not
+    there is no error for a notice."""
+
+    def __init__(self, service, topic):
+        self._target = (service, topic)
+        self._queue = queue.Queue()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
+
+    def send(self, command):
+        self._queue.put(command)
+
+    def stop(self):
+        self._queue.put(None)
+        self._thread.join(2.0)
+
+    def _run(self):
+        while True:
+            command = self._queue.get()
+            if command is None:
+                return
+            try:
+                execute(self._target[0], self._target[1], command, timeout=2.0)
+            except LinkError:
+                pass

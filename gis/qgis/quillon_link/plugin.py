@@ -41,6 +41,8 @@ class QuillonPlugin:
         self.linked = None        # id of the soils layer the viewer was started for
         self.written_enable = None
         self.ended = False
+        self.notices = None
+        self.canvas = None
 
     # --- QGIS's plugin interface
 
@@ -61,9 +63,18 @@ class QuillonPlugin:
             self.timer.start()
         self.iface.currentLayerChanged.connect(self.active_layer_changed)
         QCoreApplication.instance().aboutToQuit.connect(self.end)
+        # The viewer takes no input while the map draws, as beside the soils map.
+        self.canvas = self.iface.mapCanvas() if hasattr(self.iface, "mapCanvas") else None
+        if self.canvas is not None:
+            self.notices = link.Notifier(link.VIEWER_SERVICE, link.VIEWER_TOPIC)
+            self.canvas.renderStarting.connect(self.drawing_started)
+            self.canvas.mapCanvasRefreshed.connect(self.drawing_finished)
 
     def unload(self):
         self.end()
+        if self.canvas is not None:
+            self.canvas.renderStarting.disconnect(self.drawing_started)
+            self.canvas.mapCanvasRefreshed.disconnect(self.drawing_finished)
         self.iface.currentLayerChanged.disconnect(self.active_layer_changed)
         QCoreApplication.instance().aboutToQuit.disconnect(self.end)
         self.iface.removePluginMenu(MENU, self.action)
@@ -84,10 +95,20 @@ class QuillonPlugin:
         if self.server:
             self.server.close()
             self.server = None
+        if self.notices:
+            self.notices.stop()
         try:
             link.execute(link.VIEWER_SERVICE, link.VIEWER_TOPIC, "EXIT", timeout=1.0)
         except link.LinkError:
             pass  # no viewer running, or it is already gone
+
+    def drawing_started(self):
+        if not self.ended:
+            self.notices.send("DISABLECONTROLS")
+
+    def drawing_finished(self):
+        if not self.ended:
+            self.notices.send("ENABLECONTROLS")
 
     def say(self, text, level=Qgis.Warning):
         self.iface.messageBar().pushMessage("Quillon", text, level=level, duration=10)
@@ -157,7 +178,10 @@ class QuillonPlugin:
         soils = self.linked_layer()
         if soils is None:
             raise ValueError("No soils layer is open to show " + title)
-        theme = programs.theme(shapefile_of(soils), argument)
+        shapefile = shapefile_of(soils)
+        if shapefile is None:
+            raise ValueError("The soils layer %s is no longer a shapefile on disk" % soils.name())
+        theme = programs.theme(shapefile, argument)
         layer = make_theme_layer(soils, theme)
         project = QgsProject.instance()
         for old in self.theme_layers():

@@ -21,7 +21,8 @@ write_drainage_column "$bin" "$data/soils/sample.mdb" "$data/quillon-rules.sqlit
   fail "writing DRAIN_DC into MU_Data"
 unset QT_QPA_PLATFORM
 xvfb_start 1280x680 "$work/xvfb.log" || fail "no virtual X server"
-export QUILLON_BIN_DIR=$bin
+# The plugin runs from the source tree: no byte code is written into it.
+export QUILLON_BIN_DIR=$bin PYTHONDONTWRITEBYTECODE=1
 argument="DRAIN_DC|Drainage Class - Dominant Condition|$data/legends/drainage_class.avl"
 /usr/bin/python3 "$here/qgis_window.py" "$plugins" "$data/soils/sample_soils.shp" "$argument" "$work/stop" \
   > "$work/qgis.log" 2>&1 &

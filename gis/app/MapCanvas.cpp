@@ -43,6 +43,7 @@ void MapCanvas::setContent(std::shared_ptr<const qln::gis::SoilsLayer> layer, st
 {
     m_layer = std::move(layer);
     m_fill = std::move(fill);
+    m_aspect = m_layer ? m_layer->groundAspect() : 1;
     if (resetExtent && m_layer)
         m_extent = qln::gis::fullExtent(*m_layer);
     redraw();
@@ -66,9 +67,19 @@ void MapCanvas::zoomOut()
     zoomBy(2.0, rect().center());
 }
 
+MapView MapCanvas::view() const
+{
+    return MapView {m_extent, size(), m_aspect};
+}
+
+MapView MapCanvas::imageView() const
+{
+    return MapView {m_imageExtent, m_image.size(), m_aspect};
+}
+
 QTransform MapCanvas::transform() const
 {
-    return qln::gis::viewTransform(MapView {m_extent, size()});
+    return qln::gis::viewTransform(view());
 }
 
 void MapCanvas::zoomBy(double factor, QPointF aroundPixel)
@@ -97,7 +108,7 @@ void MapCanvas::redraw()
         return;
     }
     m_cancel = std::make_shared<std::atomic<bool>>(false);
-    qln::gis::RenderJob job {m_layer, m_fill, MapView {m_extent, size()}};
+    qln::gis::RenderJob job {m_layer, m_fill, view()};
     m_drawing = true;
     emit drawingStarted();
     m_watcher.setFuture(QtConcurrent::run([job = std::move(job), cancel = m_cancel] {

@@ -13,7 +13,10 @@
 #include <memory>
 #include <vector>
 
-namespace qln::gis { class SoilsLayer; }
+namespace qln::gis {
+class SoilsLayer;
+struct MapView;
+}
 
 class MapCanvas : public QWidget {
     Q_OBJECT
@@ -24,6 +27,9 @@ public:
     // What to draw; fill empty draws plain soils. Keeps the extent unless told to reset it.
     void setContent(std::shared_ptr<const qln::gis::SoilsLayer> layer, std::vector<QColor> fill, bool resetExtent);
     QRectF extent() const { return m_extent; }
+    // The view shown now (identify and zoom map through it), and the one image() was drawn by.
+    qln::gis::MapView view() const;
+    qln::gis::MapView imageView() const;
     const QImage& image() const { return m_image; }
     bool drawing() const { return m_drawing; }
 
@@ -55,6 +61,7 @@ private:
     QRectF m_extent;
     QImage m_image;
     QRectF m_imageExtent;
+    double m_aspect = 1;
     QFutureWatcher<QImage> m_watcher;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     bool m_drawing = false;

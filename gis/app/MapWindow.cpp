@@ -341,11 +341,17 @@ bool MapWindow::exportPng(const QString& file)
             inputs.push_back(layer->path());
             inputs.push_back(layer->path().parent_path() / layer->attributeFileName());
         }
+        // The world file beside it places the image in the layer's coordinates.
+        const std::filesystem::path path = file.toStdString();
+        const std::filesystem::path world = std::filesystem::path(path).replace_extension(".pgw");
         try {
-            qln::refuseOutputOverInputs(file.toStdString(), inputs);
-            qln::AtomicFile out(file.toStdString());
+            qln::refuseOutputsOverInputs({path, world}, inputs);
+            qln::AtomicFile out(path);
+            qln::AtomicFile place(world);
             out.write(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+            place.write(qln::gis::worldFile(m_canvas->imageView()));
             out.commit();
+            place.commit();
         } catch (const qln::OutputError& e) {
             failure = e.what();
         } catch (const qln::OutputIsInputError& e) {

@@ -35,7 +35,8 @@ public:
 
     // Adds a soils theme; a message names what went wrong and the map stays as it was.
     bool openSoilsTheme(const QString& shp);
-    // Writes the map and the active theme's legend to a PNG file.
+    // Writes the map and the active theme's legend to a PNG file, and beside it its world
+    // file (.pgw) placing the map in the layer's coordinates (the legend lies east of it).
     bool exportPng(const QString& file);
     // Starts the viewer on the active soils theme, or brings a running one forward.
     void startViewer();

@@ -42,7 +42,7 @@ int main(int argc, char** argv)
     cli.add_option("shapefile", shapefiles, "soils shapefiles (.shp) to open (default: the sample survey)");
     cli.add_option("--results", results, "results database to read MU_Data from (default: the viewer's settings)");
     cli.add_option("--viewer", viewer, "the viewer program (default: quillon beside this program)");
-    cli.add_option("--export", exportPng, "write the map as PNG after drawing and quit");
+    cli.add_option("--export", exportPng, "write the map as PNG, with its world file (.pgw), after drawing and quit");
     cli.add_flag("--start-quillon", startQuillon,
                  "start the viewer on the active soils theme (the last one opened), as Start Quillon does");
     cli.add_flag("--verbose", verbose, "print the viewer's script calls and their outcome");

@@ -1,12 +1,16 @@
 // Legends from files and legends the map makes itself.
 #include "quillon/gis/GisError.h"
+#include "quillon/gis/LayerStyle.h"
 #include "quillon/gis/Legend.h"
 
 #include "../support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <pugixml.hpp>
+
 #include <fstream>
+#include <map>
 
 using namespace qln::gis;
 using qln::Variant;
@@ -118,4 +122,88 @@ TEST(Legend, DynamicClasses)
     EXPECT_EQ(labels(mixed), (std::vector<std::string> {"1", "1a"}));
     // Nothing rated at all still has a legend.
     EXPECT_EQ(labels(Legend::dynamic({Variant::null()})), (std::vector<std::string> {"Not rated"}));
+}
+
+// The stored style QGIS draws a GeoPackage by: one rule per entry, in legend order, testing
+// the field as classify() tests a rating, filled with the entry's colour.
+TEST(Legend, StyleRulesMatchTheEntries)
+{
+    struct Rule {
+        std::string label, filter, colour;
+    };
+    const auto rulesOf = [](const std::string& qml) {
+        pugi::xml_document doc;
+        EXPECT_TRUE(doc.load_string(qml.c_str())) << qml;
+        const auto renderer = doc.child("qgis").child("renderer-v2");
+        EXPECT_STREQ(renderer.attribute("type").value(), "RuleRenderer");
+        std::map<std::string, std::string> colours;
+        for (const auto& symbol : renderer.child("symbols").children("symbol"))
+            colours[symbol.attribute("name").value()] =
+                symbol.child("layer").find_child_by_attribute("prop", "k", "color").attribute("v").value();
+        std::vector<Rule> out;
+        for (const auto& rule : renderer.child("rules").children("rule"))
+            out.push_back({rule.attribute("label").value(), rule.attribute("filter").value(),
+                           colours[rule.attribute("symbol").value()]});
+        return out;
+    };
+
+    Legend ksat = Legend::fromFile(std::filesystem::path(QUILLON_LEGENDS) / "ksat.avl");
+    auto rules = rulesOf(qgisStyle(ksat, "KSAT_WA", true));
+    ASSERT_EQ(rules.size(), ksat.entries().size());
+    EXPECT_EQ(rules[0].filter, "\"KSAT_WA\" IS NOT NULL AND \"KSAT_WA\" < 0.42") << "open below";
+    EXPECT_EQ(rules[0].colour, "178,24,43,255");
+    EXPECT_EQ(rules[1].filter, "\"KSAT_WA\" IS NOT NULL AND \"KSAT_WA\" >= 0.42 AND \"KSAT_WA\" < 1.4");
+    EXPECT_EQ(rules[5].filter, "\"KSAT_WA\" IS NOT NULL AND \"KSAT_WA\" >= 141") << "open above";
+    EXPECT_EQ(rules[6].label, "Not rated");
+    EXPECT_EQ(rules[6].filter, "\"KSAT_WA\" IS NULL");
+    // Over a text column a range compares the numbers the texts hold.
+    EXPECT_EQ(rulesOf(qgisStyle(ksat, "K", false))[1].filter,
+              "to_real(\"K\") IS NOT NULL AND to_real(\"K\") >= 0.42 AND to_real(\"K\") < 1.4");
+
+    // Classes: texts quoted (a quote doubled), numbers as numbers in a numeric field; the
+    // entry for unmatched values takes what no rule drew; a label is kept whole.
+    Legend texts = Legend::dynamic({Variant("O'Neil & <Sons>"), Variant("Well drained")});
+    texts.classify(Variant::null());
+    texts.classify(Variant("unlisted"));
+    rules = rulesOf(qgisStyle(texts, "Drain \"DC\"", false));
+    ASSERT_EQ(rules.size(), 4u);
+    EXPECT_EQ(rules[0].label, "O'Neil & <Sons>");
+    EXPECT_EQ(rules[0].filter, "\"Drain \"\"DC\"\"\" = 'O''Neil & <Sons>'");
+    EXPECT_EQ(rules[2].filter, "\"Drain \"\"DC\"\"\" IS NULL");
+    EXPECT_EQ(rules[3].label, "Other values");
+    EXPECT_EQ(rules[3].filter, "ELSE");
+    EXPECT_EQ(rulesOf(qgisStyle(Legend::dynamic({Variant("1"), Variant("x")}), "C", true))[0].filter, "\"C\" = 1");
+
+    // The top class of numbers made here holds its top value.
+    std::vector<Variant> numbers;
+    for (int i = 1; i <= 10; ++i)
+        numbers.emplace_back(i * 0.5);
+    rules = rulesOf(qgisStyle(Legend::dynamic(numbers), "N", true));
+    EXPECT_EQ(rules.back().filter, "\"N\" IS NOT NULL AND \"N\" >= 4.5 AND \"N\" <= 5");
+
+    // The SLD for other map programs has the same rules in the same order.
+    pugi::xml_document sld;
+    ASSERT_TRUE(sld.load_string(sldStyle(ksat, "ksat <1>", "KSAT_WA").c_str()));
+    const auto layer = sld.child("StyledLayerDescriptor").child("NamedLayer");
+    EXPECT_STREQ(layer.child("se:Name").text().get(), "ksat <1>");
+    std::vector<pugi::xml_node> sldRules;
+    for (const auto& rule : layer.child("UserStyle").child("se:FeatureTypeStyle").children("se:Rule"))
+        sldRules.push_back(rule);
+    ASSERT_EQ(sldRules.size(), ksat.entries().size());
+    const auto slow = sldRules[1].child("ogc:Filter").child("ogc:And");
+    EXPECT_STREQ(slow.child("ogc:PropertyIsGreaterThanOrEqualTo").child("ogc:Literal").text().get(), "0.42");
+    EXPECT_STREQ(slow.child("ogc:PropertyIsLessThan").child("ogc:Literal").text().get(), "1.4");
+    EXPECT_TRUE(slow.child("ogc:Not").child("ogc:PropertyIsNull")) << "Null is in no range";
+    EXPECT_FALSE(sldRules[0].child("ogc:Filter").child("ogc:And").child("ogc:PropertyIsGreaterThanOrEqualTo"));
+    EXPECT_TRUE(sldRules[6].child("ogc:Filter").child("ogc:PropertyIsNull"));
+    EXPECT_STREQ(sldRules[1].child("se:PolygonSymbolizer").child("se:Fill").child("se:SvgParameter").text().get(),
+                 "#ef8a62");
+    ASSERT_TRUE(sld.load_string(sldStyle(texts, "t", "DC").c_str()));
+    const auto textRules = sld.child("StyledLayerDescriptor").child("NamedLayer").child("UserStyle")
+                               .child("se:FeatureTypeStyle").children("se:Rule");
+    std::vector<pugi::xml_node> t(textRules.begin(), textRules.end());
+    ASSERT_EQ(t.size(), 4u);
+    EXPECT_STREQ(t[0].child("ogc:Filter").child("ogc:PropertyIsEqualTo").child("ogc:Literal").text().get(),
+                 "O'Neil & <Sons>");
+    EXPECT_TRUE(t[3].child("se:ElseFilter")) << "other values";
 }

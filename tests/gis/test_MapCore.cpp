@@ -1,4 +1,5 @@
 // The soils layer, the viewer's script calls and the map document they change.
+#include "GuiApplication.h"
 #include "SmallSurvey.h"
 
 #include "quillon/gis/GisError.h"
@@ -11,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -270,10 +270,7 @@ TEST_F(MapDocumentTest, EnableValueFollowsTheActiveTheme)
 
 TEST_F(MapDocumentTest, RenderColoursEachUnitByItsClass)
 {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);  // the legend's text needs fonts
+    guiApp();  // the legend's text needs fonts
     ASSERT_TRUE(m_doc.execute(display("drclass|Drainage|DYNAMIC")).accepted);
     const RatingTheme& theme = m_doc.ratingThemes()[0];
     const MapView view {QRectF(0, 0, 6, 1), QSize(600, 100)};

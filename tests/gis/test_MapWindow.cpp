@@ -21,6 +21,8 @@
 #include <QTest>
 
 #include <atomic>
+#include <cmath>
+#include <regex>
 #include <mutex>
 
 #include <cstdio>
@@ -57,6 +59,49 @@ std::string run(const std::string& command)
         out.append(buf, n);
     ::pclose(pipe);
     return out;
+}
+
+// The sample is in longitude and latitude. Its polygons must be drawn with the shape of
+// their ground (the WGS 84 ellipsoid's east-west and north-south lengths at the middle
+// latitude, within 2 %), and the image's world file, as gdalinfo reads it, must put the
+// drawn polygons where the layer's extent lies (within two pixels).
+void expectPlacedWithItsGroundShape(const std::filesystem::path& png, const QImage& image, int mapWidth,
+                                    const QRectF& extent)
+{
+    const std::string info = run("gdalinfo -json '" + png.string() + "' 2>&1");
+    if (info.find("\"geoTransform\"") == std::string::npos && info.find("not found") != std::string::npos) {
+        if (std::getenv("CI"))
+            ADD_FAILURE() << "gdalinfo (gdal-bin) is not installed";
+        return;
+    }
+    std::smatch m;
+    const std::string number = "\\s*(-?[0-9.eE+-]+)\\s*";
+    ASSERT_TRUE(std::regex_search(info, m, std::regex("\"geoTransform\":\\s*\\[" + number + "," + number + "," +
+                                                      number + "," + number + "," + number + "," + number + "\\]")))
+        << "no georeference: " << info;
+    const double x0 = std::stod(m[1]), dx = std::stod(m[2]), y0 = std::stod(m[4]), dy = std::stod(m[6]);
+    EXPECT_EQ(std::stod(m[3]), 0);
+    EXPECT_EQ(std::stod(m[5]), 0);
+
+    int left = mapWidth, right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < mapWidth; ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    ASSERT_GE(right, left) << "nothing drawn";
+    EXPECT_NEAR(x0 + left * dx, extent.left(), 2 * dx);
+    EXPECT_NEAR(x0 + (right + 1) * dx, extent.right(), 2 * dx);
+    EXPECT_NEAR(y0 + top * dy, extent.bottom(), 2 * -dy) << "north at the top";
+    EXPECT_NEAR(y0 + (bottom + 1) * dy, extent.top(), 2 * -dy);
+
+    const double a = 6378137, f = 1 / 298.257223563, e2 = f * (2 - f);
+    const double phi = extent.center().y() * M_PI / 180, s = std::sin(phi);
+    const double east = a / std::sqrt(1 - e2 * s * s) * std::cos(phi) * extent.width() * M_PI / 180;
+    const double north = a * (1 - e2) / std::pow(1 - e2 * s * s, 1.5) * extent.height() * M_PI / 180;
+    const double drawn = double(right + 1 - left) / double(bottom + 1 - top);
+    EXPECT_NEAR(drawn / (east / north), 1, 0.02) << "drawn " << drawn << ", ground " << east / north;
 }
 
 std::string sqlText(const std::string& text)
@@ -238,7 +283,7 @@ TEST_F(MapWindowTest, DisplaysIdentifiesExportsAndCleansUp)
             break;
     }
     ASSERT_LT(shape, layer.size());
-    const QTransform t = qln::gis::viewTransform({m_window->canvas().extent(), m_window->canvas().size()});
+    const QTransform t = qln::gis::viewTransform(m_window->canvas().view());
     QTest::mouseClick(&m_window->canvas(), Qt::LeftButton, {}, t.map(inside).toPoint());
     const QString identified = m_window->identifyText();
     EXPECT_TRUE(identified.contains("musym: " + QString::fromStdString(layer.musym(shape)))) << identified.toStdString();
@@ -254,6 +299,7 @@ TEST_F(MapWindowTest, DisplaysIdentifiesExportsAndCleansUp)
     ASSERT_TRUE(m_window->exportPng(QString::fromStdString(png.string())));
     const QImage exported(QString::fromStdString(png.string()));
     EXPECT_EQ(exported.width(), m_window->canvas().image().width() + 300) << "the map with its legend";
+    expectPlacedWithItsGroundShape(png, exported, m_window->canvas().image().width(), layer.extent());
 
     ASSERT_TRUE(executeOnMap("av.run(\"Quillon.InterpsCleanup\", \"\" )").accepted);
     EXPECT_EQ(rows("lstThemes"), QStringList {"sample_soils"});

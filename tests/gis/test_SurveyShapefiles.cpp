@@ -1,5 +1,6 @@
 // Shapefiles as survey downloads come: upper-case field names, code pages, several parts and
 // holes, a .prj; and damaged files refused with a message naming the file at fault.
+#include "GuiApplication.h"
 #include "SmallSurvey.h"
 
 #include "quillon/gis/GisError.h"
@@ -9,8 +10,6 @@
 #include "../support/TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <QGuiApplication>
 
 #include <fstream>
 
@@ -57,15 +56,6 @@ std::filesystem::path writeSurvey(const std::filesystem::path& folder, const cha
     SHPClose(h);
     DBFClose(d);
     return shp;
-}
-
-QGuiApplication& guiApp()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-    return app;
 }
 
 } // namespace

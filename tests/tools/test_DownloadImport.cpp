@@ -8,6 +8,7 @@
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
+#include <shapefil.h>
 #include <sqlite3.h>
 #include <zip.h>
 
@@ -54,6 +55,35 @@ std::vector<std::string> records(const std::string& text)
         }
     }
     return out;
+}
+
+// A survey's map-unit layer: one unit square per key, side by side from x = first, with the
+// columns a download's layer has.
+void writeLayer(const fs::path& folder, const std::string& area, const std::vector<std::string>& keys, double first,
+                const std::string& prj)
+{
+    fs::create_directories(folder);
+    const fs::path base = folder / ("soilmu_a_" + area);
+    SHPHandle shapes = SHPCreate(base.c_str(), SHPT_POLYGON);
+    DBFHandle records = DBFCreateEx((base.string() + ".dbf").c_str(), "LDID/87");
+    DBFAddField(records, "AREASYMBOL", FTString, 20, 0);
+    DBFAddField(records, "SPATIALVER", FTInteger, 10, 0);
+    DBFAddField(records, "MUSYM", FTString, 6, 0);
+    DBFAddField(records, "MUKEY", FTString, 30, 0);
+    for (int i = 0; i < static_cast<int>(keys.size()); ++i) {
+        double x[] = {first + i, first + i, first + i + 1, first + i + 1, first + i}, y[] = {0, 1, 1, 0, 0};
+        SHPObject* square = SHPCreateSimpleObject(SHPT_POLYGON, 5, x, y, nullptr);
+        SHPWriteObject(shapes, -1, square);
+        SHPDestroyObject(square);
+        DBFWriteStringAttribute(records, i, 0, area.c_str());
+        DBFWriteIntegerAttribute(records, i, 1, 3);
+        if (i > 0)
+            DBFWriteStringAttribute(records, i, 2, ("S" + std::to_string(i)).c_str());
+        DBFWriteStringAttribute(records, i, 3, keys[i].c_str());
+    }
+    SHPClose(shapes);
+    DBFClose(records);
+    writeFile(base.string() + ".prj", prj);
 }
 
 struct Db {
@@ -209,6 +239,50 @@ TEST_F(DownloadImport, FolderZipAndASplitMergedGiveTheSameDatabase)
     EXPECT_EQ(readFile(temp / "merged" / "soilmu_a_one.dbf"), "soilmu_a_one.dbf");
     EXPECT_TRUE(fs::exists(temp / "merged" / "soilmu_a_one.prj"));
     EXPECT_FALSE(fs::exists(temp / "merged" / "soilsa_a_one.shp"));
+
+    // Layers of two surveys become one layer, the first survey's shapes first, values and
+    // blanks as they were; layers in two coordinate systems are refused, naming both.
+    const std::string wgs84 = "GEOGCS[\"GCS_WGS_1984\"]";
+    writeLayer(one / "spatial", "one", {"53258", "53259"}, 0, wgs84);
+    writeLayer(two / "spatial", "two", {"53300"}, 10, wgs84 + "\r\n");
+    import({one, two}, temp / "merged" / "two.sqlite");
+    EXPECT_FALSE(fs::exists(temp / "merged" / "soilmu_a_two.shp"));
+    EXPECT_EQ(readFile(temp / "merged" / "soilmu_a_one_two.prj"), wgs84);
+    {
+        const std::string base = (temp / "merged" / "soilmu_a_one_two").string();
+        SHPHandle shapes = SHPOpen(base.c_str(), "rb");
+        DBFHandle records = DBFOpen((base + ".dbf").c_str(), "rb");
+        ASSERT_TRUE(shapes && records);
+        int count = 0, type = 0;
+        SHPGetInfo(shapes, &count, &type, nullptr, nullptr);
+        std::vector<std::string> rows;
+        for (int i = 0; i < count; ++i) {
+            SHPObject* shape = SHPReadObject(shapes, i);
+            std::string row = std::to_string(static_cast<int>(shape->dfXMin));
+            SHPDestroyObject(shape);
+            // shapelib reads every value into one buffer: each is copied before the next.
+            for (int field = 0; field < 4; ++field)
+                row += " " + std::string(DBFIsAttributeNULL(records, i, field) ? "<null>"
+                                                                              : DBFReadStringAttribute(records, i, field));
+            rows.push_back(row);
+        }
+        EXPECT_EQ(type, SHPT_POLYGON);
+        EXPECT_EQ(std::string(DBFGetCodePage(records)), "LDID/87");
+        EXPECT_EQ(rows, (std::vector<std::string>{"0 one 3 <null> 53258", "1 one 3 S1 53259", "10 two 3 <null> 53300"}));
+        SHPClose(shapes);
+        DBFClose(records);
+    }
+    writeFile(two / "spatial" / "soilmu_a_two.prj", "PROJCS[\"NAD_1983_UTM_Zone_12N\"]");
+    try {
+        import({one, two}, temp / "merged" / "systems.sqlite");
+        FAIL() << "no error";
+    } catch (const DownloadError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("coordinate systems"), std::string::npos) << message;
+        EXPECT_NE(message.find(one.string()), std::string::npos) << message;
+        EXPECT_NE(message.find(two.string()), std::string::npos) << message;
+    }
+    EXPECT_FALSE(fs::exists(temp / "merged" / "systems.sqlite"));
 
     // A key met in both with different rows names both surveys and the key; nothing is written.
     const fs::path other = copyExcerpt("other", [](const std::string& file, std::string& bytes) {

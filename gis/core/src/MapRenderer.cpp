@@ -18,13 +18,23 @@ QTransform viewTransform(const MapView& view)
     const QRectF& e = view.extent;
     if (e.width() <= 0 || e.height() <= 0 || view.size.isEmpty())
         return {};
-    const double scale = std::min(view.size.width() / e.width(), view.size.height() / e.height());
+    const double aspect = view.aspect > 0 ? view.aspect : 1;
+    const double scale = std::min(view.size.width() / (e.width() * aspect), view.size.height() / e.height());
     const QPointF centre = e.center();
     QTransform t;
     t.translate(view.size.width() / 2.0, view.size.height() / 2.0);
-    t.scale(scale, -scale);
+    t.scale(scale * aspect, -scale);
     t.translate(-centre.x(), -centre.y());
     return t;
+}
+
+std::string worldFile(const MapView& view)
+{
+    const QTransform inverse = viewTransform(view).inverted();
+    const QPointF origin = inverse.map(QPointF(0.5, 0.5));
+    // Rotation terms are 0: north is up. Shortest exact decimals, never the locale's form.
+    return numberText(inverse.m11()) + "\n0\n0\n" + numberText(inverse.m22()) + "\n" + numberText(origin.x()) + "\n" +
+           numberText(origin.y()) + "\n";
 }
 
 QRectF fullExtent(const SoilsLayer& layer)

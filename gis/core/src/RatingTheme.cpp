@@ -73,10 +73,15 @@ std::unordered_map<std::string, Variant> readRatings(const std::filesystem::path
 RatingTheme makeRatingTheme(std::shared_ptr<const SoilsLayer> layer, const DisplayRequest& request,
                             const std::filesystem::path& results)
 {
+    return makeRatingTheme(std::move(layer), request, readRatings(results, request.column));
+}
+
+RatingTheme makeRatingTheme(std::shared_ptr<const SoilsLayer> layer, const DisplayRequest& request,
+                            const std::unordered_map<std::string, Variant>& ratings)
+{
     RatingTheme theme;
     theme.title = request.title;
     theme.column = request.column;
-    const auto ratings = readRatings(results, request.column);
     theme.values.reserve(layer->size());
     for (std::size_t s = 0; s < layer->size(); ++s) {
         const auto it = ratings.find(layer->mukey(s));

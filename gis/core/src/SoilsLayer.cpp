@@ -2,6 +2,7 @@
 
 #include "ShapefileFiles.h"
 #include "quillon/ado/CodePage.h"
+#include "quillon/gis/CoordinateSystem.h"
 #include "quillon/gis/GisError.h"
 #include "quillon/shapelib/Handles.h"
 
@@ -152,6 +153,7 @@ SoilsLayer SoilsLayer::load(const std::filesystem::path& shp)
     }
     if (layer.m_points.empty())
         throw GisError("The shapefile " + name + " holds no polygons");
+    layer.m_groundAspect = gis::groundAspect(layer.m_projection, layer.m_extent);
     return layer;
 }
 

@@ -1,4 +1,5 @@
 #include "DownloadImport.h"
+#include "PolygonLayers.h"
 
 #include "SurveyKeys.h"
 #include "SurveyLayout.h"
@@ -367,11 +368,12 @@ void importDownloads(const std::vector<fs::path>& downloads, const fs::path& sql
         createIndexes(writer.handle(), plans, IndexSet::AllButPrimaryKeys, OnRepeatedKey::Fail);
         writeSortTable(writer, layout, report);
 
-        for (const auto& survey : surveys) {
-            for (const auto& file : survey->polygonFiles()) {
-                layers.push_back(std::make_unique<AtomicFile>(sqliteFile.parent_path() / file));
-                layers.back()->write(survey->spatial(file));
-            }
+        std::vector<const DownloadFiles*> readers;
+        for (const auto& survey : surveys)
+            readers.push_back(survey.get());
+        for (const auto& file : polygonLayers(readers)) {
+            layers.push_back(std::make_unique<AtomicFile>(sqliteFile.parent_path() / file.name));
+            layers.back()->write(file.bytes);
         }
         writer.commit(0);
     }

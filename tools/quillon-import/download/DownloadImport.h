@@ -20,7 +20,8 @@ struct ImportReport {
 // SQLite soils database: every table the download's metadata names, in its column order
 // and types, the metadata tables once, each table's primary key and declared indexes, an
 // index on every key of the relationships, and the map-unit sort table. The map-unit
-// polygons of each survey are copied beside the database under their own names. The
+// polygons go beside the database: one survey's layer as it is, several surveys' layers
+// merged into one (see polygonLayers). The
 // database and the copies are written under temporary names and take their places only
 // when everything is read; on any error nothing is left behind and DownloadError (bad
 // input, naming file, line and field) or another std::exception is thrown.

@@ -8,6 +8,7 @@
 
 #include "quillon/AtomicFile.h"
 #include "quillon/Error.h"
+#include "quillon/TemporaryFolder.h"
 #include "quillon/ado/AccessImport.h"
 #include "quillon/ado/Connection.h"
 #include "quillon/ado/ServerAddress.h"
@@ -19,6 +20,7 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 using qln::tools::kExitFailed;
@@ -64,16 +66,7 @@ int main(int argc, char** argv)
         std::cerr << "quillon-import: --to takes a postgresql:// address\n";
         return kExitUsage;
     }
-    std::string temporaryFolder;
-    struct FolderRemover {
-        const std::string& path;
-        ~FolderRemover()
-        {
-            std::error_code ignored;
-            if (!path.empty())
-                std::filesystem::remove_all(path, ignored);
-        }
-    } remover{temporaryFolder};
+    std::optional<qln::TemporaryFolder> temporaryFolder;
     try {
         if (downloads) {
             std::vector<std::filesystem::path> paths(inputs.begin(), inputs.end());
@@ -86,11 +79,8 @@ int main(int argc, char** argv)
             std::filesystem::path target = output;
             if (!server.empty()) {
                 // The server load reads an SQLite file: the downloads go into one first.
-                char folder[] = "/tmp/quillon-import-XXXXXX";
-                if (!::mkdtemp(folder))
-                    throw std::runtime_error(std::string("cannot make a temporary folder: ") + std::strerror(errno));
-                temporaryFolder = folder;
-                target = temporaryFolder + "/survey.sqlite";
+                temporaryFolder.emplace(std::filesystem::temp_directory_path(), "quillon-import-");
+                target = temporaryFolder->path() / "survey.sqlite";
             }
             // The database must not replace one of the zips it is read from.
             qln::refuseOutputOverInputs(target, paths);

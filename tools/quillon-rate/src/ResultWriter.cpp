@@ -1,5 +1,7 @@
 #include "ResultWriter.h"
 
+#include "quillon/ado/Types.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -140,7 +142,43 @@ std::vector<std::vector<std::string>> cells(ado::Recordset& results)
     return rows;
 }
 
+std::string csvType(ado::Recordset& results, int field)
+{
+    switch (results.field(field).type) {
+    case ado::adSmallInt:
+    case ado::adInteger:
+    case ado::adBigInt:
+        return "Integer";
+    case ado::adSingle:
+    case ado::adDouble:
+        return "Real";
+    case ado::adVariant:
+        break;
+    default:
+        return "String";
+    }
+    bool any = false, integers = true, numbers = true;
+    for (results.moveFirst(); !results.eof(); results.moveNext()) {
+        const Variant& value = results.value(field);
+        if (value.isMissing())
+            continue;
+        any = true;
+        integers = integers && value.kind() == Variant::Kind::Integer;
+        numbers = numbers && (value.kind() == Variant::Kind::Integer || value.kind() == Variant::Kind::Single ||
+                              value.kind() == Variant::Kind::Double);
+    }
+    return !any ? "String" : integers ? "Integer" : numbers ? "Real" : "String";
+}
+
 } // namespace
+
+std::string csvTypes(ado::Recordset& results)
+{
+    std::string line;
+    for (int f = 0; f < results.fieldCount(); ++f)
+        line += (f ? ",\"" : "\"") + csvType(results, f) + "\"";
+    return line + "\n";
+}
 
 void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out)
 {

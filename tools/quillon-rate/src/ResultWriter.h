@@ -22,4 +22,8 @@ enum class OutputFormat { Csv, Json, Table };
 // that is not finite throws NonFiniteValue before its row is written.
 void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out);
 
+// The type file GDAL reads beside a CSV (.csvt): one line of quoted types, "Integer", "Real"
+// or "String" per field, as the field is declared, or, where it is not, as its values are.
+std::string csvTypes(ado::Recordset& results);
+
 } // namespace qln::rate

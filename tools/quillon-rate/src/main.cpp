@@ -1,4 +1,5 @@
 // quillon-rate: one rating run of the engine from the command line.
+#include "GeoPackageOutput.h"
 #include "RateRun.h"
 #include "ReportOutput.h"
 #include "ResultWriter.h"
@@ -6,6 +7,7 @@
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 #include "quillon/ado/DataSources.h"
+#include "quillon/gis/GisError.h"
 #include "quillon/tools/CommandLine.h"
 #include "quillon/viewer/UserData.h"
 
@@ -83,9 +85,26 @@ struct RunLimits {
     unsigned threads = 0;
 };
 
-int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputFormat format,
-        const std::string& output, const qln::rate::ReportRequest& request, const RunLimits& limits)
+// The ratings' file: text in one of the formats, or, with a soils layer, a GeoPackage.
+struct RatingsOutput {
+    qln::rate::OutputFormat format = qln::rate::OutputFormat::Csv;
+    std::string file;
+    std::filesystem::path layer;  // set for a GeoPackage
+};
+
+// The CSV's type file, beside it with the extension .csvt as GDAL looks for it.
+std::filesystem::path typesFile(const RatingsOutput& output)
 {
+    if (output.file.empty() || !output.layer.empty() || output.format != qln::rate::OutputFormat::Csv)
+        return {};
+    return std::filesystem::path(output.file).replace_extension(".csvt");
+}
+
+int run(const qln::rate::RateOptions& options, bool listOnly, const RatingsOutput& ratingsOut,
+        const qln::rate::ReportRequest& request, const RunLimits& limits)
+{
+    const std::string& output = ratingsOut.file;
+    const bool gpkg = !ratingsOut.layer.empty();
     if (!std::filesystem::exists(options.rules))
         throw qln::viewer::RefusedRun("The rules database " + options.rules.string() + " does not exist.");
     // Every file the run writes is checked against every file it reads before any work.
@@ -95,10 +114,18 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     const auto templates = qln::rate::bundledTemplates(std::filesystem::canonical("/proc/self/exe"));
     for (const auto& read : qln::rate::reportInputs(request, templates))
         inputs.push_back(read);
-    qln::refuseOutputsOverInputs({output, request.xml, request.report, request.nontech}, inputs);
-    std::optional<qln::AtomicFile> file;
-    if (!output.empty())
+    if (gpkg) {
+        for (const char* part : {".shp", ".shx", ".dbf"})
+            inputs.push_back(std::filesystem::path(ratingsOut.layer).replace_extension(part));
+    }
+    const std::filesystem::path types = listOnly ? std::filesystem::path() : typesFile(ratingsOut);
+    qln::refuseOutputsOverInputs({output, types, request.xml, request.report, request.nontech}, inputs);
+    std::optional<qln::AtomicFile> file, typesOut;
+    if (!output.empty() && !gpkg)
         file.emplace(output);
+    // Types only beside a file of its own: a device or FIFO takes the CSV alone.
+    if (file && !types.empty() && file->writePath() != file->target())
+        typesOut.emplace(types);
     qln::ado::defineDataSource(qln::engine::kRulesDataSource, options.rules);
     const auto ownEngine = qln::engine::createQuillon();
     qln::engine::clsQuillon& engine = *ownEngine;
@@ -132,6 +159,16 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
     if (attr.value("SoilLayerOptions").number().value_or(0) != 0 && !choices.top)
         std::cerr << "quillon-rate: warning: " << choices.attribute
                   << " is rated over a soil layer; without --top and --bottom no horizon is kept.\n";
+    std::optional<qln::rate::GeoPackageRequest> geoPackage;
+    if (gpkg) {
+        try {
+            geoPackage =
+                qln::rate::prepareGeoPackage(ratingsOut.layer, attr, templates.parent_path() / "legends", std::cerr);
+        } catch (const qln::gis::GisError& error) {
+            throw qln::viewer::RefusedRun(error.what());
+        }
+        geoPackage->column = userData.value("OutputTable").text();
+    }
     auto mapunits = qln::rate::loadMapunits(engine, options);
 
     ProgressBar bar;
@@ -154,9 +191,17 @@ int run(const qln::rate::RateOptions& options, bool listOnly, qln::rate::OutputF
                   << inverted.first << "\n";
     if (!results)
         return 0;
+    if (geoPackage) {
+        qln::rate::writeGeoPackage(*results, std::move(*geoPackage), output);
+        return 0;
+    }
     std::ostringstream text;
-    qln::rate::writeResults(*results, format, text);
+    qln::rate::writeResults(*results, ratingsOut.format, text);
+    if (typesOut)
+        typesOut->write(qln::rate::csvTypes(*results));
     emit(text.str(), file ? &*file : nullptr);
+    if (typesOut)
+        typesOut->commit();
     return 0;
 }
 
@@ -196,9 +241,14 @@ int main(int argc, char** argv)
     app.add_option("--list", list, "option list choice, LABEL=ITEM");
     app.add_option("--mapunits", options.mapunits, "\"all\" or a GIS attribute file (.dbf) naming the map units")
         ->capture_default_str();
-    app.add_option("--format", format, "csv, json or table")->check(CLI::IsMember({"csv", "json", "table"}))
+    app.add_option("--format", format, "csv, json, table, or gpkg (a GeoPackage of the --layer polygons, "
+                                       "styled; needs --output)")
+        ->check(CLI::IsMember({"csv", "json", "table", "gpkg"}))
         ->capture_default_str();
-    app.add_option("--output", output, "write the ratings to this file instead of standard output");
+    RatingsOutput ratingsOut;
+    app.add_option("--layer", ratingsOut.layer, "soils shapefile (.shp) whose polygons the GeoPackage holds");
+    app.add_option("--output", output, "write the ratings to this file instead of standard output (a CSV file "
+                                       "gets its GDAL type file .csvt beside it)");
     app.add_option("--xml", request.xml, "write the XML report document of the run to this file");
     app.add_option("--report", request.report, "write the rating report to this .docx file");
     app.add_flag("--description", request.description, "rating report: include the attribute's description");
@@ -243,6 +293,11 @@ int main(int argc, char** argv)
         if (!listOnly && (options.soils.empty() || (attributeNeeded && choices.attribute.empty())))
             throw qln::viewer::OptionError("--soils and --attribute are required for a rating run.");
         qln::viewer::checkRunOptions(choices);
+        if ((format == "gpkg") != !ratingsOut.layer.empty())
+            throw qln::viewer::OptionError("--format gpkg and --layer go together.");
+        if (format == "gpkg" && (output.empty() || listOnly))
+            throw qln::viewer::OptionError("--format gpkg writes the ratings to a file: give --output, "
+                                           "without --list-attributes.");
     } catch (const qln::viewer::OptionError& error) {
         qln::tools::reportUsageError("quillon-rate", error.what());
         return kExitUsage;
@@ -252,7 +307,10 @@ int main(int argc, char** argv)
         {"table", qln::rate::OutputFormat::Table}};
 
     try {
-        return run(options, listOnly, formatOf.at(format), output, request, limits);
+        if (format != "gpkg")
+            ratingsOut.format = formatOf.at(format);
+        ratingsOut.file = output;
+        return run(options, listOnly, ratingsOut, request, limits);
     } catch (const qln::viewer::OptionError& error) {
         std::cerr << "quillon-rate: " << error.what() << "\n";
         return kExitUsage;

@@ -3,12 +3,12 @@
 #include "Generator.h"
 #include "SoilsLayer.h"
 
+#include <quillon/TemporaryFolder.h>
 #include <quillon/tools/CommandLine.h>
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdint>
@@ -37,29 +37,6 @@ const std::map<std::string, Preset> kPresets = {
 
 // A folder beside the result, made exclusively, that the files are written into first; it
 // is removed with whatever is left in it however the run ends.
-class StagingFolder {
-public:
-    explicit StagingFolder(const fs::path& dir)
-    {
-        std::string pattern = (dir / ".quillon-sample-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw fs::filesystem_error("cannot make a staging folder in", dir,
-                                       std::error_code(errno, std::generic_category()));
-        m_path = pattern;
-    }
-    ~StagingFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    StagingFolder(const StagingFolder&) = delete;
-    StagingFolder& operator=(const StagingFolder&) = delete;
-
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 // Moves every staged file over its namesake in `dir`. The files it replaces are set aside
 // first; when one move fails, everything moved is taken back and the old files restored,
@@ -166,7 +143,7 @@ int main(int argc, char** argv)
         fs::create_directories(dir);
         // Everything is written into a staging folder beside the result and moved into
         // place at the end, so a failed run leaves the previous files untouched.
-        StagingFolder staging(dir);
+        const qln::TemporaryFolder staging(dir, ".quillon-sample-");
         const std::string dbName = options.name + ".sqlite";
         const std::string layerBase = options.name + "_soils";
         const SurveyLayout layout = writeSoilsDatabase((staging.path() / dbName).string(), options);

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace qln::gis {
@@ -21,10 +22,16 @@ namespace qln::gis {
 struct MapView {
     QRectF extent;  // map units shown (grown to the image's aspect ratio)
     QSize size;     // pixels
+    double aspect = 1;  // ground width of a unit of x against one of y (groundAspect)
 };
 
-// The map-to-pixel transform of a view: the extent centred, north up, aspect kept.
+// The map-to-pixel transform of a view: the extent centred, north up, x drawn `aspect` times
+// as wide as y, so that the ground keeps its shape.
 QTransform viewTransform(const MapView& view);
+// The world file of an image drawn by the view (.pgw beside a .png): the size of a pixel in
+// map units and the map point of the centre of the upper left pixel, so that GIS programs
+// place the image where it belongs.
+std::string worldFile(const MapView& view);
 // An extent around the layer with a small margin.
 QRectF fullExtent(const SoilsLayer& layer);
 

@@ -56,6 +56,9 @@ struct RatingTheme {
 // Builds the theme the request asks for; throws GisError (legend file, database, column).
 RatingTheme makeRatingTheme(std::shared_ptr<const SoilsLayer> layer, const DisplayRequest& request,
                             const std::filesystem::path& results);
+// The same from ratings already read (mukey -> rating, as readRatings gives them).
+RatingTheme makeRatingTheme(std::shared_ptr<const SoilsLayer> layer, const DisplayRequest& request,
+                            const std::unordered_map<std::string, Variant>& ratings);
 
 // One line for people and scripts: the title, the column, then each legend entry's label
 // with the number of polygons it colours, in legend order ("title" from COL: a (3); b (1)).

@@ -40,6 +40,8 @@ public:
     const std::string& areasymbol(std::size_t shape) const;
     // The coordinate system as the .prj beside the shapefile gives it ("" without one).
     const std::string& projection() const { return m_projection; }
+    // How wide a unit of x is on the ground against one of y (groundAspect of the .prj).
+    double groundAspect() const { return m_groundAspect; }
     // How the attribute texts were decoded (the code page and where it came from).
     const std::string& codePage() const { return m_codePage; }
     // The attribute file's field names as stored.
@@ -64,6 +66,7 @@ private:
     std::vector<std::string> m_musym;
     std::vector<std::string> m_areasymbol;  // empty when there is no such column
     std::string m_projection;
+    double m_groundAspect = 1;
     std::string m_codePage;
     std::vector<std::string> m_fieldNames;
     std::vector<QRectF> m_bounds;

@@ -1,5 +1,5 @@
-"""The QGIS side of qgis_plugin.sh: QGIS offscreen with the plugin, which starts the real
-viewer; the viewer is worked through its test driver. Prints "qgis session: ok" last.
+"""The QGIS side of qgis_plugin.sh: QGIS offscreen with the plugin found and started as QGIS
+starts its plugins; the plugin starts the real viewer, which is worked through its test driver.
 Usage: qgis_plugin_session.py PLUGIN_FOLDER SOILS_SHP RESULTS_DB WORK_DIR"""
 
 import os
@@ -14,7 +14,7 @@ sys.path.insert(0, plugins)
 from qgis.PyQt.QtCore import QTimer  # noqa: E402
 from qgis.core import QgsApplication, QgsProject, QgsRenderContext, QgsVectorLayer, NULL  # noqa: E402
 
-import quillon_link  # noqa: E402
+import qgis.utils  # noqa: E402
 from qgis_interface import Interface  # noqa: E402
 from quillon_link import link, programs  # noqa: E402
 
@@ -76,9 +76,16 @@ def plain(value):
 app = QgsApplication([], False)
 app.setPrefixPath("/usr", True)
 app.initQgis()
+# Found, read and started as QGIS does with the plugins of its plugin folders.
 iface = Interface()
-plugin = quillon_link.classFactory(iface)
-plugin.initGui()
+qgis.utils.iface = iface
+qgis.utils.plugin_paths = [plugins]
+qgis.utils.updateAvailablePlugins()
+if qgis.utils.pluginMetadata("quillon_link", "name") != "Quillon":
+    fail("QGIS does not list the plugin: %s" % qgis.utils.available_plugins)
+if not (qgis.utils.loadPlugin("quillon_link") and qgis.utils.startPlugin("quillon_link")):
+    fail("QGIS cannot start the plugin")
+plugin = qgis.utils.plugins["quillon_link"]
 project = QgsProject.instance()
 soils = QgsVectorLayer(shapefile, "sample_soils", "ogr")
 if not soils.isValid():
@@ -226,7 +233,8 @@ spin_until("the viewer did not end with QGIS", lambda: viewer_gone() and os.path
 status = open(status_file).read().strip()
 if status != "0":
     fail("the viewer ended with status " + status)
-plugin.unload()
+if not qgis.utils.unloadPlugin("quillon_link"):
+    fail("QGIS cannot unload the plugin")
 del theme, themes, soils, other
 project.clear()
 app.exitQgis()

@@ -1,5 +1,6 @@
 """The QGIS side of qgis_plugin.sh: QGIS offscreen with the plugin found and started as QGIS
 starts its plugins; the plugin starts the real viewer, which is worked through its test driver.
+Prints "qgis session: ok" last.
 Usage: qgis_plugin_session.py PLUGIN_FOLDER SOILS_SHP RESULTS_DB WORK_DIR"""
 
 import os

@@ -1,4 +1,5 @@
 // quillon-map: the soils map that works beside the viewer in the desktop GIS's place.
+#include "GisServices.h"
 #include "MapWindow.h"
 #include "TerminationSignal.h"
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv)
     std::string exportPng;
     bool startQuillon = false;
     bool verbose = false;
+    std::string printThemeOf;
+    std::string enableValue;
     cli.add_option("shapefile", shapefiles, "soils shapefiles (.shp) to open (default: the sample survey)");
     cli.add_option("--results", results, "results database to read MU_Data from (default: the viewer's settings)");
     cli.add_option("--viewer", viewer, "the viewer program (default: quillon beside this program)");
@@ -43,9 +46,25 @@ int main(int argc, char** argv)
     cli.add_flag("--start-quillon", startQuillon,
                  "start the viewer on the active soils theme (the last one opened), as Start Quillon does");
     cli.add_flag("--verbose", verbose, "print the viewer's script calls and their outcome");
+    cli.add_option("--print-theme", printThemeOf,
+                   "print the theme of a display argument column|title|legend on the one shapefile as JSON "
+                   "and quit, for a GIS that draws it itself");
+    cli.add_option("--write-enable", enableValue,
+                   "write the handshake value EnableQLNDialog (Y: the viewer's soils theme is active) and quit");
     // Parsed before the window system is opened: --help and --version need no display.
     if (const auto status = qln::tools::parseCommandLine(cli, argc, argv, "quillon-map"))
         return *status;
+
+    if (!printThemeOf.empty()) {
+        if (shapefiles.size() != 1) {
+            std::cerr << "quillon-map: --print-theme needs exactly one shapefile\n";
+            return 64;
+        }
+        return printTheme(shapefiles.front(), printThemeOf,
+                          results.empty() ? std::nullopt : std::optional<std::filesystem::path>(results));
+    }
+    if (!enableValue.empty())
+        return writeEnable(enableValue);
 
     // With a results database of its own the map needs nothing of the user's installation;
     // otherwise the first start sets it up, and a start without a shapefile shows the sample.

@@ -38,9 +38,9 @@ results=$data/results/results.sqlite
 driver() { "$bin/quillon-dde" --timeout 10000 QuillonTest driver "$@" 2>> "$work/driver.log"; }
 idle() { driver IDLE; }
 
-# The map on the sample soils theme starts the viewer (its exit status is kept in
-# viewer.status); returns once the driver answers.
-start_linked_session() {
+# The viewer program a GIS starts: the test driver's viewer, its pid kept in viewer.pid and
+# its exit status in viewer.status.
+write_viewer_program() {
   cat > "$work/viewer" <<SH
 #!/bin/sh
 "$bin/quillon_e2e_viewer" "\$@" > "$work/viewer.log" 2>&1 &
@@ -49,6 +49,11 @@ wait \$!
 echo \$? > "$work/viewer.status"
 SH
   chmod +x "$work/viewer"
+}
+
+# The map on the sample soils theme starts the viewer; returns once the driver answers.
+start_linked_session() {
+  write_viewer_program
   "$bin/quillon-map" --verbose --start-quillon --viewer "$work/viewer" "$data/soils/sample_soils.shp" \
     > "$work/map.log" 2>&1 &
   map_pid=$!

@@ -6,10 +6,15 @@
 #include "quillon/gis/MapDocument.h"
 #include "quillon/gis/MapRenderer.h"
 #include "quillon/gis/ResultsLocation.h"
+#include "quillon/gis/ThemeJson.h"
 
 #include "../support/TempFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <fstream>
 
@@ -192,6 +197,31 @@ TEST_F(MapDocumentTest, ThemeSummaryCountsThePolygonsOfEachLegendEntry)
     const std::string summary = themeSummary(m_doc.ratingThemes().back());
     EXPECT_EQ(summary.rfind("\"pH as classes\" from ph: Excessively drained (0); ", 0), 0u) << summary;
     EXPECT_NE(summary.find("; Not rated (1); Other values (5)"), std::string::npos) << summary;
+
+    // The same theme as JSON, for a GIS that draws it itself: the entries with their counts,
+    // bounds open as null, and each map unit's rating (Null as null, numbers as decimals).
+    ASSERT_TRUE(m_doc.execute(display("ph|pH|" QUILLON_SOURCE_DIR "/data/legends/ph.avl")).accepted);
+    const RatingTheme& ph = m_doc.ratingThemes().back();
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(themeJson(ph))).object();
+    EXPECT_EQ(json["summary"].toString().toStdString(), themeSummary(ph));
+    EXPECT_EQ(json["column"].toString(), "ph");
+    const QJsonArray entries = json["entries"].toArray();
+    ASSERT_EQ(entries.size(), static_cast<qsizetype>(ph.legend.entries().size()));
+    const QJsonObject first = entries[0].toObject(), fourth = entries[3].toObject(), last = entries[5].toObject();
+    EXPECT_EQ(first["kind"].toString(), "range");
+    EXPECT_TRUE(first["low"].isNull());
+    EXPECT_EQ(first["high"].toDouble(), 4.5);
+    EXPECT_EQ(fourth["low"].toDouble(), 6.6);
+    EXPECT_EQ(fourth["colour"].toString(), "#d9ef8b");
+    EXPECT_TRUE(last["high"].isNull());
+    int counted = 0;
+    for (const auto& e : entries)
+        counted += e.toObject()["count"].toInt();
+    EXPECT_EQ(counted, 6);
+    const QJsonObject values = json["values"].toObject();
+    EXPECT_TRUE(values["k1"].isNull());
+    EXPECT_EQ(values["k2"].toArray()[0].toString(), "6");
+    EXPECT_EQ(values["k2"].toArray()[1].toDouble(), 6.0);
 }
 
 TEST_F(MapDocumentTest, RefusalsSayWhyAndChangeNothing)

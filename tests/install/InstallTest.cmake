@@ -30,7 +30,8 @@ foreach(file
     share/applications/com.kelvaro.Quillon.desktop share/applications/com.kelvaro.QuillonViewer.desktop
     share/metainfo/com.kelvaro.Quillon.metainfo.xml share/icons/hicolor/scalable/apps/quillon.svg
     share/icons/hicolor/scalable/apps/quillon-map.svg share/doc/quillon/copyright
-    share/doc/quillon/changelog.Debian.gz share/man/man1/quillon.1.gz share/man/man1/quillon-map.1.gz)
+    share/doc/quillon/changelog.Debian.gz share/man/man1/quillon.1.gz share/man/man1/quillon-map.1.gz
+    share/qgis/python/plugins/quillon_link/metadata.txt share/qgis/python/plugins/quillon_link/__init__.py)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "cmake --install did not install ${file}")
   endif()

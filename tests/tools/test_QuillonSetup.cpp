@@ -122,6 +122,9 @@ TEST_F(QuillonSetup, InstallsWhatTheViewerChecksAtStartUp)
               std::string::npos)
         << desktop;
     EXPECT_TRUE(fs::is_regular_file(temp / "data" / "icons" / "hicolor" / "scalable" / "apps" / "quillon.svg"));
+    // The sample shapefile whole, coordinate system and code page included.
+    for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg"})
+        EXPECT_TRUE(fs::is_regular_file(prefix / "soils" / (std::string("sample_soils") + ext))) << ext;
 
     // --check finds nothing missing but the viewer program, which another target builds.
     const auto check = runSetup({"--check"});

@@ -55,6 +55,8 @@ QColor qualitative(std::size_t i)
     return QColor::fromHsv(static_cast<int>((i * 137) % 360), 150, 220);
 }
 
+} // namespace
+
 // The number a rating means. A Single is the decimal it reads as: 1.4 stored as a float
 // would widen to 1.39999997615814 and fall below a class that starts at 1.4.
 std::optional<double> ratingNumber(const Variant& rating)
@@ -68,8 +70,6 @@ std::optional<double> ratingNumber(const Variant& rating)
         return rating.number();
     return value;
 }
-
-} // namespace
 
 std::string numberText(double value)
 {

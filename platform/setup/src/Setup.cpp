@@ -169,7 +169,10 @@ std::vector<FileItem> plannedFiles(const Sources& sources, const Target& target)
     // The viewer lists the soils databases of its folder by the ".mdb" ending; the file is
     // an SQLite database, which the data layer recognises by its header.
     items.push_back({target.soilsFolder() / "sample.mdb", sources.data / "sample" / "sample.sqlite", {}, false});
-    for (const char* part : {"sample_soils.shp", "sample_soils.shx", "sample_soils.dbf"})
+    // The .prj and .cpg go with the shapes: without them a GIS guesses the coordinate system
+    // and the code page.
+    for (const char* part : {"sample_soils.shp", "sample_soils.shx", "sample_soils.dbf", "sample_soils.prj",
+                             "sample_soils.cpg"})
         items.push_back({target.soilsFolder() / part, sources.data / "sample" / part, {}, false});
     if (!sources.systemMenu) {
         items.push_back({target.iconFile(), sources.data / "quillon.svg", {}, false});

@@ -48,6 +48,9 @@ private:
     std::optional<std::size_t> m_other;
 };
 
+// The number a rating means to a range: a Single is the decimal it reads as.
+std::optional<double> ratingNumber(const Variant& rating);
+
 // A number as text without the C locale: shortest form that reads back the same.
 std::string numberText(double value);
 

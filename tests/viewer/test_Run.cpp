@@ -8,10 +8,7 @@
 #include "ReporterDisplay.h"
 #include "ViewerFixture.h"
 #include "frmQuillon.h"
-#include "modMain.h"
-#include "modResults.h"
-#include "modRun.h"
-#include "modSoilsDatabase.h"
+#include "Startup.h"
 #include "quillon/Error.h"
 #include "ServedGis.h"
 #include "quillon/dde/Dde.h"
@@ -107,7 +104,7 @@ private slots:
         m_form = Main(*m_st);
         QVERIFY2(m_form, qPrintable(m_install->boxes().join("\n")));
         QVERIFY(m_st->ArcViewLinked());
-        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), 1);
+        QCOMPARE(m_form->ResetTelvaConnection("sample.mdb"), 1);
         QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
     }
     void cleanup()
@@ -300,7 +297,7 @@ private slots:
     void failuresAreWordedForTheUser()
     {
         const auto report = [this](std::exception_ptr error) {
-            reportRunError(*m_st, error, 8);
+            m_st->reportRunError(error, 8);
             return m_install->boxes().last();
         };
         QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040203, "ProcessData(Line 3)/", "no key"))),

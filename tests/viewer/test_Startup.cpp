@@ -7,11 +7,12 @@
 #include "frmHelp.h"
 #include "frmQuillon.h"
 #include "JobControls.h"
-#include "modGisLink.h"
-#include "modInstance.h"
+#include "WindowLink.h"
+#include "quillon/viewer/DesktopChecks.h"
+#include "OptionPanel.h"
 #include "OptionsTab.h"
 #include "ReportsTab.h"
-#include "modMain.h"
+#include "Startup.h"
 #include "quillon/components/Components.h"
 #include "ServedGis.h"
 #include "quillon/dde/Dde.h"
@@ -84,7 +85,7 @@ private slots:
                                        "OpenSoilsDatabase", "CheckOutlookCustomer"}));
         QVERIFY(shownWhileOpening);
         QVERIFY(form->isVisible());
-        QVERIFY(m_st->MainFormReady);
+        QVERIFY(m_st->state() != SessionState::Starting);
         QCOMPARE(form->windowTitle(), QString("Quillon"));
         QVERIFY(m_install->boxes().isEmpty());
 
@@ -143,8 +144,8 @@ private slots:
         const auto form = start("\"" + folder + "|layer.dbf\"");
         QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
         QVERIFY(m_st->ArcViewLinked());
-        QCOMPARE(m_st->gisLink->ShapeDirectory(), folder);
-        QCOMPARE(m_st->gisLink->AttributeFileName(), std::string("layer"));
+        QCOMPARE(gisLinkOf(*m_st)->ShapeDirectory(), folder);
+        QCOMPARE(gisLinkOf(*m_st)->AttributeFileName(), std::string("layer"));
         QVERIFY(m_steps.contains("Open_DDE_Connection"));
         QVERIFY(m_steps.contains("RequestRegistryNotify"));
         QVERIFY(!form->ui().cmdCreateDBFFile->isHidden());
@@ -186,7 +187,7 @@ private slots:
         // Unquoted, as a shell may pass it.
         QVERIFY(!start(folder + "|layer.dbf"));
         QVERIFY(m_st->ArcViewLinked());
-        QCOMPARE(m_st->gisLink->ShapeDirectory(), folder);
+        QCOMPARE(gisLinkOf(*m_st)->ShapeDirectory(), folder);
         QVERIFY(m_steps.contains("Open_DDE_Connection"));
         QVERIFY(!m_steps.contains("Show"));
         QCOMPARE(boxesContaining("No program serves ArcView|System").size(), 1);
@@ -222,7 +223,7 @@ private slots:
             m_steps.clear();
             QVERIFY(!start());
             QCOMPARE(m_steps, QStringList{"QLNIsRunning"});
-            QVERIFY(!m_st->reporter && !m_st->engine && !m_st->genutils);
+            QVERIFY(!m_st->hasReporter() && !m_st->hasEngine() && !m_st->hasUtilities());
         }
         const auto boxes = m_install->seam.shown();
         QCOMPARE(boxes.size(), std::size_t{2});
@@ -241,7 +242,7 @@ private slots:
         QVERIFY(held);
         QVERIFY(!start());
         QCOMPARE(m_install->boxes(), QStringList{"Quillon is already running."});
-        QVERIFY(!m_st->reporter);
+        QVERIFY(!m_st->hasReporter());
     }
 
     void twoGisWindowsAreRefusedOneIsAccepted()
@@ -253,13 +254,13 @@ private slots:
             const auto form = start();
             QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
         }
-        m_st = std::make_unique<ViewerState>();
+        m_st = std::make_unique<Session>();
         desktop::PublishedWindow second("arcview gis 3.2", true);
         QVERIFY(!start());
         QCOMPARE(boxesContaining("Too many instances of ArcView are running.  Close all but one ArcView to use Quillon.")
                      .size(),
                  1);
-        QVERIFY(!m_st->reporter);
+        QVERIFY(!m_st->hasReporter());
     }
 
     void unregisteredEngineIsNamedInAFatalBox()
@@ -311,7 +312,7 @@ private slots:
                                  "/help/missing.html.")
                      .size(),
                  1);
-        QVERIFY(m_st->settings.helpFile.empty());
+        QVERIFY(m_st->settings().helpFile.empty());
         QVERIFY(!form->ui().mnuHelpContents->isEnabled());
         QVERIFY(!form->ui().mnuHelpIndex->isEnabled());
         QVERIFY(!form->ui().mnuHelpSearch->isEnabled());
@@ -319,16 +320,16 @@ private slots:
 
     void gisCommandsBeforeTheWindowIsReadyChangeNothing()
     {
-        m_st->MainFormReady = false;
-        m_st->reporter = components::create<reporting::clsReporter>(reporting::kReporterProgId);
-        m_st->genutils = components::create<utils::clsGenUtils>(utils::kGenUtilsProgId);
+        QVERIFY(m_st->state() == SessionState::Starting);
+        m_st->createComponents();
+        m_st->createUtilities();
         frmQuillon form(*m_st);
         CreateGisLink(*m_st, form);
-        link::GisLink& gis = *m_st->gisLink;
+        link::GisLink& gis = *gisLinkOf(*m_st);
         form.DisableControls();
         gis.Form_LinkExecute("ENABLECONTROLS");
         QVERIFY(!form.ui().cmdCreateDBFFile->isEnabled() && !form.ui().tvInterps->isEnabled());
-        m_st->MainFormReady = true;
+        m_st->windowShown();
         QVERIFY(!gis.Form_LinkExecute("enablecontrols").accepted);
         QVERIFY(!form.ui().tvInterps->isEnabled());
         gis.Form_LinkExecute("ENABLECONTROLS");
@@ -364,11 +365,14 @@ private slots:
 
         // Opening a soils database enables the report tabs.
         ui.SSTab1->setTabEnabled(2, true);
-        m_st->ReportReady = true;
+        // An attribute whose options show in full can be reported; a folder cannot.
+        form->optionPanel().ProcessInterp("PHY_AWC");
+        QVERIFY(form->optionPanel().reportReady());
         form->SSTab1_Click(2);
         QVERIFY(report->isEnabled());
         QCOMPARE(form->optionsTab().ui().txtDBFColumn->focusPolicy(), Qt::ClickFocus);
-        m_st->ReportReady = false;
+        form->optionPanel().ProcessInterp("PHYS");
+        QVERIFY(!form->optionPanel().reportReady());
         form->SSTab1_Click(2);
         QVERIFY(!report->isEnabled());
 

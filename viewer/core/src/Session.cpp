@@ -122,12 +122,12 @@ void Session::notifyStatus(const std::string& text) const
 
 void Session::createUtilities()
 {
-    m_genutils = components::create<utils::clsGenUtils>(utils::kGenUtilsProgId);
+    m_genutils = makeUtilities ? makeUtilities() : components::create<utils::clsGenUtils>(utils::kGenUtilsProgId);
 }
 
 void Session::createComponents()
 {
-    m_reporter = components::create<reporting::clsReporter>(reporting::kReporterProgId);
+    m_reporter = makeReporter ? makeReporter() : components::create<reporting::clsReporter>(reporting::kReporterProgId);
     m_engine = makeEngine();
 }
 

@@ -152,7 +152,8 @@ public:
     // This copy's hold on the per-user lock, from the instance check to the end.
     std::optional<desktop::InstanceLock> instanceLock;
 
-    // The components. The engine maker is used for every engine a worker needs too.
+    // The components, by ProgID unless a maker is set. The engine maker is used for every
+    // engine a worker needs too.
     void createUtilities();
     void createComponents();
     // Starts the reporter's reporting; false when it cannot (a box has said so).
@@ -164,6 +165,8 @@ public:
     reporting::clsReporter& reporter() const { return *m_reporter; }
     engine::clsQuillon& engine() { return *m_engine; }
     std::function<std::unique_ptr<engine::clsQuillon>()> makeEngine = createEngine;
+    std::function<std::unique_ptr<reporting::clsReporter>()> makeReporter;
+    std::function<std::unique_ptr<utils::clsGenUtils>()> makeUtilities;
     // Reports the error being handled as message 1 to the display under procedure, its text
     // saying what failed and then the error's description; call inside a catch block.
     void reportCaughtError(const char* procedure, const std::string& what) const;

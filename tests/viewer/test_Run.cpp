@@ -9,7 +9,6 @@
 #include "ViewerFixture.h"
 #include "frmQuillon.h"
 #include "Startup.h"
-#include "quillon/Error.h"
 #include "ServedGis.h"
 #include "quillon/dde/Dde.h"
 #include "quillon/viewer/ResultsTable.h"
@@ -292,22 +291,6 @@ private slots:
         QVERIFY(m_form->isVisible());
         release = true;
         QTRY_VERIFY(!m_form->isVisible());
-    }
-
-    void failuresAreWordedForTheUser()
-    {
-        const auto report = [this](std::exception_ptr error) {
-            m_st->reportRunError(error, 8);
-            return m_install->boxes().last();
-        };
-        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040203, "ProcessData(Line 3)/", "no key"))),
-                 QString("Invalid attribute selected.  You may have selected a folder instead of a valid attribute."));
-        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040208, "ProcessData(Line 2)/", "none"))),
-                 QString("There are no mapunits with data for selected attribute."));
-        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040205, "ProcessData(Line 9)/Rate", "Type mismatch"))),
-                 QString("ProcessData(Line 9)/Rate:Type mismatch: Line #8"));
-        QVERIFY(report(std::make_exception_ptr(TooManyColumns("full")))
-                    .startsWith("Too many soil Attributes are currently in memory.  To proceed, convert any"));
     }
 };
 

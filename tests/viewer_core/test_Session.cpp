@@ -377,18 +377,24 @@ TEST_F(SessionTest, LinkedListsTakeTheLayersMapUnits)
 
 TEST_F(SessionTest, RunFailuresAreWordedForTheUser)
 {
-    const auto worded = [this](std::exception_ptr error) {
+    const auto report = [this](std::exception_ptr error) {
         session.reportRunError(error, 8);
-        return std::make_pair(reporter.reports.back().type, reporter.reports.back().inserts.front());
+        return reporter.reports.back().inserts.front();
     };
-    EXPECT_EQ(worded(std::make_exception_ptr(EngineError(0x80040208, "engine", "none"))).second,
+    EXPECT_EQ(report(std::make_exception_ptr(EngineError(0x80040203, "ProcessData(Line 3)/", "no key"))),
+              "Invalid attribute selected.  You may have selected a folder instead of a valid attribute.");
+    EXPECT_EQ(report(std::make_exception_ptr(EngineError(0x80040208, "ProcessData(Line 2)/", "none"))),
               "There are no mapunits with data for selected attribute.");
-    EXPECT_EQ(worded(std::make_exception_ptr(EngineError(0x80040299, "engine", "broke"))).second,
-              "engine:broke: Line #8");
-    EXPECT_EQ(worded(std::make_exception_ptr(RefusedRun("nothing to rate"))),
-              std::make_pair(int(reporting::gmrINFO), std::string("nothing to rate")));
-    EXPECT_EQ(worded(std::make_exception_ptr(std::runtime_error("disk"))).second,
-              "cmdCreateDBFFile_Click:disk: Line #8");
+    EXPECT_EQ(report(std::make_exception_ptr(EngineError(0x80040205, "ProcessData(Line 9)/Rate", "Type mismatch"))),
+              "ProcessData(Line 9)/Rate:Type mismatch: Line #8");
+    EXPECT_EQ(report(std::make_exception_ptr(TooManyColumns("full")))
+                  .rfind("Too many soil Attributes are currently in memory.  To proceed, convert any", 0),
+              0u);
+    // What the user can mend is information; anything else an error naming the button.
+    EXPECT_EQ(report(std::make_exception_ptr(RefusedRun("nothing to rate"))), "nothing to rate");
+    EXPECT_EQ(reporter.reports.back().type, reporting::gmrINFO);
+    EXPECT_EQ(report(std::make_exception_ptr(std::runtime_error("disk"))), "cmdCreateDBFFile_Click:disk: Line #8");
+    EXPECT_EQ(reporter.reports.back().type, reporting::gmrERR);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+// The session: its state, components, settings, rules, lists and results database.
+
 #include "quillon/viewer/Session.h"
 
 #include "quillon/Error.h"
@@ -8,25 +10,15 @@
 #include "quillon/reporter/SystemError.h"
 #include "quillon/viewer/CustomerLabel.h"
 #include "quillon/viewer/MapunitList.h"
-#include "quillon/viewer/MapunitSources.h"
 #include "quillon/viewer/NonTechReport.h"
 #include "quillon/viewer/ResultsDatabase.h"
-#include "quillon/viewer/ResultsTable.h"
-#include "quillon/viewer/SoilsDatabase.h"
-#include "quillon/viewer/UserData.h"
-#include "quillon/viewer/modGenericFunctions.h"
 
 namespace qln::viewer {
 
 namespace {
 
 constexpr int kMsgText = 1;
-constexpr int kMsgReplaceColumn = 1501;
 constexpr std::int64_t kListEmpty = 0x8004020A;
-constexpr const char* kRunProc = "cmdCreateDBFFile_Click";
-// The engine's errors the viewer words itself.
-constexpr std::int64_t kErrInvalidAttribute = 0x80040203;
-constexpr std::int64_t kErrNoMapunits = 0x80040208;
 
 ado::Recordset rowOf(const ado::Recordset& table, const char* keyField, const std::string& key)
 {
@@ -34,27 +26,6 @@ ado::Recordset rowOf(const ado::Recordset& table, const char* keyField, const st
     row.setFilter(std::string(keyField) + "='" + escapeQuotes(key) + "'");
     return row;
 }
-
-void openForReading(ado::Connection& soils, const std::string& connect)
-{
-    soils.setConnectionString(connect);
-    soils.setCursorLocation(ado::adUseClient);
-    // The viewer only reads the survey data.
-    soils.setMode(ado::adModeRead);
-    soils.open();
-}
-
-// The job now running, for the lock wait, while a work function runs.
-class RunningJob {
-public:
-    RunningJob(RatingJob& job, JobProgress& context) : m_job(job) { m_job.context = &context; }
-    ~RunningJob() { m_job.context = nullptr; }
-    RunningJob(const RunningJob&) = delete;
-    RunningJob& operator=(const RunningJob&) = delete;
-
-private:
-    RatingJob& m_job;
-};
 
 void criticalBox(const std::string& title, const std::string& text)
 {
@@ -66,28 +37,6 @@ void criticalBox(const std::string& title, const std::string& text)
 std::unique_ptr<engine::clsQuillon> createEngine()
 {
     return components::create<engine::clsQuillon>(engine::kQuillonProgId);
-}
-
-ado::Connection::LockWait waitWhileLocked(JobProgress* const& context)
-{
-    return [&context](int) {
-        if (!context || context->cancelled()) return false;
-        context->stage("Waiting for the results database, locked by another program");
-        return true;
-    };
-}
-
-ado::Recordset layerMapunits(ado::Connection& soils, const std::optional<std::filesystem::path>& attributeFile)
-{
-    if (!attributeFile) return GetMUFromMDB(soils);
-    std::optional<ado::Recordset> layer = GetMUFromDBF(attributeFile->parent_path(), attributeFile->filename().string());
-    std::string keys;
-    if (layer)
-        for (layer->moveFirst(); !layer->eof(); layer->moveNext())
-            keys += (keys.empty() ? "'" : ",'") + escapeQuotes(layer->value("mukey").text()) + "'";
-    if (keys.empty())
-        throw RefusedRun("The attribute file " + attributeFile->string() + ".dbf lists no map units; there is nothing to rate.");
-    return GetMUFromMDB(soils, " WHERE mukey IN (" + keys + ")");
 }
 
 Session::Session() = default;
@@ -266,183 +215,6 @@ std::optional<Session::OptionList> Session::PopulateOptionList(const std::string
     return list;
 }
 
-bool Session::CheckValidMDB(const std::string& folder, const std::string& fileName)
-{
-    try {
-        const LayoutCheck check = checkSoilsLayout(folder, fileName);
-        if (check.valid)
-            putSetting("SoilsDataFile", fileName);
-        else
-            m_reporter->cReportMsg(reporting::gmrINFO, reporting::gmrLOG, "CheckValidMDB", kMsgText, 0, {check.reason});
-        return check.valid;
-    } catch (...) {
-        reportCaughtError("CheckValidMDB", "Unable to check the soils database " + fileName + ".");
-        return false;
-    }
-}
-
-void Session::rememberDatabase(const std::string& folder, const std::string& fileName)
-{
-    m_settings.soilsDataFolder = folder;
-    putSetting("SoilsDataPath", folder);
-    putSetting("SoilsDataFile", fileName);
-}
-
-Session::Opening Session::openChosenDatabase(const std::string& fileName, bool checked, const Messages& messages,
-                                             const JobRunner& runner)
-{
-    if (!checked && !fileName.empty()) {
-        notifyStatus("Validating Soils Database.");
-        if (!CheckValidMDB(m_settings.soilsDataFolder, fileName)) {
-            m_reporter->cReportMsg(reporting::gmrERR, reporting::gmrDISP, "cboSSAList_Click", kMsgText, 0,
-                                   {std::string("The selected soils database has the wrong format for ") +
-                                    "this version of the Quillon. Contact your soils " +
-                                    "staff to obtain soil data in KORVAL Version 2 format."});
-            if (m_observer) m_observer->databaseControlsEnabled(false);
-            return Opening::Refused;
-        }
-    }
-    if (m_observer) m_observer->databaseControlsEnabled(!fileName.empty());
-    if (!takeFirstOpening()) {
-        OverwriteOutputDB();
-        if (m_link) m_link->Reset_DDE_Data();
-    }
-    return ResetTelvaConnection(fileName, messages, runner) == 1 ? Opening::Opened : Opening::Failed;
-}
-
-int Session::ResetTelvaConnection(const std::string& fileName, const Messages& messages, const JobRunner& runner)
-{
-    const std::shared_ptr<SoilsReading> reading = beginOpening(fileName, messages);
-    int status = -1;
-    const bool ran = runner(
-        "Opening the soils database ...", [reading](JobProgress& context) { readSoils(*reading, context); },
-        [&](const JobResult& result) { status = finishOpening(fileName, *reading, result); });
-    if (!ran) openingRefusedWhileBusy(fileName);
-    return status;
-}
-
-std::shared_ptr<SoilsReading> Session::beginOpening(const std::string& fileName, Messages messages)
-{
-    m_soilsDataFile = fileName;
-    const SoilsConnectStrings strings = soilsConnectStrings(m_settings.soilsDataFolder, fileName);
-    m_soilsBridgeConnectString = strings.bridge;
-    m_soilsConnectString = strings.plain;
-    m_soilsShapeConnectString = strings.shape;
-    // Nothing of the previous database may outlive its replacement.
-    m_rsComponents = ado::Recordset();
-    m_rsMapunitAreas = ado::Recordset();
-    m_rsMonths = ado::Recordset();
-    m_soilsConnection.close();
-    // The report grids and categories show nothing until the new database gives its own,
-    // whether or not this opening succeeds.
-    setMapunitList(ado::Recordset());
-
-    auto reading = std::make_shared<SoilsReading>();
-    reading->bridgeConnect = strings.bridge;
-    reading->soilsConnect = strings.plain;
-    reading->attributeFile = attributeFile();
-    reading->messages = std::move(messages);
-    reading->makeEngine = makeEngine;
-    reading->results = resultsDBConnection(waitWhileLocked(reading->context));
-    return reading;
-}
-
-void Session::readSoils(SoilsReading& r, JobProgress& context)
-{
-    context.stage("Opening");
-    openForReading(r.soils, r.bridgeConnect);
-    if (context.cancelled()) return;
-
-    r.step = SoilsReading::Step::Mapunits;
-    context.stage("Reading the map units");
-    r.components.open("SELECT musym,comppct_r,cokey,mapunit.mukey,component.mukey FROM component,mapunit "
-                      "WHERE component.mukey=mapunit.mukey ORDER BY comppct_r DESC",
-                      r.soils);
-    r.areas.open("SELECT DISTINCT mukey,musym,muname,areasymbol,areaname FROM mapunit,legend "
-                 "WHERE legend.lkey=mapunit.lkey",
-                 r.soils);
-    if (context.cancelled()) return;
-
-    // The report tabs list the map units a run would rate: the GIS layer's, or all.
-    r.step = SoilsReading::Step::Layer;
-    r.mapunits = layerMapunits(r.soils, r.attributeFile);
-    if (context.cancelled()) return;
-
-    r.step = SoilsReading::Step::List;
-    context.stage("Listing the map units");
-    r.listStatus = viewer::PopulateMapunitList(*r.makeEngine(), r.soilsConnect, r.mapunits, r.list, r.messages);
-    if (r.listStatus != 1 || context.cancelled()) return;
-
-    r.step = SoilsReading::Step::Output;
-    context.stage("Filling the results table");
-    r.context = &context;
-    r.results.open();
-    AddMapUnitSymbols(r.results, kResultsTable, r.mapunits);
-    r.context = nullptr;
-    r.step = SoilsReading::Step::Done;
-}
-
-int Session::finishOpening(const std::string& fileName, SoilsReading& r, const JobResult& result)
-{
-    using Step = SoilsReading::Step;
-    if (result.outcome == JobOutcome::Cancelled) {
-        reportInfo("ResetTelvaConnection", "Opening the soils database " + fileName + " was cancelled.");
-        return -1;
-    }
-    const auto report = [&](const char* procedure, const std::string& text) {
-        reportError(procedure, text, result.error);
-    };
-    const bool failed = result.outcome == JobOutcome::Failed;
-    if (failed && r.step == Step::Open) {
-        report("ResetTelvaConnection", "Unable to open the soils database " + fileName + ".");
-        return -1;
-    }
-    m_soilsConnection = std::move(r.soils);
-    if (failed && (r.step == Step::Mapunits || r.step == Step::Layer)) {
-        report(r.step == Step::Mapunits ? "ResetTelvaConnection" : "PopulateMapunitList",
-               "Unable to read the map units of the soils database " + fileName + ".");
-        return -1;
-    }
-    m_rsComponents = std::move(r.components);
-    m_rsMapunitAreas = std::move(r.areas);
-    setMapunitList(r.listStatus == 1 ? r.list : ado::Recordset());
-    if (failed && r.step == Step::List) {
-        report("PopulateMapunitList", "Unable to list the map units of the soils database " + fileName + ".");
-        return -1;
-    }
-    if (r.listStatus != 1) return -1;
-    if (readMonths() != 1) return -1;
-    if (failed) {
-        report("PopulateOutputDB", "Unable to fill the results table with the map units.");
-        return -1;
-    }
-    return 1;
-}
-
-void Session::openingRefusedWhileBusy(const std::string& fileName) const
-{
-    m_reporter->cReportMsg(reporting::gmrERR, reporting::gmrDISP, "ResetTelvaConnection", kMsgText, 0,
-                           {"The soils database " + fileName + " cannot be opened while a job is running."});
-}
-
-int Session::readMonths()
-{
-    std::vector<std::string> names;
-    int status = 1;
-    try {
-        m_rsMonths = ado::Recordset();
-        m_rsMonths.open("SELECT DISTINCT monthseq,month FROM comonth ORDER BY monthseq", m_soilsConnection);
-        for (ado::Recordset month = m_rsMonths.clone(); !month.eof(); month.moveNext())
-            names.push_back(trimBlanks(month.value("month").text()));
-    } catch (...) {
-        reportCaughtError("PopulateSeasonLists", "Unable to read the months of the soils database.");
-        names.clear();
-        status = -1;
-    }
-    if (m_observer) m_observer->monthsChanged(names);
-    return status;
-}
-
 int Session::PopulateMapunitList(ado::Recordset& mapunits, const Messages& messages)
 {
     ado::Recordset list;
@@ -510,128 +282,6 @@ ado::Connection Session::resultsDBConnection(ado::Connection::LockWait wait) con
     results.setConnectionString("DSN=" + m_settings[Setting::OutputDBDSN] + ";");
     results.setLockWait(std::move(wait));
     return results;
-}
-
-ado::Recordset Session::SetUserDataRS(const RunOptions& options)
-{
-    checkOutputColumn(options.column.value_or(""));
-    checkRunOptions(options);
-    const long method = chooseMethod(attributeMethods(*m_engine, options.attribute), options.method);
-    return buildUserData(options, selectAttribute(options.attribute), method);
-}
-
-std::shared_ptr<RatingJob> Session::planRun(const std::string& nodeKey, const std::function<RunOptions()>& options,
-                                            int& line)
-{
-    line = 6;
-    if (selectAttribute(nodeKey).recordCount() <= 0) {
-        m_reporter->cReportMsg(reporting::gmrFATAL, reporting::gmrDISP, kRunProc, 1453, 0, {nodeKey});
-        return nullptr;
-    }
-    line = 7;
-    if (m_rsAttributes.value("DBFColumn").isNull()) {
-        m_reporter->cReportMsg(reporting::gmrERR, reporting::gmrDISP, kRunProc, 1451, 0);
-        return nullptr;
-    }
-    line = 8;
-    if (m_soilsConnectString.empty()) {
-        reportInfo(kRunProc, "Choose a soils database on the Options tab first.");
-        return nullptr;
-    }
-    ado::Recordset userData;
-    try {
-        userData = SetUserDataRS(options());
-    } catch (const OptionError& error) {
-        reportInfo("SetAdoTelvaRS", error.what());
-        return nullptr;
-    } catch (const RefusedRun& error) {
-        reportInfo("SetAdoTelvaRS", error.what());
-        return nullptr;
-    } catch (...) {
-        reportCaughtError("SetAdoTelvaRS", "Unable to read the options of the run.");
-        return nullptr;
-    }
-    auto job = std::make_shared<RatingJob>();
-    job->nodeKey = nodeKey;
-    job->soilsConnect = m_soilsConnectString;
-    job->soilsBridgeConnect = m_soilsBridgeConnectString;
-    job->userData = std::move(userData);
-    job->attributeFile = attributeFile();
-    job->makeEngine = makeEngine;
-    job->columnType = m_rsAttributes.value("DBFType").text();
-    line = 9;
-    job->column = job->userData.value("OutputTable").text();
-    job->resultsDB = resultsDBConnection(waitWhileLocked(job->context));
-    return job;
-}
-
-void Session::checkResultsColumn(RatingJob& job, JobProgress& context)
-{
-    const RunningJob running(job, context);
-    job.resultsDB.open();
-    job.columnExists = HasColumn(job.resultsDB, kResultsTable, job.column);
-}
-
-void Session::rate(RatingJob& job, JobProgress& context)
-{
-    const RunningJob running(job, context);
-    const auto engine = job.makeEngine();
-    engine->setProgressHandler([&context](long done, long total) {
-        context.progress(done, total);
-        return !context.cancelled();
-    });
-    ado::Connection soils;
-    openForReading(soils, job.soilsBridgeConnect);
-    ado::Recordset mapunits = layerMapunits(soils, job.attributeFile);
-    if (context.cancelled()) return;
-    job.ratings = engine->ProcessData(job.soilsConnect, job.userData, mapunits);
-    if (context.cancelled() || !job.ratings || job.ratings->recordCount() <= 0) return;
-
-    job.line = 9;
-    context.stage("Storing");
-    // The user has agreed to replace an existing column before the run began.
-    job.stored = AddToResultsDB(job.resultsDB, job.columnType, *job.ratings, [] { return true; },
-                                [&context](long done, long total) {
-                                    // Said again after a wait for a lock, which names itself.
-                                    context.stage("Storing");
-                                    context.progress(done, total);
-                                    return !context.cancelled();
-                                })
-                     .has_value();
-}
-
-int Session::ConfirmResultsColumn(bool columnExists) const
-{
-    if (!columnExists) return 1;
-    return m_reporter->cMsgPrompt(reporting::YES_NO, "Quillon", kMsgReplaceColumn) != reporting::NO ? 1 : -1;
-}
-
-void Session::reportRunError(std::exception_ptr error, int line) const
-{
-    std::string text;
-    int type = reporting::gmrERR;
-    try {
-        std::rethrow_exception(error);
-    } catch (const EngineError& e) {
-        if (e.number() == kErrInvalidAttribute)
-            text = "Invalid attribute selected.  You may have selected a folder instead of a valid attribute.";
-        else if (e.number() == kErrNoMapunits)
-            text = "There are no mapunits with data for selected attribute.";
-        else
-            text = e.source() + ":" + e.description() + ": Line #" + std::to_string(line);
-    } catch (const TooManyColumns&) {
-        text = "Too many soil Attributes are currently in memory.  To proceed, convert any Attributes you want to "
-               "save to ArcView shape files, then click the Reset button.";
-    } catch (const OptionError& e) {
-        text = e.what();
-        type = reporting::gmrINFO;
-    } catch (const RefusedRun& e) {
-        text = e.what();
-        type = reporting::gmrINFO;
-    } catch (const std::exception& e) {
-        text = std::string(kRunProc) + ":" + e.what() + ": Line #" + std::to_string(line);
-    }
-    m_reporter->cReportMsg(static_cast<reporting::MRUMsgType>(type), reporting::gmrDISP, kRunProc, kMsgText, 0, {text});
 }
 
 } // namespace qln::viewer

@@ -29,6 +29,7 @@ namespace qln::viewer {
 // Kept out of this header: the report types bring constants that clash with the reporter's.
 struct CustomerAddress;
 struct NonTechRSs;
+struct SoilsReading;
 
 // Where the run stands.
 enum class SessionState {
@@ -68,31 +69,6 @@ public:
     virtual int Reset_DDE_Data() = 0;
 };
 
-// A newly chosen soils database read on a worker, so the window keeps painting however
-// large the survey: its own connection, which the session takes over with the record sets
-// once the worker has ended.
-struct SoilsReading {
-    enum class Step { Open, Mapunits, Layer, List, Output, Done };
-
-    std::string bridgeConnect;
-    std::string soilsConnect;
-    std::optional<std::filesystem::path> attributeFile;
-    Messages messages;
-    std::function<std::unique_ptr<engine::clsQuillon>()> makeEngine;
-    // Opened by the worker, which waits out another program's lock.
-    ado::Connection results;
-    JobProgress* context = nullptr;
-
-    ado::Connection soils;
-    ado::Recordset components;
-    ado::Recordset areas;
-    ado::Recordset mapunits;
-    ado::Recordset list;
-    short listStatus = -1;
-    // The step under way, or the one that failed.
-    Step step = Step::Open;
-};
-
 // A rating run, handed to the workers whole; the window's thread leaves it alone meanwhile.
 struct RatingJob {
     std::string nodeKey;
@@ -119,15 +95,6 @@ struct RatingJob {
 // The rating engine, created by ProgID. Throws qln::EngineError naming the ProgID when it
 // is not registered or does not load.
 std::unique_ptr<engine::clsQuillon> createEngine();
-
-// The lock wait of a results database a worker opens: another program's lock is waited for
-// as long as the job is not cancelled, and said beside Cancel. `context` is where the
-// running job's progress is kept (null while none runs).
-ado::Connection::LockWait waitWhileLocked(JobProgress* const& context);
-
-// The map units (mukey, musym) of the soils database named by the attribute file; every map
-// unit of the soils database without a file. RefusedRun when the file lists no map unit.
-ado::Recordset layerMapunits(ado::Connection& soils, const std::optional<std::filesystem::path>& attributeFile);
 
 class Session {
 public:
@@ -178,8 +145,6 @@ public:
     const Settings& settings() const { return m_settings; }
     // Reads the settings: 1 or -1 (reported).
     int readSettings();
-    // Writes one value under the viewer's settings key.
-    void putSetting(const char* name, const std::string& value);
 
     // The GIS link, once created; none before.
     void setLink(std::unique_ptr<SessionLink> link);
@@ -226,15 +191,6 @@ public:
     // Makes fileName (in the current soils data folder) the open soils database, read by
     // the runner's worker. 1, or -1 with the cause reported.
     int ResetTelvaConnection(const std::string& fileName, const Messages& messages, const JobRunner& runner);
-    // Opening fileName of the current folder, in three parts: begin (the previous database
-    // goes, the list empties), the reading on a worker, and finish on the window's thread
-    // with what the worker read. 1, or -1 with the cause reported.
-    std::shared_ptr<SoilsReading> beginOpening(const std::string& fileName, Messages messages);
-    static void readSoils(SoilsReading& reading, JobProgress& context);
-    int finishOpening(const std::string& fileName, SoilsReading& reading, const JobResult& result);
-    void openingRefusedWhileBusy(const std::string& fileName) const;
-    // The month list of the open soils database, told to the observer. 1, or -1 reported.
-    int readMonths();
     const ado::Recordset& rsMonths() const { return m_rsMonths; }
 
     const std::string& soilsDataFile() const { return m_soilsDataFile; }
@@ -285,6 +241,17 @@ public:
 
 private:
     void notifyStatus(const std::string& text) const;
+    // Writes one value under the viewer's settings key.
+    void putSetting(const char* name, const std::string& value);
+    // Opening fileName of the current folder, in three parts: begin (the previous database
+    // goes, the list empties), the reading on a worker, and finish on the window's thread
+    // with what the worker read. 1, or -1 with the cause reported.
+    std::shared_ptr<SoilsReading> beginOpening(const std::string& fileName, Messages messages);
+    static void readSoils(SoilsReading& reading, JobProgress& context);
+    int finishOpening(const std::string& fileName, SoilsReading& reading, const JobResult& result);
+    void openingRefusedWhileBusy(const std::string& fileName) const;
+    // The month list of the open soils database, told to the observer. 1, or -1 reported.
+    int readMonths();
 
     SessionState m_state = SessionState::Starting;
     SessionObserver* m_observer = nullptr;

@@ -112,18 +112,18 @@ protected:
     {
         m_install = std::make_unique<ViewerInstall>();
         reporter::setDisplayHandler(std::make_shared<viewer::ReporterDisplay>());
-        m_st = std::make_unique<viewer::Session>();
+        m_session = std::make_unique<viewer::Session>();
     }
     void tearDownViewer()
     {
         m_form.reset();
-        m_st.reset();
+        m_session.reset();
         reporter::setDisplayHandler(nullptr);
         m_install.reset();
     }
 
     std::unique_ptr<ViewerInstall> m_install;
-    std::unique_ptr<viewer::Session> m_st;
+    std::unique_ptr<viewer::Session> m_session;
     std::unique_ptr<viewer::frmQuillon> m_form;
 };
 

@@ -68,9 +68,9 @@ private:
     void openSurvey(const std::string& condition = "")
     {
         m_form->ResetTelvaConnection("sample.mdb");
-        ado::Recordset units = m_st->engine().GetSoilsDataRS(m_st->soilsConnectString(),
+        ado::Recordset units = m_session->engine().GetSoilsDataRS(m_session->soilsConnectString(),
                                                             "SELECT mukey,musym FROM mapunit" + condition);
-        QCOMPARE(m_st->PopulateMapunitList(units, windowMessages(*m_st, *m_form)), 1);
+        QCOMPARE(m_session->PopulateMapunitList(units, windowMessages(*m_session, *m_form)), 1);
         m_form->ui().SSTab1->setTabEnabled(2, true);
         m_form->ui().SSTab1->setTabEnabled(3, true);
     }
@@ -102,8 +102,8 @@ private:
     // Two symbols of each survey area, in the survey's sort order.
     std::vector<std::string> symbolsOf(const std::string& area)
     {
-        return column(m_st->engine().GetSoilsDataRS(
-                          m_st->soilsConnectString(),
+        return column(m_session->engine().GetSoilsDataRS(
+                          m_session->soilsConnectString(),
                           "SELECT musym FROM mapunit m JOIN legend l ON m.lkey=l.lkey JOIN "
                           "[SYSTEM - Mapunit Sort Specifications] s ON s.mukey=m.mukey WHERE areasymbol='" +
                               area + "' ORDER BY s.lseq,s.museq LIMIT 2"),
@@ -117,13 +117,13 @@ private:
             if ((*it)->data(0, Qt::UserRole).toString() == "INT_DWB") item = *it;
         QVERIFY(item);
         m_form->ui().tvInterps->setCurrentItem(item);
-        m_st->reportUserData = [this, nullsZero] {
+        m_session->reportUserData = [this, nullsZero] {
             RunOptions options;
             options.attribute = "INT_DWB";
             options.nullsZero = nullsZero;
-            ado::Recordset attr = m_st->rsAttributes().clone();
+            ado::Recordset attr = m_session->rsAttributes().clone();
             attr.setFilter("NodeKey='INT_DWB'");
-            return buildUserData(options, attr, chooseMethod(attributeMethods(m_st->engine(), "INT_DWB"), {}));
+            return buildUserData(options, attr, chooseMethod(attributeMethods(m_session->engine(), "INT_DWB"), {}));
         };
     }
     QStringList boxes() const { return m_install->boxes(); }
@@ -143,7 +143,7 @@ private:
     }
     void start()
     {
-        m_form = Main(*m_st);
+        m_form = Main(*m_session);
         QVERIFY(m_form);
     }
 
@@ -169,7 +169,7 @@ private slots:
         const auto first = symbolsOf("VS001");
         tick(ratingGrid(), "VS001", first[1]);
         tabs.setCurrentIndex(m_form->FindTabNumber("Non-Tech Reports"));
-        QVERIFY(m_st->nonTechRSs());
+        QVERIFY(m_session->nonTechRSs());
         QCOMPARE(column(nonTechGrid().GetSelectedRS(), "musym"), std::vector<std::string>{first[1]});
         m_form->nonTechReportsTab().ui().cmdNTSelectAll->click();
         tabs.setCurrentIndex(m_form->FindTabNumber("Reports"));
@@ -182,7 +182,7 @@ private slots:
         m_form->reportsTab().ui().cmdRepShowMU->click();
         QCOMPARE(ratingGrid().model().rowCount(), 1);
         openSurvey();
-        QVERIFY(!m_st->nonTechRSs());
+        QVERIFY(!m_session->nonTechRSs());
         QCOMPARE(m_form->nonTechReportsTab().ui().lstCategories->count(), 0);
         QCOMPARE(ratingGrid().model().rowCount(), 300);
         QVERIFY(!m_form->reportsTab().ui().cmdRepShowMU->isChecked());
@@ -195,7 +195,7 @@ private slots:
     {
         start();
         m_form->ResetTelvaConnection("sample.mdb");
-        ado::Recordset gone = m_st->engine().GetSoilsDataRS(m_st->soilsConnectString(),
+        ado::Recordset gone = m_session->engine().GetSoilsDataRS(m_session->soilsConnectString(),
                                                            "SELECT mukey,musym FROM mapunit LIMIT 1");
         const std::string key = gone.value("mukey").text();
         const std::string symbol = gone.value("musym").text();
@@ -203,15 +203,15 @@ private slots:
         openSurvey();
         QCOMPARE(ratingGrid().model().rowCount(), 299);
         QCOMPARE(nonTechGrid().model().rowCount(), 299);
-        ado::Recordset list = m_st->mapunitList().clone();
+        ado::Recordset list = m_session->mapunitList().clone();
         list.setFilter("mukey='" + key + "'");
         QVERIFY(list.eof());
 
         // A layer naming no map unit at all lists nothing and says so; the grids empty.
         tick(ratingGrid(), "VS001", symbolsOf("VS001")[0]);
-        ado::Recordset none = m_st->engine().GetSoilsDataRS(m_st->soilsConnectString(),
+        ado::Recordset none = m_session->engine().GetSoilsDataRS(m_session->soilsConnectString(),
                                                            "SELECT mukey,musym FROM mapunit WHERE 0");
-        QCOMPARE(m_st->PopulateMapunitList(none, windowMessages(*m_st, *m_form)), -1);
+        QCOMPARE(m_session->PopulateMapunitList(none, windowMessages(*m_session, *m_form)), -1);
         QCOMPARE(boxes().filter("There are no map units to list.").size(), 1);
         QCOMPARE(ratingGrid().model().rowCount(), 0);
         QCOMPARE(ratingGrid().GetSelectedRS().recordCount(), 0L);
@@ -332,9 +332,9 @@ private slots:
         chooseDwellings(false);  // an attribute enables the report options around the boxes
         QVERIFY(!m_form->reportsTab().ui().chkAmbrelAddress->isEnabled());
         QVERIFY(!m_form->nonTechReportsTab().ui().chkCustomerAddress->isEnabled());
-        QVERIFY(!m_st->customer());
+        QVERIFY(!m_session->customer());
         m_form.reset();
-        m_st = std::make_unique<Session>();
+        m_session = std::make_unique<Session>();
 
         writeContact("123456789012");
         start();
@@ -356,7 +356,7 @@ private slots:
         openSurvey();
         auto& tab = m_form->nonTechReportsTab();
         m_form->ui().SSTab1->setCurrentIndex(m_form->FindTabNumber("Non-Tech Reports"));
-        QVERIFY(m_st->nonTechRSs());
+        QVERIFY(m_session->nonTechRSs());
         QCOMPARE(tab.ui().lstCategories->count(), 5);  // the sixth category is of another kind of text
         QCOMPARE(tab.ui().lstCategories->selectionMode(), QAbstractItemView::MultiSelection);
 
@@ -402,7 +402,7 @@ private slots:
         QCOMPARE(tab.ui().lstCategories->count(), 5);
         m_form->cmdRESET_Click();
         QCOMPARE(tab.ui().lstCategories->count(), 5);
-        QVERIFY(m_st->nonTechRSs());
+        QVERIFY(m_session->nonTechRSs());
         QCOMPARE(nonTechGrid().model().rowCount(), 300);
 
         std::filesystem::copy_file(soilsFile(), soilsFile().parent_path() / "nocomp.mdb");
@@ -411,9 +411,9 @@ private slots:
         QCOMPARE(m_form->ResetTelvaConnection("nocomp.mdb"), -1);
         QCOMPARE(ratingGrid().model().rowCount(), 0);
         QCOMPARE(nonTechGrid().model().rowCount(), 0);
-        QVERIFY(!m_st->mapunitList().isOpen());
+        QVERIFY(!m_session->mapunitList().isOpen());
         QCOMPARE(tab.ui().lstCategories->count(), 0);
-        QVERIFY(!m_st->nonTechRSs());
+        QVERIFY(!m_session->nonTechRSs());
 
         // Cancelled while it reads: the same.
         QCOMPARE(m_form->ResetTelvaConnection("sample.mdb"), 1);

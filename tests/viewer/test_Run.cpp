@@ -99,10 +99,10 @@ private slots:
             std::filesystem::copy_file(sample / (std::string("sample_soils") + ext),
                                        soils() / (std::string("sample_soils") + ext));
         m_gis = std::make_unique<ServedGis>();
-        m_st->commandLine = "\"" + soils().string() + "|sample_soils.dbf\"";
-        m_form = Main(*m_st);
+        m_session->commandLine = "\"" + soils().string() + "|sample_soils.dbf\"";
+        m_form = Main(*m_session);
         QVERIFY2(m_form, qPrintable(m_install->boxes().join("\n")));
-        QVERIFY(m_st->ArcViewLinked());
+        QVERIFY(m_session->ArcViewLinked());
         QCOMPARE(m_form->ResetTelvaConnection("sample.mdb"), 1);
         QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
     }
@@ -110,7 +110,7 @@ private slots:
     {
         // The window and the state speak to the GIS until they go.
         m_form.reset();
-        m_st.reset();
+        m_session.reset();
         m_gis.reset();
         tearDownViewer();
     }

@@ -187,17 +187,17 @@ public:
     // opening. Refused by the check, or the opening's end; the reason has been reported.
     enum class Opening { Refused, Opened, Failed };
     Opening openChosenDatabase(const std::string& fileName, bool checked, const Messages& messages,
-                            const JobRunner& runner);
+                               const JobRunner& runner);
     // Makes fileName (in the current soils data folder) the open soils database, read by
     // the runner's worker. 1, or -1 with the cause reported.
     int ResetTelvaConnection(const std::string& fileName, const Messages& messages, const JobRunner& runner);
-    const ado::Recordset& rsMonths() const { return m_rsMonths; }
 
     const std::string& soilsDataFile() const { return m_soilsDataFile; }
     const std::string& soilsConnectString() const { return m_soilsConnectString; }
     ado::Connection& soilsConnection() { return m_soilsConnection; }
     const ado::Recordset& rsComponents() const { return m_rsComponents; }
     const ado::Recordset& rsMapunitAreas() const { return m_rsMapunitAreas; }
+    const ado::Recordset& rsMonths() const { return m_rsMonths; }
 
     // The map unit list of the open soils database, from the engine's map units: 1, or -1
     // (the list emptied) after reporting through messages.
@@ -227,7 +227,8 @@ public:
     // set by the window. Throws OptionError or RefusedRun with the text to show.
     std::function<ado::Recordset()> reportUserData;
     // A run of the selected attribute, or none when it cannot start (the reason reported).
-    // `options` gives the tab's choices and throws OptionError when they are refused.
+    // `options` gives the tab's choices and throws OptionError when they are refused; `line`
+    // follows the step reached, for the message of anything thrown on the way.
     std::shared_ptr<RatingJob> planRun(const std::string& nodeKey, const std::function<RunOptions()>& options,
                                        int& line);
     // The workers' two parts of a run: whether MU_Data has the column, then the rating and

@@ -12,7 +12,7 @@
 #include "ReporterDisplay.h"
 #include "ViewerFixture.h"
 #include "frmQuillon.h"
-#include "modMain.h"
+#include "Startup.h"
 #include "quillon/dde/Dde.h"
 #include "ui_OptionsTab.h"
 #include "ui_frmQuillon.h"
@@ -185,10 +185,10 @@ int main(int argc, char** argv)
     }
     std::printf("map up with the state's soils theme in %.2f s\n", seconds(Clock::now() - mapStart));
 
-    qln::viewer::ViewerState st;
-    st.commandLine = "\"" + state.string() + "|state_soils.dbf\"";
+    qln::viewer::Session session;
+    session.commandLine = "\"" + state.string() + "|state_soils.dbf\"";
     const auto viewerStart = Clock::now();
-    auto form = qln::viewer::Main(st);
+    auto form = qln::viewer::Main(session);
     if (!form) {
         std::fprintf(stderr, "start-up failed\n");
         for (const QString& box : install.boxes()) std::fprintf(stderr, "  %s\n", qPrintable(box));

@@ -7,7 +7,7 @@
 #include "ReporterDisplay.h"
 #include "ViewerFixture.h"
 #include "frmQuillon.h"
-#include "modMain.h"
+#include "Startup.h"
 
 #include <QApplication>
 
@@ -48,11 +48,11 @@ int main(int argc, char** argv)
     std::vector<double> opened;
     std::map<std::string, double> stepTotals;
     for (int run = 0; run < runs; ++run) {
-        qln::viewer::ViewerState st;
+        qln::viewer::Session session;
         std::string current;
         Clock::time_point stepStart;
         Clock::time_point shown{};
-        st.onStep = [&](const char* name) {
+        session.onStep = [&](const char* name) {
             // The window has shown and painted once the database opening begins.
             if (std::string_view(name) == "OpenSoilsDatabase") {
                 QApplication::processEvents();
@@ -64,7 +64,7 @@ int main(int argc, char** argv)
             stepStart = now;
         };
         const auto start = Clock::now();
-        auto form = qln::viewer::Main(st);
+        auto form = qln::viewer::Main(session);
         if (!form) {
             std::fprintf(stderr, "start-up failed\n");
             for (const QString& box : install.boxes()) std::fprintf(stderr, "  %s\n", qPrintable(box));

@@ -26,10 +26,10 @@
 #include "ReportsTab.h"
 #include "ReporterDisplay.h"
 #include "frmQuillon.h"
-#include "modMain.h"
+#include "Startup.h"
+#include "WindowLink.h"
 #include "quillon/desktop/MessageBox.h"
 #include "quillon/desktop/QtDesktop.h"
-#include "quillon/SqlText.h"
 #include "quillon/dde/QtDde.h"
 #include "ui_NonTechReportsTab.h"
 #include "ui_OptionsTab.h"
@@ -55,7 +55,7 @@ namespace {
 
 using qln::dde::Reply;
 
-Reply display(qln::viewer::ViewerState& st, const std::string& fields)
+Reply display(qln::viewer::Session& session, const std::string& fields)
 {
     const auto first = fields.find('|');
     const auto last = fields.rfind('|');
@@ -65,7 +65,8 @@ Reply display(qln::viewer::ViewerState& st, const std::string& fields)
     selected.nodeKey = fields.substr(0, first);
     selected.methodText = fields.substr(first + 1, last - first - 1);
     selected.column = fields.substr(last + 1);
-    if (st.gisLink->Refresh_DDE_Data(st.rsAttributes, selected, st.settings.LegendFolder) != 1)
+    if (qln::viewer::gisLinkOf(session)->Refresh_DDE_Data(session.rsAttributes(), selected,
+                                                       session.settings().LegendFolder) != 1)
         return Reply::refuse("Refresh_DDE_Data failed");
     return Reply::ack();
 }
@@ -111,13 +112,11 @@ Reply run(qln::viewer::frmQuillon& form, const std::string& fields)
 }
 
 // Attribute nodes are those whose key is a row of the rules' Attributes; the rest are folders.
-Reply listAttributes(qln::viewer::frmQuillon& form, const qln::viewer::ViewerState& st)
+Reply listAttributes(qln::viewer::frmQuillon& form, const qln::viewer::Session& session)
 {
     for (QTreeWidgetItemIterator it(form.ui().tvInterps); *it; ++it) {
         const std::string key = form.keyOf(*it);
-        qln::ado::Recordset row = st.rsAttributes.clone();
-        row.setFilter("NodeKey='" + qln::escapeQuotes(key) + "'");
-        if (!row.eof()) std::cout << "attribute: " << key << std::endl;
+        if (!session.attributeRow(key).eof()) std::cout << "attribute: " << key << std::endl;
     }
     return Reply::ack();
 }
@@ -200,17 +199,17 @@ int main(int argc, char** argv)
     qln::desktop::setMessageBoxHandler(qln::desktop::standardErrorMessageBoxes());
     qln::reporter::setDisplayHandler(std::make_shared<qln::viewer::ReporterDisplay>());
 
-    qln::viewer::ViewerState st;
-    for (int i = 1; i < argc; ++i) st.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
+    qln::viewer::Session session;
+    for (int i = 1; i < argc; ++i) session.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
 
-    const std::unique_ptr<qln::viewer::frmQuillon> form = qln::viewer::Main(st);
+    const std::unique_ptr<qln::viewer::frmQuillon> form = qln::viewer::Main(session);
     if (!form) return 1;
 
     qln::dde::QtServer driver("QuillonTest", "driver", [&](const std::string& command) {
-        if (command.rfind("DISPLAY ", 0) == 0) return display(st, command.substr(8));
+        if (command.rfind("DISPLAY ", 0) == 0) return display(session, command.substr(8));
         if (command == "RESET") return click(form->ui().cmdRESET);
         if (command.rfind("RUN ", 0) == 0) return run(*form, command.substr(4));
-        if (command == "ATTRIBUTES") return listAttributes(*form, st);
+        if (command == "ATTRIBUTES") return listAttributes(*form, session);
         if (command.rfind("PROCESS ", 0) == 0) return process(*form, command.substr(8));
         if (command == "IDLE")
             return form->jobControls().busy() ? Reply::refuse("busy") : Reply::ack();

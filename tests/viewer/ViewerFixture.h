@@ -8,7 +8,7 @@
 #include "../support/SqliteFile.h"
 #include "../support/TempFolder.h"
 #include "ReporterDisplay.h"
-#include "ViewerState.h"
+#include "quillon/viewer/Session.h"
 #include "frmQuillon.h"
 #include "quillon/ado/DataSources.h"
 #include "quillon/desktop/MessageBox.h"
@@ -103,7 +103,7 @@ public:
     desktop::MessageBoxSeam seam;
 };
 
-// What every window test keeps: an installation, the viewer's state made on it with the
+// What every window test keeps: an installation, the viewer's session made on it with the
 // reporter's display handler set, and the window once a test opens it. init() calls
 // setUpViewer() and cleanup() tearDownViewer(), which frees them in the order they need.
 class ViewerTest : public QObject {
@@ -112,18 +112,18 @@ protected:
     {
         m_install = std::make_unique<ViewerInstall>();
         reporter::setDisplayHandler(std::make_shared<viewer::ReporterDisplay>());
-        m_st = std::make_unique<viewer::ViewerState>();
+        m_session = std::make_unique<viewer::Session>();
     }
     void tearDownViewer()
     {
         m_form.reset();
-        m_st.reset();
+        m_session.reset();
         reporter::setDisplayHandler(nullptr);
         m_install.reset();
     }
 
     std::unique_ptr<ViewerInstall> m_install;
-    std::unique_ptr<viewer::ViewerState> m_st;
+    std::unique_ptr<viewer::Session> m_session;
     std::unique_ptr<viewer::frmQuillon> m_form;
 };
 

@@ -1,7 +1,7 @@
 // The About box and the help window over a small HTML book.
 
 #include "../support/TempFolder.h"
-#include "ViewerState.h"
+#include "quillon/viewer/Session.h"
 #include "frmAbout.h"
 #include "frmHelp.h"
 #include "ui_frmAbout.h"
@@ -89,8 +89,8 @@ private slots:
 
     void aboutBoxShowsVersionTitleAndOrganisation()
     {
-        ViewerState st;
-        frmAbout about(st);
+        Session session;
+        frmAbout about(session);
         QVERIFY(QRegularExpression("^Version \\d+\\.\\d+\\.\\d+$").match(about.ui().lblVersion->text()).hasMatch());
         QCOMPARE(about.ui().lblTitle->text(), QString("Ambrel\r\nQuillon"));
         QVERIFY(!about.ui().lblOrganisation->text().isEmpty());

@@ -8,8 +8,7 @@
 #include "ViewerFixture.h"
 #include "JobControls.h"
 #include "frmQuillon.h"
-#include "modSoilsDatabase.h"
-#include "modMain.h"
+#include "Startup.h"
 #include "quillon/desktop/FileDialog.h"
 #include "ui_DescriptionTab.h"
 #include "ui_OptionsTab.h"
@@ -74,7 +73,7 @@ private:
     Ui::OptionsTab& options() { return m_form->optionsTab().ui(); }
     void start()
     {
-        m_form = Main(*m_st);
+        m_form = Main(*m_session);
         QVERIFY2(m_form, qPrintable(m_install->boxes().join("\n")));
     }
     void select(const QString& key)
@@ -106,17 +105,17 @@ private slots:
         start();
         QVERIFY(m_install->boxes().isEmpty());
         QCOMPARE(options().cboSSAList->currentText(), QString("sample.mdb"));
-        QVERIFY(m_st->soilsConnection.isOpen());
-        QCOMPARE(m_st->soilsDataFile, std::string("sample.mdb"));
+        QVERIFY(m_session->soilsConnection().isOpen());
+        QCOMPARE(m_session->soilsDataFile(), std::string("sample.mdb"));
         const QString file = QString::fromStdString((soils() / "sample.mdb").string());
-        QVERIFY(QString::fromStdString(m_st->soilsConnectString).endsWith("DBQ=" + file));
-        QVERIFY(m_st->rsMapunitAreas.recordCount() > 0);
-        QVERIFY(m_st->rsComponents.recordCount() > 0);
+        QVERIFY(QString::fromStdString(m_session->soilsConnectString()).endsWith("DBQ=" + file));
+        QVERIFY(m_session->rsMapunitAreas().recordCount() > 0);
+        QVERIFY(m_session->rsComponents().recordCount() > 0);
         QCOMPARE(options().cboBegMonth->count(), 12);
         QCOMPARE(options().cboEndMonth->currentIndex(), 11);
         QVERIFY(m_form->ui().tvInterps->isEnabled());
         // The first opening keeps the results database start-up has just reset.
-        QVERIFY(!m_st->firstOpening);
+        QVERIFY(m_session->state() == SessionState::Working);
     }
 
     void wrongFileIsRefusedByContentAndThePreviousDatabaseStays()
@@ -129,8 +128,8 @@ private slots:
         QCOMPARE(m_install->boxes(), QStringList{QString::fromStdString((soils() / "fake.mdb").string()) +
                                                  " is not a valid KORVAL Soils database."});
         QCOMPARE(options().cboSSAList->currentText(), QString("sample.mdb"));
-        QCOMPARE(m_st->soilsDataFile, std::string("sample.mdb"));
-        QVERIFY(m_st->soilsConnection.isOpen());
+        QCOMPARE(m_session->soilsDataFile(), std::string("sample.mdb"));
+        QVERIFY(m_session->soilsConnection().isOpen());
         // The text file is not offered in the list either.
         QCOMPARE(options().cboSSAList->findText("fake.mdb"), -1);
         QVERIFY(dialogs.requests().at(0).offers);
@@ -179,8 +178,8 @@ private slots:
         options().cmdSelectFolder->click();
         QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
         QCOMPARE(options().cboSSAList->currentText(), QString("second.mdb"));
-        QCOMPARE(m_st->soilsDataFile, std::string("second.mdb"));
-        QCOMPARE(m_st->settings.soilsDataFolder, (m_install->folder / "other").string());
+        QCOMPARE(m_session->soilsDataFile(), std::string("second.mdb"));
+        QCOMPARE(m_session->settings().soilsDataFolder, (m_install->folder / "other").string());
         QVERIFY(!resultColumns(working).contains("AWC_WA"));
         // Both values are remembered for the next start.
         const auto store = registry::Store::fromEnvironment();
@@ -200,14 +199,14 @@ private slots:
         copySampleWithout("nocomp.mdb", "component");
         bool turnedWhileOpening = false;
         QTimer::singleShot(0, [&] { turnedWhileOpening = m_form->jobControls().busy(); });
-        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), 1);
+        QCOMPARE(m_form->ResetTelvaConnection("sample.mdb"), 1);
         QVERIFY(turnedWhileOpening);
         QVERIFY(!m_form->jobControls().busy());
-        QVERIFY(m_st->soilsConnection.isOpen());
-        QVERIFY(m_st->mapunitList.recordCount() > 0);
+        QVERIFY(m_session->soilsConnection().isOpen());
+        QVERIFY(m_session->mapunitList().recordCount() > 0);
         QVERIFY(m_form->ui().tvInterps->isEnabled());
 
-        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "nocomp.mdb"), -1);
+        QCOMPARE(m_form->ResetTelvaConnection("nocomp.mdb"), -1);
         QVERIFY(!m_form->jobControls().busy());
         QVERIFY(m_form->ui().tvInterps->isEnabled());
         QCOMPARE(m_install->boxes().size(), 1);
@@ -215,7 +214,7 @@ private slots:
         const QStringList lines = m_install->boxes().last().split('\n');
         QCOMPARE(lines.first(), QString("Unable to read the map units of the soils database nocomp.mdb."));
         QVERIFY2(lines.size() == 2 && lines.last().contains("component"), qPrintable(m_install->boxes().last()));
-        QVERIFY(!m_st->rsComponents.isOpen());
+        QVERIFY(!m_session->rsComponents().isOpen());
     }
 
     void attributeShowsItsFramesAndAFolderHidesThem()
@@ -230,7 +229,7 @@ private slots:
         QVERIFY(!options().cboInterpOptions->isHidden());
         QCOMPARE(options().cboInterpOptions->currentText(), QString("Weighted Average"));
         QCOMPARE(options().txtDBFColumn->text(), QString("AWC_WA"));
-        QVERIFY(m_st->ReportReady);
+        QVERIFY(m_form->optionPanel().reportReady());
         QVERIFY(m_form->descriptionTab().ui().txtDescription->toPlainText().startsWith("Available water capacity"));
         QVERIFY(m_form->ui().cmdCreateDBFFile->isEnabled() || m_form->ui().cmdCreateDBFFile->isHidden());
 
@@ -249,7 +248,7 @@ private slots:
         for (QWidget* w : {static_cast<QWidget*>(options().frmSoilLayer), static_cast<QWidget*>(options().frmCompOptions),
                            static_cast<QWidget*>(options().cboInterpOptions), static_cast<QWidget*>(options().txtDBFColumn)})
             QVERIFY(w->isHidden());
-        QVERIFY(!m_st->ReportReady);
+        QVERIFY(!m_form->optionPanel().reportReady());
         QVERIFY(m_form->descriptionTab().ui().txtDescription->toPlainText().startsWith("Properties of the soil layers"));
         QVERIFY(refusal(m_form->optionPanel()).contains("folder"));
     }

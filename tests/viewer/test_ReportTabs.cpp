@@ -10,10 +10,8 @@
 #include "../support/ZipPart.h"
 #include "JobControls.h"
 #include "frmQuillon.h"
-#include "modCustomer.h"
-#include "modMain.h"
-#include "modMapunitList.h"
-#include "modSoilsDatabase.h"
+#include "ReportJob.h"
+#include "Startup.h"
 #include "quillon/viewer/UserData.h"
 #include "ui_NonTechReportsTab.h"
 #include "ui_ReportsTab.h"
@@ -69,13 +67,10 @@ private:
     // Opens the sample survey as choosing it would, and lists the map units given (all).
     void openSurvey(const std::string& condition = "")
     {
-        ResetTelvaConnection(*m_st, *m_form, "sample.mdb");
-        ado::Recordset units = m_st->engine->GetSoilsDataRS(m_st->soilsConnectString,
+        m_form->ResetTelvaConnection("sample.mdb");
+        ado::Recordset units = m_session->engine().GetSoilsDataRS(m_session->soilsConnectString(),
                                                             "SELECT mukey,musym FROM mapunit" + condition);
-        // The report runs append the provider keyword: the string ends with ";" as chosen
-        // databases' strings do.
-        if (m_st->soilsConnectString.back() != ';') m_st->soilsConnectString += ";";
-        QCOMPARE(PopulateMapunitList(*m_st, *m_form, units), 1);
+        QCOMPARE(m_session->PopulateMapunitList(units, windowMessages(*m_session, *m_form)), 1);
         m_form->ui().SSTab1->setTabEnabled(2, true);
         m_form->ui().SSTab1->setTabEnabled(3, true);
     }
@@ -107,8 +102,8 @@ private:
     // Two symbols of each survey area, in the survey's sort order.
     std::vector<std::string> symbolsOf(const std::string& area)
     {
-        return column(m_st->engine->GetSoilsDataRS(
-                          m_st->soilsConnectString,
+        return column(m_session->engine().GetSoilsDataRS(
+                          m_session->soilsConnectString(),
                           "SELECT musym FROM mapunit m JOIN legend l ON m.lkey=l.lkey JOIN "
                           "[SYSTEM - Mapunit Sort Specifications] s ON s.mukey=m.mukey WHERE areasymbol='" +
                               area + "' ORDER BY s.lseq,s.museq LIMIT 2"),
@@ -122,13 +117,13 @@ private:
             if ((*it)->data(0, Qt::UserRole).toString() == "INT_DWB") item = *it;
         QVERIFY(item);
         m_form->ui().tvInterps->setCurrentItem(item);
-        m_st->reportUserData = [this, nullsZero] {
+        m_session->reportUserData = [this, nullsZero] {
             RunOptions options;
             options.attribute = "INT_DWB";
             options.nullsZero = nullsZero;
-            ado::Recordset attr = m_st->rsAttributes.clone();
+            ado::Recordset attr = m_session->rsAttributes().clone();
             attr.setFilter("NodeKey='INT_DWB'");
-            return buildUserData(options, attr, chooseMethod(attributeMethods(*m_st->engine, "INT_DWB"), {}));
+            return buildUserData(options, attr, chooseMethod(attributeMethods(m_session->engine(), "INT_DWB"), {}));
         };
     }
     QStringList boxes() const { return m_install->boxes(); }
@@ -148,7 +143,7 @@ private:
     }
     void start()
     {
-        m_form = Main(*m_st);
+        m_form = Main(*m_session);
         QVERIFY(m_form);
     }
 
@@ -174,7 +169,7 @@ private slots:
         const auto first = symbolsOf("VS001");
         tick(ratingGrid(), "VS001", first[1]);
         tabs.setCurrentIndex(m_form->FindTabNumber("Non-Tech Reports"));
-        QVERIFY(m_st->NonTechSetsLoaded);
+        QVERIFY(m_session->nonTechRSs());
         QCOMPARE(column(nonTechGrid().GetSelectedRS(), "musym"), std::vector<std::string>{first[1]});
         m_form->nonTechReportsTab().ui().cmdNTSelectAll->click();
         tabs.setCurrentIndex(m_form->FindTabNumber("Reports"));
@@ -187,7 +182,7 @@ private slots:
         m_form->reportsTab().ui().cmdRepShowMU->click();
         QCOMPARE(ratingGrid().model().rowCount(), 1);
         openSurvey();
-        QVERIFY(!m_st->NonTechSetsLoaded);
+        QVERIFY(!m_session->nonTechRSs());
         QCOMPARE(m_form->nonTechReportsTab().ui().lstCategories->count(), 0);
         QCOMPARE(ratingGrid().model().rowCount(), 300);
         QVERIFY(!m_form->reportsTab().ui().cmdRepShowMU->isChecked());
@@ -199,8 +194,8 @@ private slots:
     void mapUnitMissingFromTheSortTableIsNotListedAndAnEmptyListFails()
     {
         start();
-        ResetTelvaConnection(*m_st, *m_form, "sample.mdb");
-        ado::Recordset gone = m_st->engine->GetSoilsDataRS(m_st->soilsConnectString,
+        m_form->ResetTelvaConnection("sample.mdb");
+        ado::Recordset gone = m_session->engine().GetSoilsDataRS(m_session->soilsConnectString(),
                                                            "SELECT mukey,musym FROM mapunit LIMIT 1");
         const std::string key = gone.value("mukey").text();
         const std::string symbol = gone.value("musym").text();
@@ -208,15 +203,15 @@ private slots:
         openSurvey();
         QCOMPARE(ratingGrid().model().rowCount(), 299);
         QCOMPARE(nonTechGrid().model().rowCount(), 299);
-        ado::Recordset list = m_st->mapunitList.clone();
+        ado::Recordset list = m_session->mapunitList().clone();
         list.setFilter("mukey='" + key + "'");
         QVERIFY(list.eof());
 
         // A layer naming no map unit at all lists nothing and says so; the grids empty.
         tick(ratingGrid(), "VS001", symbolsOf("VS001")[0]);
-        ado::Recordset none = m_st->engine->GetSoilsDataRS(m_st->soilsConnectString,
+        ado::Recordset none = m_session->engine().GetSoilsDataRS(m_session->soilsConnectString(),
                                                            "SELECT mukey,musym FROM mapunit WHERE 0");
-        QCOMPARE(PopulateMapunitList(*m_st, *m_form, none), -1);
+        QCOMPARE(m_session->PopulateMapunitList(none, windowMessages(*m_session, *m_form)), -1);
         QCOMPARE(boxes().filter("There are no map units to list.").size(), 1);
         QCOMPARE(ratingGrid().model().rowCount(), 0);
         QCOMPARE(ratingGrid().GetSelectedRS().recordCount(), 0L);
@@ -337,9 +332,9 @@ private slots:
         chooseDwellings(false);  // an attribute enables the report options around the boxes
         QVERIFY(!m_form->reportsTab().ui().chkAmbrelAddress->isEnabled());
         QVERIFY(!m_form->nonTechReportsTab().ui().chkCustomerAddress->isEnabled());
-        QVERIFY(!m_st->customer);
+        QVERIFY(!m_session->customer());
         m_form.reset();
-        m_st = std::make_unique<ViewerState>();
+        m_session = std::make_unique<Session>();
 
         writeContact("123456789012");
         start();
@@ -361,7 +356,7 @@ private slots:
         openSurvey();
         auto& tab = m_form->nonTechReportsTab();
         m_form->ui().SSTab1->setCurrentIndex(m_form->FindTabNumber("Non-Tech Reports"));
-        QVERIFY(m_st->NonTechSetsLoaded);
+        QVERIFY(m_session->nonTechRSs());
         QCOMPARE(tab.ui().lstCategories->count(), 5);  // the sixth category is of another kind of text
         QCOMPARE(tab.ui().lstCategories->selectionMode(), QAbstractItemView::MultiSelection);
 
@@ -407,25 +402,25 @@ private slots:
         QCOMPARE(tab.ui().lstCategories->count(), 5);
         m_form->cmdRESET_Click();
         QCOMPARE(tab.ui().lstCategories->count(), 5);
-        QVERIFY(m_st->NonTechSetsLoaded);
+        QVERIFY(m_session->nonTechRSs());
         QCOMPARE(nonTechGrid().model().rowCount(), 300);
 
         std::filesystem::copy_file(soilsFile(), soilsFile().parent_path() / "nocomp.mdb");
         test::runSql(soilsFile().parent_path() / "nocomp.mdb", "DROP TABLE component");
         tick(ratingGrid(), "VS001", symbolsOf("VS001")[0]);
-        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "nocomp.mdb"), -1);
+        QCOMPARE(m_form->ResetTelvaConnection("nocomp.mdb"), -1);
         QCOMPARE(ratingGrid().model().rowCount(), 0);
         QCOMPARE(nonTechGrid().model().rowCount(), 0);
-        QVERIFY(!m_st->mapunitList.isOpen());
+        QVERIFY(!m_session->mapunitList().isOpen());
         QCOMPARE(tab.ui().lstCategories->count(), 0);
-        QVERIFY(!m_st->nonTechRSs);
+        QVERIFY(!m_session->nonTechRSs());
 
         // Cancelled while it reads: the same.
-        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), 1);
+        QCOMPARE(m_form->ResetTelvaConnection("sample.mdb"), 1);
         QCOMPARE(ratingGrid().model().rowCount(), 300);
         QCOMPARE(tab.ui().lstCategories->count(), 5);
         QTimer::singleShot(0, [this] { m_form->jobControls().cancel(); });
-        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), -1);
+        QCOMPARE(m_form->ResetTelvaConnection("sample.mdb"), -1);
         QCOMPARE(ratingGrid().model().rowCount(), 0);
         QCOMPARE(tab.ui().lstCategories->count(), 0);
     }

@@ -8,11 +8,7 @@
 #include "ReporterDisplay.h"
 #include "ViewerFixture.h"
 #include "frmQuillon.h"
-#include "modMain.h"
-#include "modResults.h"
-#include "modRun.h"
-#include "modSoilsDatabase.h"
-#include "quillon/Error.h"
+#include "Startup.h"
 #include "ServedGis.h"
 #include "quillon/dde/Dde.h"
 #include "quillon/viewer/ResultsTable.h"
@@ -103,18 +99,18 @@ private slots:
             std::filesystem::copy_file(sample / (std::string("sample_soils") + ext),
                                        soils() / (std::string("sample_soils") + ext));
         m_gis = std::make_unique<ServedGis>();
-        m_st->commandLine = "\"" + soils().string() + "|sample_soils.dbf\"";
-        m_form = Main(*m_st);
+        m_session->commandLine = "\"" + soils().string() + "|sample_soils.dbf\"";
+        m_form = Main(*m_session);
         QVERIFY2(m_form, qPrintable(m_install->boxes().join("\n")));
-        QVERIFY(m_st->ArcViewLinked());
-        QCOMPARE(ResetTelvaConnection(*m_st, *m_form, "sample.mdb"), 1);
+        QVERIFY(m_session->ArcViewLinked());
+        QCOMPARE(m_form->ResetTelvaConnection("sample.mdb"), 1);
         QVERIFY2(m_install->boxes().isEmpty(), qPrintable(m_install->boxes().join("\n")));
     }
     void cleanup()
     {
         // The window and the state speak to the GIS until they go.
         m_form.reset();
-        m_st.reset();
+        m_session.reset();
         m_gis.reset();
         tearDownViewer();
     }
@@ -295,22 +291,6 @@ private slots:
         QVERIFY(m_form->isVisible());
         release = true;
         QTRY_VERIFY(!m_form->isVisible());
-    }
-
-    void failuresAreWordedForTheUser()
-    {
-        const auto report = [this](std::exception_ptr error) {
-            reportRunError(*m_st, error, 8);
-            return m_install->boxes().last();
-        };
-        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040203, "ProcessData(Line 3)/", "no key"))),
-                 QString("Invalid attribute selected.  You may have selected a folder instead of a valid attribute."));
-        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040208, "ProcessData(Line 2)/", "none"))),
-                 QString("There are no mapunits with data for selected attribute."));
-        QCOMPARE(report(std::make_exception_ptr(EngineError(0x80040205, "ProcessData(Line 9)/Rate", "Type mismatch"))),
-                 QString("ProcessData(Line 9)/Rate:Type mismatch: Line #8"));
-        QVERIFY(report(std::make_exception_ptr(TooManyColumns("full")))
-                    .startsWith("Too many soil Attributes are currently in memory.  To proceed, convert any"));
     }
 };
 

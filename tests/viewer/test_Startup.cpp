@@ -7,11 +7,12 @@
 #include "frmHelp.h"
 #include "frmQuillon.h"
 #include "JobControls.h"
-#include "modGisLink.h"
-#include "modInstance.h"
+#include "WindowLink.h"
+#include "quillon/viewer/DesktopChecks.h"
+#include "OptionPanel.h"
 #include "OptionsTab.h"
 #include "ReportsTab.h"
-#include "modMain.h"
+#include "Startup.h"
 #include "quillon/components/Components.h"
 #include "ServedGis.h"
 #include "quillon/dde/Dde.h"
@@ -50,9 +51,9 @@ private:
 
     std::unique_ptr<frmQuillon> start(const std::string& commandLine = "")
     {
-        m_st->commandLine = commandLine;
-        m_st->onStep = [this](const char* name) { m_steps << name; };
-        return Main(*m_st);
+        m_session->commandLine = commandLine;
+        m_session->onStep = [this](const char* name) { m_steps << name; };
+        return Main(*m_session);
     }
     QStringList boxesContaining(const QString& text) const
     {
@@ -84,7 +85,7 @@ private slots:
                                        "OpenSoilsDatabase", "CheckOutlookCustomer"}));
         QVERIFY(shownWhileOpening);
         QVERIFY(form->isVisible());
-        QVERIFY(m_st->MainFormReady);
+        QVERIFY(m_session->state() != SessionState::Starting);
         QCOMPARE(form->windowTitle(), QString("Quillon"));
         QVERIFY(m_install->boxes().isEmpty());
 
@@ -118,7 +119,7 @@ private slots:
     {
         const auto form = start();
         QVERIFY(form);
-        QVERIFY(!m_st->ArcViewLinked());
+        QVERIFY(!m_session->ArcViewLinked());
         QVERIFY(form->ui().cmdCreateDBFFile->isHidden());
         QVERIFY(form->ui().cmdRESET->isHidden());
         QVERIFY(!m_steps.contains("Open_DDE_Connection"));
@@ -130,7 +131,7 @@ private slots:
         const auto form = start("\"a|b|c\"");
         QVERIFY(form);
         QVERIFY(form->isVisible());
-        QVERIFY(!m_st->ArcViewLinked());
+        QVERIFY(!m_session->ArcViewLinked());
         QCOMPARE(boxesContaining("Quillon requires 2 arguments:").size(), 1);
         QVERIFY(form->ui().cmdCreateDBFFile->isHidden());
     }
@@ -142,9 +143,9 @@ private slots:
         ServedGis gis;
         const auto form = start("\"" + folder + "|layer.dbf\"");
         QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
-        QVERIFY(m_st->ArcViewLinked());
-        QCOMPARE(m_st->gisLink->ShapeDirectory(), folder);
-        QCOMPARE(m_st->gisLink->AttributeFileName(), std::string("layer"));
+        QVERIFY(m_session->ArcViewLinked());
+        QCOMPARE(gisLinkOf(*m_session)->ShapeDirectory(), folder);
+        QCOMPARE(gisLinkOf(*m_session)->AttributeFileName(), std::string("layer"));
         QVERIFY(m_steps.contains("Open_DDE_Connection"));
         QVERIFY(m_steps.contains("RequestRegistryNotify"));
         QVERIFY(!form->ui().cmdCreateDBFFile->isHidden());
@@ -185,8 +186,8 @@ private slots:
         std::ofstream(m_install->folder / "soils" / "layer.dbf") << "x";
         // Unquoted, as a shell may pass it.
         QVERIFY(!start(folder + "|layer.dbf"));
-        QVERIFY(m_st->ArcViewLinked());
-        QCOMPARE(m_st->gisLink->ShapeDirectory(), folder);
+        QVERIFY(m_session->ArcViewLinked());
+        QCOMPARE(gisLinkOf(*m_session)->ShapeDirectory(), folder);
         QVERIFY(m_steps.contains("Open_DDE_Connection"));
         QVERIFY(!m_steps.contains("Show"));
         QCOMPARE(boxesContaining("No program serves ArcView|System").size(), 1);
@@ -197,7 +198,7 @@ private slots:
         const std::string folder = (m_install->folder / "soils").string();
         const auto form = start("\"" + folder + "|nothere.dbf\"");
         QVERIFY(form);
-        QVERIFY(!m_st->ArcViewLinked());
+        QVERIFY(!m_session->ArcViewLinked());
         QCOMPARE(boxesContaining("nothere.dbf").size(), 1);
         QVERIFY(form->ui().cmdRESET->isHidden());
     }
@@ -222,7 +223,7 @@ private slots:
             m_steps.clear();
             QVERIFY(!start());
             QCOMPARE(m_steps, QStringList{"QLNIsRunning"});
-            QVERIFY(!m_st->reporter && !m_st->engine && !m_st->genutils);
+            QVERIFY(!m_session->hasReporter() && !m_session->hasEngine() && !m_session->hasUtilities());
         }
         const auto boxes = m_install->seam.shown();
         QCOMPARE(boxes.size(), std::size_t{2});
@@ -241,7 +242,7 @@ private slots:
         QVERIFY(held);
         QVERIFY(!start());
         QCOMPARE(m_install->boxes(), QStringList{"Quillon is already running."});
-        QVERIFY(!m_st->reporter);
+        QVERIFY(!m_session->hasReporter());
     }
 
     void twoGisWindowsAreRefusedOneIsAccepted()
@@ -253,13 +254,13 @@ private slots:
             const auto form = start();
             QVERIFY2(form, qPrintable(m_install->boxes().join("\n")));
         }
-        m_st = std::make_unique<ViewerState>();
+        m_session = std::make_unique<Session>();
         desktop::PublishedWindow second("arcview gis 3.2", true);
         QVERIFY(!start());
         QCOMPARE(boxesContaining("Too many instances of ArcView are running.  Close all but one ArcView to use Quillon.")
                      .size(),
                  1);
-        QVERIFY(!m_st->reporter);
+        QVERIFY(!m_session->hasReporter());
     }
 
     void unregisteredEngineIsNamedInAFatalBox()
@@ -311,7 +312,7 @@ private slots:
                                  "/help/missing.html.")
                      .size(),
                  1);
-        QVERIFY(m_st->settings.helpFile.empty());
+        QVERIFY(m_session->settings().helpFile.empty());
         QVERIFY(!form->ui().mnuHelpContents->isEnabled());
         QVERIFY(!form->ui().mnuHelpIndex->isEnabled());
         QVERIFY(!form->ui().mnuHelpSearch->isEnabled());
@@ -319,16 +320,16 @@ private slots:
 
     void gisCommandsBeforeTheWindowIsReadyChangeNothing()
     {
-        m_st->MainFormReady = false;
-        m_st->reporter = components::create<reporting::clsReporter>(reporting::kReporterProgId);
-        m_st->genutils = components::create<utils::clsGenUtils>(utils::kGenUtilsProgId);
-        frmQuillon form(*m_st);
-        CreateGisLink(*m_st, form);
-        link::GisLink& gis = *m_st->gisLink;
+        QVERIFY(m_session->state() == SessionState::Starting);
+        m_session->createComponents();
+        m_session->createUtilities();
+        frmQuillon form(*m_session);
+        CreateGisLink(*m_session, form);
+        link::GisLink& gis = *gisLinkOf(*m_session);
         form.DisableControls();
         gis.Form_LinkExecute("ENABLECONTROLS");
         QVERIFY(!form.ui().cmdCreateDBFFile->isEnabled() && !form.ui().tvInterps->isEnabled());
-        m_st->MainFormReady = true;
+        m_session->windowShown();
         QVERIFY(!gis.Form_LinkExecute("enablecontrols").accepted);
         QVERIFY(!form.ui().tvInterps->isEnabled());
         gis.Form_LinkExecute("ENABLECONTROLS");
@@ -342,10 +343,10 @@ private slots:
     {
         const auto form = start();
         QVERIFY(form);
-        StartSysInfo(*m_st);
+        StartSysInfo(*m_session);
         QCOMPARE(m_install->boxes(), QStringList{"System Information Is Unavailable At This Time"});
         m_install->setAt("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", "/bin/true");
-        StartSysInfo(*m_st);
+        StartSysInfo(*m_session);
         QCOMPARE(m_install->boxes().size(), 1);
     }
 
@@ -364,11 +365,14 @@ private slots:
 
         // Opening a soils database enables the report tabs.
         ui.SSTab1->setTabEnabled(2, true);
-        m_st->ReportReady = true;
+        // An attribute whose options show in full can be reported; a folder cannot.
+        form->optionPanel().ProcessInterp("PHY_AWC");
+        QVERIFY(form->optionPanel().reportReady());
         form->SSTab1_Click(2);
         QVERIFY(report->isEnabled());
         QCOMPARE(form->optionsTab().ui().txtDBFColumn->focusPolicy(), Qt::ClickFocus);
-        m_st->ReportReady = false;
+        form->optionPanel().ProcessInterp("PHYS");
+        QVERIFY(!form->optionPanel().reportReady());
         form->SSTab1_Click(2);
         QVERIFY(!report->isEnabled());
 

@@ -48,6 +48,21 @@ TEST_F(MapunitList, TicksGiveTheSelectionInListOrder)
     EXPECT_EQ(viewer::GetSelectedRS(list.clone()).recordCount(), 3);
     viewer::SetAllRows(list, false);
     EXPECT_EQ(viewer::GetSelectedRS(list).recordCount(), 0);
+
+    // A grid ticks its current row, found by area and symbol in every clone, and ticks or
+    // shows only what its filter shows.
+    qln::ado::Recordset grid = list.clone();
+    grid.setFilter("[Map Unit]='Gh'");
+    viewer::TickRow(grid, true);
+    EXPECT_EQ(column(viewer::GetSelectedRS(list), "musym"), (std::vector<std::string>{"Gh"}));
+    grid.setFilter("[Survey Area]='TS001'");
+    viewer::TickShownRows(grid, true);
+    EXPECT_EQ(viewer::GetSelectedRS(list).recordCount(), 4);
+    viewer::TickShownRows(grid, false);
+    viewer::ShowSelectedRows(grid, true);
+    EXPECT_EQ(column(grid, "Map Unit"), (std::vector<std::string>{"Gh"}));
+    viewer::ShowSelectedRows(grid, false);
+    EXPECT_EQ(grid.recordCount(), 4);
 }
 
 TEST_F(MapunitList, NoMapUnitsOrNoDatesAreHandled)

@@ -9,6 +9,8 @@
 // widget and no object the GUI thread uses: hand it connections and record sets of its
 // own, whole, and take its result back in `done`.
 
+#include "quillon/viewer/JobProgress.h"
+
 #include <QObject>
 
 #include <atomic>
@@ -24,16 +26,12 @@ class BackgroundRun : public QObject {
     Q_OBJECT
 public:
     // What the work sees of the window.
-    class Context {
+    class Context final : public JobProgress {
     public:
-        // True once Cancel has been pressed; the work should stop soon after.
-        bool cancelled() const noexcept;
-        // Cheap to call for every item: the window is told the latest values at most once
-        // per turn of its event loop.
-        void progress(long done, long total) noexcept;
-        // Names the step the work has moved on to, for the progress that follows; `name`
-        // is kept, not copied, so it must be a string literal.
-        void stage(const char* name) noexcept;
+        bool cancelled() const noexcept override;
+        // The window is told the latest values at most once per turn of its event loop.
+        void progress(long done, long total) noexcept override;
+        void stage(const char* name) noexcept override;
 
     private:
         friend class BackgroundRun;
@@ -42,14 +40,10 @@ public:
         std::shared_ptr<Shared> m_shared;
     };
 
-    enum class Outcome { Finished, Cancelled, Failed };
-    // How a job ended. Cancel wins: a job that ends, however, after Cancel was pressed is
-    // Cancelled, so its caller keeps nothing of it (but what the work had already committed). `error` is set for Failed (the exception
-    // the work threw, for the caller to rethrow and report) and may be for Cancelled.
-    struct Result {
-        Outcome outcome = Outcome::Finished;
-        std::exception_ptr error;
-    };
+    // How a job ended: see JobResult. Cancel wins, so a job that ends after Cancel was
+    // pressed keeps nothing but what the work had already committed.
+    using Outcome = JobOutcome;
+    using Result = JobResult;
 
     using Work = std::function<void(Context&)>;
     using Done = std::function<void(const Result&)>;

@@ -1,6 +1,5 @@
 #include "MapunitGrid.h"
 
-#include "quillon/SqlText.h"
 #include "quillon/ado/Recordset.h"
 #include "quillon/viewer/MapunitList.h"
 
@@ -37,19 +36,14 @@ void MapunitListModel::showTicked(bool only)
 {
     if (!m_rows->isOpen()) return;
     beginResetModel();
-    // The filter is evaluated now: a row unticked while shown stays until the next change.
-    m_rows->setFilter(only ? "Selected=TRUE" : "");
+    ShowSelectedRows(*m_rows, only);
     endResetModel();
 }
 
 void MapunitListModel::tickAll(bool tick)
 {
     if (!m_rows->isOpen()) return;
-    ado::Recordset rows = m_rows->clone(true);
-    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-        rows.setValue("Selected", tick);
-        rows.update();
-    }
+    TickShownRows(*m_rows, tick);
     if (rowCount() > 0) emit dataChanged(index(0, Tick), index(rowCount() - 1, Tick), {Qt::CheckStateRole});
 }
 
@@ -96,16 +90,8 @@ Qt::ItemFlags MapunitListModel::flags(const QModelIndex& index) const
 bool MapunitListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role != Qt::CheckStateRole || index.column() != Tick || !moveTo(index.row())) return false;
-    const bool tick = value.toInt() == Qt::Checked;
-    // The row is found in the list by its survey area and symbol, so every grid over the
-    // list sees the tick.
-    ado::Recordset edit = m_rows->clone();
-    edit.setFilter("[Survey Area]='" + escapeQuotes(m_rows->value("Survey Area").text()) + "' AND [Map Unit]='" +
-                   escapeQuotes(m_rows->value("Map Unit").text()) + "'");
-    for (; !edit.eof(); edit.moveNext()) {
-        edit.setValue("Selected", tick);
-        edit.update();
-    }
+    // Every grid over the list sees the tick.
+    TickRow(*m_rows, value.toInt() == Qt::Checked);
     emit dataChanged(index, index, {Qt::CheckStateRole});
     return true;
 }

@@ -1,6 +1,7 @@
 #include "NonTechReportsTab.h"
 
 #include "MapunitGrid.h"
+#include "quillon/ado/Recordset.h"
 #include "ui_NonTechReportsTab.h"
 
 namespace qln::viewer {
@@ -33,6 +34,21 @@ std::vector<std::string> NonTechReportsTab::selectedCategories() const
         if (item->isSelected()) chosen.push_back(item->text().toStdString());
     }
     return chosen;
+}
+
+
+NonTechOptions NonTechReportsTab::options() const
+{
+    NonTechOptions chosen;
+    chosen.categories = selectedCategories();
+    chosen.chkCustomerAddress = m_ui->chkCustomerAddress->isEnabled() && m_ui->chkCustomerAddress->isChecked();
+    return chosen;
+}
+
+ado::Recordset NonTechReportsTab::selection() const
+{
+    const ado::Recordset& rows = m_grid->model().rows();
+    return rows.isOpen() ? rows.clone(true) : ado::Recordset();
 }
 
 } // namespace qln::viewer

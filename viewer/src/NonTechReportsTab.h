@@ -2,10 +2,15 @@
 
 #include <QWidget>
 
+#include "quillon/viewer/ReportOptions.h"
+
 #include <memory>
 #include <string>
 #include <vector>
 
+namespace qln::ado {
+class Recordset;
+}
 namespace Ui {
 class NonTechReportsTab;
 }
@@ -29,6 +34,10 @@ public:
     void setCategories(const std::vector<std::string>& categories);
     // The categories selected in the list, in list order.
     std::vector<std::string> selectedCategories() const;
+    // The chosen categories and the address check box (counted only while enabled).
+    NonTechOptions options() const;
+    // The grid's own view of the list, its ticks, filter and sort; closed without a list.
+    ado::Recordset selection() const;
 
 private:
     std::unique_ptr<Ui::NonTechReportsTab> m_ui;

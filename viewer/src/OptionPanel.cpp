@@ -1,14 +1,11 @@
 #include "OptionPanel.h"
 
-#include "ErrorReport.h"
 #include "DescriptionTab.h"
 #include "OptionsTab.h"
 #include "ReportsTab.h"
-#include "ViewerState.h"
 #include "frmQuillon.h"
-#include "quillon/Error.h"
-#include "quillon/SqlText.h"
 #include "quillon/Text.h"
+#include "quillon/viewer/Session.h"
 #include "quillon/viewer/modGenericFunctions.h"
 #include "ui_DescriptionTab.h"
 #include "ui_OptionsTab.h"
@@ -26,16 +23,7 @@ using namespace reporting;
 
 namespace {
 
-constexpr int kMsgText = 1;
 constexpr int kMsgInvalidAlgorithm = 19;
-constexpr std::int64_t kListEmpty = 0x8004020A;
-
-ado::Recordset rowOf(const ado::Recordset& table, const char* keyField, const std::string& key)
-{
-    ado::Recordset row = table.clone();
-    row.setFilter(std::string(keyField) + "='" + escapeQuotes(key) + "'");
-    return row;
-}
 
 QString qs(const std::string& text)
 {
@@ -44,7 +32,7 @@ QString qs(const std::string& text)
 
 } // namespace
 
-OptionPanel::OptionPanel(ViewerState& st, frmQuillon& form) : m_st(st), m_form(form)
+OptionPanel::OptionPanel(Session& session, frmQuillon& form) : m_session(session), m_form(form)
 {
     auto& o = form.optionsTab().ui();
     o.optHigher->setChecked(true);
@@ -128,10 +116,10 @@ void OptionPanel::followReportReady()
 {
     auto& r = m_form.reportsTab().ui();
     const int tab = m_form.ui().SSTab1->currentIndex();
-    if (tab == m_form.FindTabNumber("Reports")) r.cmdGenerateReport->setEnabled(m_st.ReportReady);
+    if (tab == m_form.FindTabNumber("Reports")) r.cmdGenerateReport->setEnabled(m_reportReady);
     // The process button sits beside every tab: a folder can never be processed, whichever shows.
     if (!m_form.optionsTab().ui().cboSSAList->currentText().isEmpty())
-        m_form.ui().cmdCreateDBFFile->setEnabled(m_st.ReportReady);
+        m_form.ui().cmdCreateDBFFile->setEnabled(m_reportReady);
 }
 
 void OptionPanel::ProcessInterp(const std::string& nodeKey)
@@ -140,10 +128,10 @@ void OptionPanel::ProcessInterp(const std::string& nodeKey)
     auto& r = m_form.reportsTab().ui();
     QTextBrowser* description = m_form.descriptionTab().ui().txtDescription;
     try {
-        const ado::Recordset attribute = rowOf(m_st.rsAttributes, "NodeKey", nodeKey);
+        const ado::Recordset attribute = m_session.attributeRow(nodeKey);
         if (!attribute.eof()) {
             m_attributeSelected = true;
-            m_attribute = attributeOptions(attribute, m_st.rsAlgorithms);
+            m_attribute = attributeOptions(attribute, m_session.rsAlgorithms());
             o.txtDBFColumn->show();
             o.lblDBFColumn->show();
             const int status = SetValidOptions(nodeKey);
@@ -160,7 +148,7 @@ void OptionPanel::ProcessInterp(const std::string& nodeKey)
             m_attributeSelected = false;
             m_attribute = AttributeOptions{};
             m_methodCode = -1;
-            const ado::Recordset folder = rowOf(m_st.rsFolders, "Key", nodeKey);
+            const ado::Recordset folder = m_session.folderRow(nodeKey);
             description->setPlainText(folder.eof() || folder.value("Description").isMissing()
                                           ? QString()
                                           : qs(folder.value("Description").text()));
@@ -168,11 +156,11 @@ void OptionPanel::ProcessInterp(const std::string& nodeKey)
             r.frmReportOptions->setEnabled(false);
             r.chkMainDescription->setEnabled(false);
             r.chkInterpReason->setEnabled(false);
-            m_st.ReportReady = false;
+            m_reportReady = false;
         }
     } catch (...) {
-        ReportCaughtError(m_st, "ProcessInterp", "Unable to show the options of " + nodeKey + ".");
-        m_st.ReportReady = false;
+        m_session.reportCaughtError("ProcessInterp", "Unable to show the options of " + nodeKey + ".");
+        m_reportReady = false;
     }
     followReportReady();
 }
@@ -211,10 +199,10 @@ int OptionPanel::SetValidOptions(const std::string& nodeKey)
             o.optLower->setText(qs(m_attribute.rateLow));
             o.optHigher->setText(qs(m_attribute.rateHigh));
         }
-        m_st.ReportReady = true;
+        m_reportReady = true;
         return 1;
     }
-    m_st.ReportReady = false;
+    m_reportReady = false;
     for (QWidget* frame : {static_cast<QWidget*>(o.frmCompOptions), static_cast<QWidget*>(o.frmSoilLayer),
                            static_cast<QWidget*>(o.frmSeason), static_cast<QWidget*>(o.frmRate)})
         frame->hide();
@@ -225,69 +213,40 @@ int OptionPanel::PopulateOptionList(const std::string& nodeKey)
 {
     auto& o = m_form.optionsTab().ui();
     o.cboOptionList->clear();
-    std::optional<ado::Recordset> lists;
-    try {
-        lists = m_st.engine->GetOptionListsRS(m_st.soilsConnectString, nodeKey);
-    } catch (const EngineError& error) {
-        if (error.number() != kListEmpty) {
-            ReportCaughtError(m_st, "PopulateOptionList", "Unable to read the option list of " + nodeKey + ".");
-            return -1;
-        }
-        lists.reset();
-    } catch (...) {
-        ReportCaughtError(m_st, "PopulateOptionList", "Unable to read the option list of " + nodeKey + ".");
-        return -1;
-    }
-    std::string label;
-    if (lists) {
-        // One box: the items of the attribute's first list.
-        for (lists->moveFirst(); !lists->eof(); lists->moveNext()) {
-            const std::string name = trimBlanks(lists->value("ListName").text());
-            if (label.empty()) label = name;
-            if (name == label) o.cboOptionList->addItem(qs(lists->value("ListData").text()));
-        }
-    }
+    const std::optional<Session::OptionList> list = m_session.PopulateOptionList(nodeKey);
+    if (!list) return -1;
+    for (const std::string& item : list->items) o.cboOptionList->addItem(qs(item));
     if (o.cboOptionList->count() == 0) {
-        m_st.reporter->cReportMsg(reporting::gmrINFO, gmrDISP, "PopulateOptionList", kMsgText, 0,
-                                  {"No data for this attribute."});
+        m_session.reportInfo("PopulateOptionList", "No data for this attribute.");
         return -1;
     }
     // The run takes the list's name from this caption without its last character.
-    o.lblOptionList->setText(qs(label + ":"));
+    o.lblOptionList->setText(qs(list->name + ":"));
     o.cboOptionList->setCurrentIndex(0);
     return 1;
 }
 
-int OptionPanel::PopulateSeasonLists()
+void OptionPanel::setMonths(const std::vector<std::string>& months)
 {
     auto& o = m_form.optionsTab().ui();
     o.cboBegMonth->clear();
     o.cboEndMonth->clear();
-    try {
-        m_st.rsMonths = ado::Recordset();
-        m_st.rsMonths.open("SELECT DISTINCT monthseq,month FROM comonth ORDER BY monthseq", m_st.soilsConnection);
-        for (ado::Recordset month = m_st.rsMonths.clone(); !month.eof(); month.moveNext()) {
-            const QString name = qs(trimBlanks(month.value("month").text()));
-            o.cboBegMonth->addItem(name);
-            o.cboEndMonth->addItem(name);
-        }
-        // The whole year until the user narrows it.
-        o.cboBegMonth->setCurrentIndex(o.cboBegMonth->count() > 0 ? 0 : -1);
-        o.cboEndMonth->setCurrentIndex(o.cboEndMonth->count() - 1);
-        return 1;
-    } catch (...) {
-        ReportCaughtError(m_st, "PopulateSeasonLists", "Unable to read the months of the soils database.");
-        return -1;
+    for (const std::string& month : months) {
+        o.cboBegMonth->addItem(qs(month));
+        o.cboEndMonth->addItem(qs(month));
     }
+    // The whole year until the user narrows it.
+    o.cboBegMonth->setCurrentIndex(o.cboBegMonth->count() > 0 ? 0 : -1);
+    o.cboEndMonth->setCurrentIndex(o.cboEndMonth->count() - 1);
 }
 
 void OptionPanel::cboInterpOptions_Click()
 {
     auto& o = m_form.optionsTab().ui();
     const std::string name = o.cboInterpOptions->currentText().toStdString();
-    const ado::Recordset method = rowOf(m_st.rsAlgorithms, "Name", name);
+    const ado::Recordset method = m_session.algorithmRow(name);
     if (method.eof()) {
-        m_st.reporter->cReportMsg(reporting::gmrERR, gmrDISP, "cboInterpOptions_Click", kMsgInvalidAlgorithm, 0, {});
+        m_session.reporter().cReportMsg(reporting::gmrERR, reporting::gmrDISP, "cboInterpOptions_Click", kMsgInvalidAlgorithm, 0, {});
         return;
     }
     const auto code = method.value("AlgorithmSeq").number();
@@ -324,12 +283,13 @@ OptionPanel::RunInputs OptionPanel::runOptions() const
         values.topDepth = o.txtMinDepth->text().toStdString();
         values.bottomDepth = o.txtMaxDepth->text().toStdString();
     }
-    if (!o.frmSeason->isHidden() && m_st.rsMonths.isOpen() && m_st.rsMonths.recordCount() > 0) {
-        values.beginMonth = GetMonthSeq(m_st.rsMonths, o.cboBegMonth->currentText().toStdString());
-        values.endMonth = GetMonthSeq(m_st.rsMonths, o.cboEndMonth->currentText().toStdString());
+    const ado::Recordset& months = m_session.rsMonths();
+    if (!o.frmSeason->isHidden() && months.isOpen() && months.recordCount() > 0) {
+        values.beginMonth = GetMonthSeq(months, o.cboBegMonth->currentText().toStdString());
+        values.endMonth = GetMonthSeq(months, o.cboEndMonth->currentText().toStdString());
     }
     if (!o.frmRate->isHidden()) values.rateLower = o.optLower->isChecked();
-    RunInputs inputs{rowOf(m_st.rsAttributes, "NodeKey", m_attribute.nodeKey), toRunOptions(values)};
+    RunInputs inputs{m_session.attributeRow(m_attribute.nodeKey), toRunOptions(values)};
     if (inputs.attribute.eof()) throw OptionError("The attribute " + m_attribute.nodeKey + " is not in the rules.");
     return inputs;
 }

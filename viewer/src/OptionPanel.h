@@ -12,17 +12,18 @@
 #include <QObject>
 
 #include <string>
+#include <vector>
 
 class QTreeWidgetItem;
 
 namespace qln::viewer {
 
-struct ViewerState;
+class Session;
 class frmQuillon;
 
 class OptionPanel : public QObject {
 public:
-    OptionPanel(ViewerState& st, frmQuillon& form);
+    OptionPanel(Session& session, frmQuillon& form);
 
     // What a run rates and how: the selected attribute's rules row (a record set of the
     // Attributes table at that row) and the checked options of the visible controls; a
@@ -46,8 +47,8 @@ public:
     // The attribute's option list from the engine; "No data for this attribute." and -1
     // when it has no items.
     int PopulateOptionList(const std::string& nodeKey);
-    // The month boxes from the open soils database's month list. 1 or -1.
-    int PopulateSeasonLists();
+    // The month boxes from the open soils database's month list, the whole year chosen.
+    void setMonths(const std::vector<std::string>& months);
     // Another method chosen: its code, its initials at the end of the column name, and the
     // rate frame as the method allows.
     void cboInterpOptions_Click();
@@ -58,6 +59,8 @@ public:
     long methodCode() const { return m_methodCode; }
     const std::string& outputColumn() const { return m_outputColumn; }
     const std::string& waMultipliers() const { return m_waMultipliers; }
+    // The selected attribute's options are shown in full: it can be rated and reported.
+    bool reportReady() const { return m_reportReady; }
 
 protected:
     // A digit typed into the percent box while it holds the "0" of its check box.
@@ -68,13 +71,14 @@ private:
     void hideOptionControls();
     void followReportReady();
 
-    ViewerState& m_st;
+    Session& m_session;
     frmQuillon& m_form;
     AttributeOptions m_attribute;
     bool m_attributeSelected = false;
     long m_methodCode = -1;
     std::string m_outputColumn;
     std::string m_waMultipliers;
+    bool m_reportReady = false;
 };
 
 } // namespace qln::viewer

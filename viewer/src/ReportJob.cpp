@@ -1,11 +1,9 @@
 #include "ReportJob.h"
 
-#include "ErrorReport.h"
-#include "EngineObject.h"
 #include "JobControls.h"
-#include "ViewerState.h"
 #include "frmQuillon.h"
 #include "quillon/desktop/MessageBox.h"
+#include "quillon/viewer/Session.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -39,27 +37,27 @@ Messages untilCancelled(const Messages& messages, BackgroundRun::Context& contex
 
 } // namespace
 
-bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedure, const QString& caption,
+bool runReportJob(Session& session, frmQuillon& form, const std::string& procedure, const QString& caption,
                   ReportWork work)
 {
-    Messages messages = windowMessages(st, form);
+    Messages messages = windowMessages(session, form);
     // Read by `done` once the work has ended.
     auto finished = std::make_shared<std::string>();
     messages.finished = [finished](const std::string& text) { *finished = text; };
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool started = form.jobControls().start(
         caption,
-        [work = std::move(work), messages](BackgroundRun::Context& context) {
-            auto engine = createEngine();
+        [work = std::move(work), messages, makeEngine = session.makeEngine](BackgroundRun::Context& context) {
+            auto engine = makeEngine();
             engine->setProgressHandler([&context](long unitsDone, long total) {
                 context.progress(unitsDone, total);
                 return !context.cancelled();
             });
             work(*engine, untilCancelled(messages, context));
         },
-        [&st, &form, procedure, finished](const BackgroundRun::Result& result) {
+        [&session, &form, procedure, finished](const BackgroundRun::Result& result) {
             if (result.outcome == BackgroundRun::Outcome::Failed)
-                ReportError(st, procedure.c_str(), "The report was not made.", result.error);
+                session.reportError(procedure.c_str(), "The report was not made.", result.error);
             QApplication::restoreOverrideCursor();
             form.setStatusText(finished->empty() ? form.resizedText() : QString::fromStdString(*finished));
         });
@@ -67,7 +65,7 @@ bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedur
     return started;
 }
 
-Messages windowMessages(ViewerState& st, frmQuillon& form)
+Messages windowMessages(Session& session, frmQuillon& form)
 {
     Messages messages;
     QPointer<frmQuillon> window(&form);
@@ -82,8 +80,8 @@ Messages windowMessages(ViewerState& st, frmQuillon& form)
         desktop::messageBox(
             {text, "Quillon", desktop::Buttons::Ok, locked ? desktop::Icon::Critical : desktop::Icon::Exclamation});
     };
-    messages.report = [&st](int type, const std::string& procedure, const std::string& text) {
-        st.reporter->cReportMsg(static_cast<reporting::MRUMsgType>(type), reporting::gmrDISP, procedure, 1, 0, {text});
+    messages.report = [&session](int type, const std::string& procedure, const std::string& text) {
+        session.reporter().cReportMsg(static_cast<reporting::MRUMsgType>(type), reporting::gmrDISP, procedure, 1, 0, {text});
     };
     return messages;
 }

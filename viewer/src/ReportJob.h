@@ -12,7 +12,7 @@
 
 namespace qln::viewer {
 
-struct ViewerState;
+class Session;
 class frmQuillon;
 
 // A report's work: the engine run and the document. It gets an engine of its own and the
@@ -24,11 +24,11 @@ using ReportWork = std::function<void(engine::clsQuillon& engine, const Messages
 // until it ends, the run's progress shown after caption, Cancel stopping the run. Once
 // Cancel is pressed the work's messages are dropped. A failure outside the report code is
 // reported under procedure. False, running nothing, while another job is busy.
-bool runReportJob(ViewerState& st, frmQuillon& form, const std::string& procedure, const QString& caption,
+bool runReportJob(Session& session, frmQuillon& form, const std::string& procedure, const QString& caption,
                   ReportWork work);
 
 // The report code's messages as the window shows them: status texts in the status bar,
 // boxes titled "Quillon", reports as message 1 to the display. Safe from any thread.
-Messages windowMessages(ViewerState& st, frmQuillon& form);
+Messages windowMessages(Session& session, frmQuillon& form);
 
 } // namespace qln::viewer

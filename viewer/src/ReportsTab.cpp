@@ -19,4 +19,15 @@ ReportsTab::ReportsTab(QWidget* parent) : QWidget(parent), m_ui(std::make_unique
 
 ReportsTab::~ReportsTab() = default;
 
+ReportOptions ReportsTab::options(const std::string& higherCaption, const std::string& lowerCaption) const
+{
+    ReportOptions chosen;
+    chosen.chkMainDescription = m_ui->chkMainDescription->isChecked();
+    chosen.chkInterpReason = m_ui->chkInterpReason->isChecked();
+    chosen.chkAmbrelAddress = m_ui->chkAmbrelAddress->isEnabled() && m_ui->chkAmbrelAddress->isChecked();
+    chosen.optHigherCaption = higherCaption;
+    chosen.optLowerCaption = lowerCaption;
+    return chosen;
+}
+
 } // namespace qln::viewer

@@ -1,7 +1,7 @@
 #include "frmAbout.h"
 
-#include "ViewerState.h"
 #include "quillon/SettingsNames.h"
+#include "quillon/viewer/Session.h"
 
 #include "ui_frmAbout.h"
 
@@ -13,7 +13,7 @@ namespace qln::viewer {
 
 using namespace reporting;
 
-frmAbout::frmAbout(ViewerState& st, QWidget* parent) : QDialog(parent), m_st(st), m_ui(std::make_unique<Ui::frmAbout>())
+frmAbout::frmAbout(Session& session, QWidget* parent) : QDialog(parent), m_session(session), m_ui(std::make_unique<Ui::frmAbout>())
 {
     m_ui->setupUi(this);
     m_ui->lblVersion->setText(QString("Version ") + QUILLON_VERSION_MAJOR + "." + QUILLON_VERSION_MINOR + "." +
@@ -24,7 +24,7 @@ frmAbout::frmAbout(ViewerState& st, QWidget* parent) : QDialog(parent), m_st(st)
     title.setBold(true);
     m_ui->lblTitle->setFont(title);
     connect(m_ui->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_ui->cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_st); });
+    connect(m_ui->cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_session); });
 }
 
 frmAbout::~frmAbout() = default;
@@ -43,11 +43,11 @@ std::string systemInfoPath(utils::clsGenUtils& genutils)
     return std::filesystem::is_regular_file(tool, ignored) ? tool.string() : std::string();
 }
 
-void StartSysInfo(ViewerState& st)
+void StartSysInfo(Session& session)
 {
-    const std::string path = st.genutils ? systemInfoPath(*st.genutils) : std::string();
+    const std::string path = session.hasUtilities() ? systemInfoPath(session.genutils()) : std::string();
     if (!path.empty() && QProcess::startDetached(QString::fromStdString(path), {})) return;
-    st.reporter->cReportMsg(gmrERR, gmrDISP, "StartSysInfo", 1, 0, {"System Information Is Unavailable At This Time"});
+    session.reporter().cReportMsg(reporting::gmrERR, reporting::gmrDISP, "StartSysInfo", 1, 0, {"System Information Is Unavailable At This Time"});
 }
 
 } // namespace qln::viewer

@@ -15,19 +15,19 @@ class clsGenUtils;
 
 namespace qln::viewer {
 
-struct ViewerState;
+class Session;
 
 // The About box: version, title, the organisation, and the system information tool.
 class frmAbout : public QDialog {
     Q_OBJECT
 public:
-    frmAbout(ViewerState& st, QWidget* parent = nullptr);
+    frmAbout(Session& session, QWidget* parent = nullptr);
     ~frmAbout() override;
 
     Ui::frmAbout& ui() { return *m_ui; }
 
 private:
-    ViewerState& m_st;
+    Session& m_session;
     std::unique_ptr<Ui::frmAbout> m_ui;
 };
 
@@ -36,6 +36,6 @@ private:
 std::string systemInfoPath(utils::clsGenUtils& genutils);
 
 // Starts the system information tool, or reports that it is unavailable.
-void StartSysInfo(ViewerState& st);
+void StartSysInfo(Session& session);
 
 } // namespace qln::viewer

@@ -1,8 +1,5 @@
 #include "frmQuillon.h"
 
-#include "ErrorReport.h"
-#include "ViewerState.h"
-
 #include "DescriptionTab.h"
 #include "NonTechReportsTab.h"
 #include "OptionPanel.h"
@@ -11,14 +8,11 @@
 #include "frmAbout.h"
 #include "frmHelp.h"
 #include "JobControls.h"
-#include "modResults.h"
-#include "modNonTechReport.h"
-#include "modPopulateReport.h"
-#include "modRun.h"
-#include "modSoilsDatabase.h"
-#include "quillon/components/Components.h"
+#include "MapunitGrid.h"
+#include "WindowLink.h"
 #include "quillon/desktop/QtDesktop.h"
 #include "quillon/viewer/RulesTree.h"
+#include "quillon/viewer/Session.h"
 #include "quillon/viewer/SurveyAreaList.h"
 #include "ui_OptionsTab.h"
 #include "ui_NonTechReportsTab.h"
@@ -72,6 +66,28 @@ QIcon nodeIcon(const QString& image, const QString& selected)
 
 } // namespace
 
+// What the window shows of the session.
+class frmQuillon::Observer final : public SessionObserver {
+public:
+    explicit Observer(frmQuillon& form) : m_form(form) {}
+
+    void statusChanged(const std::string& text) override { m_form.setStatusText(QString::fromStdString(text)); }
+    void mapunitListChanged() override
+    {
+        // The previous database's list must not stay on screen, ticks and all.
+        m_form.m_nonTech->setCategories({});
+        m_form.m_reports->ui().cmdRepShowMU->setChecked(false);
+        m_form.m_nonTech->ui().cmdRepNTShowMU->setChecked(false);
+        for (MapunitGrid* grid : {&m_form.m_reports->grid(), &m_form.m_nonTech->grid()})
+            grid->bind(m_form.m_session.mapunitList(), m_form.m_mapunitColumnWidths);
+    }
+    void monthsChanged(const std::vector<std::string>& months) override { m_form.m_optionPanel->setMonths(months); }
+    void databaseControlsEnabled(bool on) override { m_form.enableDatabaseControls(on); }
+
+private:
+    frmQuillon& m_form;
+};
+
 int twipsToPixels(int twips, double dotsPerInch)
 {
     return static_cast<int>(twips * dotsPerInch / 1440.0 + 0.5);
@@ -82,8 +98,10 @@ int pixelsToTwips(int pixels, double dotsPerInch)
     return static_cast<int>(pixels * 1440.0 / dotsPerInch + 0.5);
 }
 
-frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::frmQuillon>())
+frmQuillon::frmQuillon(Session& session)
+    : m_session(session), m_observer(std::make_unique<Observer>(*this)), m_ui(std::make_unique<Ui::frmQuillon>())
 {
+    m_session.setObserver(m_observer.get());
     m_ui->setupUi(this);
     m_options = new OptionsTab(m_ui->SSTab1);
     m_description = new DescriptionTab(m_ui->SSTab1);
@@ -115,21 +133,21 @@ frmQuillon::frmQuillon(ViewerState& st) : m_st(st), m_ui(std::make_unique<Ui::fr
     connect(m_ui->mnuHelpIndex, &QAction::triggered, this, [this] { showHelp(frmHelp::Index); });
     connect(m_ui->mnuHelpSearch, &QAction::triggered, this, [this] { showHelp(frmHelp::Search); });
     connect(m_ui->mnuHelpAbout, &QAction::triggered, this, [this] {
-        frmAbout about(m_st, this);
+        frmAbout about(m_session, this);
         about.exec();
     });
     connect(m_ui->cmdRESET, &QPushButton::clicked, this, &frmQuillon::cmdRESET_Click);
-    m_optionPanel = std::make_unique<OptionPanel>(m_st, *this);
+    m_optionPanel = std::make_unique<OptionPanel>(m_session, *this);
     // The rating report rates with the same choices as the process button.
-    m_st.reportUserData = [this] { return SetUserDataRS(*this, m_st); };
+    m_session.reportUserData = [this] { return m_session.SetUserDataRS(m_optionPanel->runOptions().options); };
     connect(m_ui->tvInterps, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* node) { m_optionPanel->tvInterps_NodeClick(node); });
     connect(m_ui->tvInterps, &QTreeWidget::itemCollapsed, this,
             [this](QTreeWidgetItem* node) { m_optionPanel->tvInterps_Collapse(node); });
-    connect(m_options->ui().cboSSAList, &QComboBox::activated, this, [this] { cboSSAList_Click(m_st, *this); });
-    connect(m_options->ui().cmdSelectFolder, &QToolButton::clicked, this, [this] { cmdSelectFolder_Click(m_st, *this); });
-    connect(m_reports->ui().cmdGenerateReport, &QPushButton::clicked, this, [this] { cmdGenerateReport_Click(m_st, *this); });
-    connect(m_nonTech->ui().cmdNonTechReport, &QPushButton::clicked, this, [this] { cmdNonTechReport_Click(m_st, *this); });
+    connect(m_options->ui().cboSSAList, &QComboBox::activated, this, [this] { cboSSAList_Click(); });
+    connect(m_options->ui().cmdSelectFolder, &QToolButton::clicked, this, [this] { cmdSelectFolder_Click(); });
+    connect(m_reports->ui().cmdGenerateReport, &QPushButton::clicked, this, [this] { cmdGenerateReport_Click(); });
+    connect(m_nonTech->ui().cmdNonTechReport, &QPushButton::clicked, this, [this] { cmdNonTechReport_Click(); });
     connect(m_ui->cmdCreateDBFFile, &QPushButton::clicked, this, &frmQuillon::cmdCreateDBFFile_Click);
     connect(m_ui->tvInterps, &QTreeWidget::itemExpanded, this, [](QTreeWidgetItem* item) {
         item->setIcon(0, nodeIcon(item->data(0, kExpandedImageRole).toString(), item->data(0, kExpandedImageRole).toString()));
@@ -145,13 +163,13 @@ frmQuillon::~frmQuillon()
     delete m_job;
     m_job = nullptr;
     Form_Unload();
+    m_session.setObserver(nullptr);
 }
 
 int frmQuillon::Form_Load()
 {
-    m_st.genutils = components::create<utils::clsGenUtils>(utils::kGenUtilsProgId);
+    m_session.createUtilities();
     setWindowTitle("Quillon");
-    m_st.NonTechSetsLoaded = false;
     EnableDataOptionsTab();
     const double dpi = screenDpi(this);
     resize(twipsToPixels(kMinWidthTwips, dpi), twipsToPixels(kMinHeightTwips, dpi));
@@ -171,13 +189,13 @@ int frmQuillon::SetMainFormValues()
     int status = -1;
     std::vector<TreeNode> tree;
     try {
-        tree = Fill_TreeView(m_st.rsFolders, m_st.rsAttributes, kRootKey);
+        tree = Fill_TreeView(m_session.rsFolders(), m_session.rsAttributes(), kRootKey);
         status = 1;
     } catch (const std::exception& error) {
-        m_st.reporter->cReportMsg(gmrERR, gmrLOG, "Fill_TreeView", kMsgText, 0, {std::string(error.what())});
+        m_session.reporter().cReportMsg(reporting::gmrERR, reporting::gmrLOG, "Fill_TreeView", kMsgText, 0, {std::string(error.what())});
     }
     if (status != 1) {
-        m_st.reporter->cReportMsg(gmrERR, gmrDISP, "SetMainFormValues", kMsgText, 0,
+        m_session.reporter().cReportMsg(reporting::gmrERR, reporting::gmrDISP, "SetMainFormValues", kMsgText, 0,
                                   {"Error occurred populating interpretation list.  Contact the Help Desk or your "
                                    "support person."});
         return status;
@@ -206,20 +224,20 @@ void frmQuillon::addNodes(const std::vector<TreeNode>& nodes, QTreeWidgetItem* p
 int frmQuillon::PopulateSSAList()
 {
     try {
-        const SurveyAreaList list =
-            viewer::PopulateSSAList(m_st.settings.soilsDataFolder, m_st.settings[Setting::SoilsDataFile]);
-        m_st.settings.soilsDataFolder = list.folder.string();
+        Settings& settings = m_session.settings();
+        const SurveyAreaList list = viewer::PopulateSSAList(settings.soilsDataFolder, settings[Setting::SoilsDataFile]);
+        settings.soilsDataFolder = list.folder.string();
         QComboBox* box = m_options->ui().cboSSAList;
         box->clear();
         for (const std::string& file : list.files) box->addItem(QString::fromStdString(file));
         box->setCurrentIndex(list.selected ? static_cast<int>(*list.selected) : -1);
         if (list.files.empty())
-            m_st.reporter->cReportMsg(gmrINFO, gmrDISP, "PopulateSSAList", kMsgText, 0,
-                                      {"There are no valid soil databases in current default folder.  Select valid "
+            m_session.reporter().cReportMsg(reporting::gmrINFO, reporting::gmrDISP, "PopulateSSAList", kMsgText, 0,
+                                            {"There are no valid soil databases in current default folder.  Select valid "
                                        "database on Options Tab."});
         return 1;
     } catch (...) {
-        ReportCaughtError(m_st, "PopulateSSAList", "Unable to list the soils databases.");
+        m_session.reportCaughtError("PopulateSSAList", "Unable to list the soils databases.");
         return -1;
     }
 }
@@ -230,21 +248,18 @@ void frmQuillon::Form_Unload()
     m_unloaded = true;
     // Errors are ignored throughout: the window goes whatever fails.
     try {
-        if (m_st.genutils) m_st.genutils->cStopRegChangeNotifications();
+        if (m_session.hasUtilities()) m_session.genutils().cStopRegChangeNotifications();
     } catch (...) {
     }
-    if (m_st.gisLink) {
+    if (link::GisLink* gis = gisLinkOf(m_session)) {
         // No handshake reading may reach a window that is going.
-        m_st.gisLink->Timer1().stop();
+        gis->Timer1().stop();
         try {
-            m_st.gisLink->End_DDE_Connection();
+            gis->End_DDE_Connection();
         } catch (...) {
         }
     }
-    m_st.rsAttributes = ado::Recordset();
-    m_st.rsFolders = ado::Recordset();
-    m_st.rsOptionList = ado::Recordset();
-    m_st.engine.reset();
+    m_session.releaseRules();
     m_publisher.reset();
 }
 
@@ -264,6 +279,15 @@ void frmQuillon::closeEvent(QCloseEvent* event)
     }
     Form_Unload();
     event->accept();
+}
+
+void frmQuillon::enableDatabaseControls(bool on)
+{
+    m_ui->SSTab1->setTabEnabled(2, on);
+    m_ui->SSTab1->setTabEnabled(3, on);
+    m_ui->mnuFileReport->setEnabled(on);
+    m_ui->mnuFileNonTechReports->setEnabled(on);
+    m_ui->tvInterps->setEnabled(on);
 }
 
 void frmQuillon::DisableControls()
@@ -331,10 +355,10 @@ void frmQuillon::SSTab1_Click(int index)
     const int description = FindTabNumber("Description");
     m_reports->ui().cmdGenerateReport->setEnabled(false);
     if (index == reports) {
-        m_reports->ui().cmdGenerateReport->setEnabled(m_st.ReportReady);
+        m_reports->ui().cmdGenerateReport->setEnabled(m_optionPanel->reportReady());
         DisableDataOptionsTab();
     } else if (index == nonTech) {
-        if (!m_st.NonTechSetsLoaded && SetNonTechRSs(m_st, *this) == 1) m_st.NonTechSetsLoaded = true;
+        if (!m_session.nonTechRSs()) SetNonTechRSs();
         DisableDataOptionsTab();
     } else if (index == description) {
         DisableDataOptionsTab();
@@ -354,8 +378,9 @@ void frmQuillon::cmdRESET_Click()
 {
     // Leaving the active box runs its pending validation first.
     if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
-    if ((!m_st.gisLink || m_st.gisLink->Reset_DDE_Data() == 1) && OverwriteOutputDB(m_st) == 1)
-        ResetTelvaConnection(m_st, *this, m_options->ui().cboSSAList->currentText().toStdString());
+    SessionLink* link = m_session.link();
+    if ((!link || link->Reset_DDE_Data() == 1) && m_session.OverwriteOutputDB() == 1)
+        ResetTelvaConnection(m_options->ui().cboSSAList->currentText().toStdString());
     activateWindow();
 }
 
@@ -404,15 +429,10 @@ QString frmQuillon::selectedImage() const
     return item ? item->data(0, kImageRole).toString() : QString();
 }
 
-void frmQuillon::cmdCreateDBFFile_Click()
-{
-    viewer::cmdCreateDBFFile_Click(*this, m_st);
-}
-
 void frmQuillon::showHelp(int tab)
 {
-    if (m_st.settings.helpFile.empty()) return;
-    frmHelp::showBook(QString::fromStdString(m_st.settings.helpFile), static_cast<frmHelp::Tab>(tab), this);
+    if (m_session.settings().helpFile.empty()) return;
+    frmHelp::showBook(QString::fromStdString(m_session.settings().helpFile), static_cast<frmHelp::Tab>(tab), this);
 }
 
 } // namespace qln::viewer

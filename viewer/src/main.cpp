@@ -2,7 +2,7 @@
 
 #include "ReporterDisplay.h"
 #include "frmQuillon.h"
-#include "modMain.h"
+#include "Startup.h"
 #include "quillon/desktop/QtDesktop.h"
 #include "quillon/setup/Setup.h"
 #include "quillon/tools/CommandLine.h"
@@ -64,11 +64,11 @@ int main(int argc, char** argv)
     qln::desktop::installQtHandlers();
     qln::reporter::setDisplayHandler(std::make_shared<qln::viewer::ReporterDisplay>());
 
-    qln::viewer::ViewerState st;
+    qln::viewer::Session session;
     // The GIS passes one argument; should a shell have split it at blanks, join it again.
-    for (int i = 1; i < argc; ++i) st.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
+    for (int i = 1; i < argc; ++i) session.commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
 
-    const std::unique_ptr<qln::viewer::frmQuillon> form = qln::viewer::Main(st);
+    const std::unique_ptr<qln::viewer::frmQuillon> form = qln::viewer::Main(session);
     if (!form) return 1;
     return QApplication::exec();
 }

@@ -58,6 +58,32 @@ void SetAllRows(ado::Recordset& list, bool tick)
     list.moveFirst();
 }
 
+void TickShownRows(const ado::Recordset& list, bool tick)
+{
+    ado::Recordset rows = list.clone(true);
+    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
+        rows.setValue("Selected", tick);
+        rows.update();
+    }
+}
+
+void TickRow(const ado::Recordset& list, bool tick)
+{
+    ado::Recordset edit = list.clone();
+    edit.setFilter("[Survey Area]='" + escapeQuotes(list.value("Survey Area").text()) + "' AND [Map Unit]='" +
+                   escapeQuotes(list.value("Map Unit").text()) + "'");
+    for (; !edit.eof(); edit.moveNext()) {
+        edit.setValue("Selected", tick);
+        edit.update();
+    }
+}
+
+void ShowSelectedRows(ado::Recordset& list, bool only)
+{
+    // The filter is evaluated now: a row unticked while shown stays until the next change.
+    list.setFilter(only ? "Selected=TRUE" : "");
+}
+
 ado::Recordset GetSelectedRS(const ado::Recordset& list)
 {
     ado::Recordset selected;

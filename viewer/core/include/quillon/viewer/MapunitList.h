@@ -18,6 +18,14 @@ short PopulateMapunitList(engine::clsQuillon& engine, const std::string& soilsCo
 // Ticks or unticks every row of the list.
 void SetAllRows(ado::Recordset& list, bool tick);
 
+// Ticks or unticks the rows the list shows (its filter and sort kept).
+void TickShownRows(const ado::Recordset& list, bool tick);
+// Ticks or unticks the list's current row. The row is found by its survey area and symbol,
+// so every clone of the list sees the tick.
+void TickRow(const ado::Recordset& list, bool tick);
+// Shows only the rows ticked now, or every row again.
+void ShowSelectedRows(ado::Recordset& list, bool only);
+
 // The ticked rows in the order the list shows them (its filter and sort): musym and mukey;
 // none when the list is closed.
 ado::Recordset GetSelectedRS(const ado::Recordset& list);

@@ -1,4 +1,4 @@
-#include "modGisLink.h"
+#include "WindowLink.h"
 
 #include "JobControls.h"
 #include "frmQuillon.h"
@@ -13,7 +13,7 @@ namespace {
 // ends with the window): then every request is dropped.
 class FormLinkWindow final : public link::LinkWindow {
 public:
-    FormLinkWindow(frmQuillon& form, const ViewerState& st) : m_form(&form), m_st(st) {}
+    FormLinkWindow(frmQuillon& form, const Session& session) : m_form(&form), m_session(session) {}
 
     void setStatusText(const std::string& text) override
     {
@@ -31,7 +31,7 @@ public:
     {
         whenIdle([this, enabled] { m_form->setLinkEnabled(enabled); });
     }
-    bool MainFormReady() const override { return m_form && m_st.MainFormReady; }
+    bool MainFormReady() const override { return m_form && m_session.state() != SessionState::Starting; }
     void EnableControls() override
     {
         whenIdle([this] { m_form->EnableControls(); });
@@ -64,16 +64,43 @@ private:
     }
 
     QPointer<frmQuillon> m_form;
-    const ViewerState& m_st;
+    const Session& m_session;
+};
+
+// The link the session keeps: the window's view of it and the link itself (destroyed first).
+class OwnedLink final : public SessionLink {
+public:
+    OwnedLink(frmQuillon& form, Session& session)
+        : m_window(form, session), m_link(m_window, session.reporter(), session.genutils())
+    {
+    }
+
+    bool ArcViewLinked() const override { return m_link.ArcViewLinked(); }
+    std::filesystem::path attributeFile() const override
+    {
+        return std::filesystem::path(m_link.ShapeDirectory()) / m_link.AttributeFileName();
+    }
+    int Reset_DDE_Data() override { return m_link.Reset_DDE_Data(); }
+
+    link::GisLink& gis() { return m_link; }
+
+private:
+    FormLinkWindow m_window;
+    link::GisLink m_link;
 };
 
 } // namespace
 
-void CreateGisLink(ViewerState& st, frmQuillon& form)
+void CreateGisLink(Session& session, frmQuillon& form)
 {
-    st.gisLink.reset();
-    st.linkWindow = std::make_unique<FormLinkWindow>(form, st);
-    st.gisLink = std::make_unique<link::GisLink>(*st.linkWindow, *st.reporter, *st.genutils);
+    session.endLink();
+    session.setLink(std::make_unique<OwnedLink>(form, session));
+}
+
+link::GisLink* gisLinkOf(const Session& session)
+{
+    auto* owned = dynamic_cast<OwnedLink*>(session.link());
+    return owned ? &owned->gis() : nullptr;
 }
 
 } // namespace qln::viewer

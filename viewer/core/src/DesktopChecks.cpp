@@ -1,4 +1,4 @@
-#include "modInstance.h"
+#include "quillon/viewer/DesktopChecks.h"
 
 #include "quillon/Error.h"
 #include "quillon/desktop/FileDialog.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ViewerState.h"
+#include "quillon/viewer/Session.h"
 
 #include <memory>
 
@@ -12,10 +12,10 @@ class frmQuillon;
 // than one GIS window, loads the window, creates the components, reads the settings and
 // the rules, resets the results database, fills the window and shows it. Returns the
 // window when the program runs on; nullptr when start-up ended it (the cause was shown).
-std::unique_ptr<frmQuillon> Main(ViewerState& st);
+std::unique_ptr<frmQuillon> Main(Session& session);
 
 // Creates the reporter and the engine, starts reporting, opens the GIS link, reads the
 // settings and the four rules tables. 1 or -1.
-int Check_QLN_System(ViewerState& st, frmQuillon& form);
+int Check_QLN_System(Session& session, frmQuillon& form);
 
 } // namespace qln::viewer

@@ -1,0 +1,400 @@
+// The viewer's run without a window: start-up, choosing and opening a soils database, a
+// rating run, the report lists and the GIS link, against the installed rules, results and
+// sample survey, with the reporter, utilities and link faked.
+
+#include "../support/ComponentFakes.h"
+#include "../support/SqliteFile.h"
+#include "../support/TempFolder.h"
+#include "quillon/Error.h"
+#include "quillon/ado/DataSources.h"
+#include "quillon/viewer/NonTechReport.h"
+#include "quillon/viewer/ResultsTable.h"
+#include "quillon/viewer/Session.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+using namespace qln;
+using namespace qln::viewer;
+
+namespace {
+
+const fs::path kShare = QUILLON_BUILD_SHARE;
+
+struct Seen final : SessionObserver {
+    std::vector<std::string> statuses;
+    int listChanges = 0;
+    std::vector<std::string> months;
+    std::vector<bool> databaseControls;
+
+    void statusChanged(const std::string& text) override { statuses.push_back(text); }
+    void mapunitListChanged() override { ++listChanges; }
+    void monthsChanged(const std::vector<std::string>& names) override { months = names; }
+    void databaseControlsEnabled(bool on) override { databaseControls.push_back(on); }
+};
+
+struct FakeLink final : SessionLink {
+    bool linked = true;
+    fs::path file;
+    int resets = 0;
+
+    bool ArcViewLinked() const override { return linked; }
+    fs::path attributeFile() const override { return file; }
+    int Reset_DDE_Data() override { return ++resets, 1; }
+};
+
+// Work run where it is asked for, Cancel pressed from the start when asked.
+struct Inline final : JobProgress {
+    bool cancel = false;
+    std::vector<std::string> stages;
+
+    bool cancelled() const noexcept override { return cancel; }
+    void progress(long, long) noexcept override {}
+    void stage(const char* name) noexcept override { stages.emplace_back(name); }
+
+    JobResult run(const JobWork& work)
+    {
+        JobResult result;
+        try {
+            work(*this);
+        } catch (...) {
+            result = {JobOutcome::Failed, std::current_exception()};
+        }
+        if (cancel) result.outcome = JobOutcome::Cancelled;
+        return result;
+    }
+    JobRunner runner()
+    {
+        return [this](const std::string&, JobWork work, JobDone done) {
+            done(run(work));
+            return true;
+        };
+    }
+};
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fs::exists(kShare / "sample" / "sample.sqlite")) GTEST_SKIP() << "no built data under " << kShare;
+        fs::create_directories(temp / "results");
+        fs::create_directories(temp / "soils");
+        fs::copy_file(kShare / "quillon-rules.sqlite", temp / "rules.sqlite");
+        fs::copy_file(kShare / "quillon-results.sqlite", temp / "results" / "pristine.sqlite");
+        fs::copy_file(kShare / "quillon-results.sqlite", results());
+        fs::copy_file(kShare / "sample" / "sample.sqlite", soils() / "sample.mdb");
+        ado::defineDataSource(engine::kRulesDataSource, temp / "rules.sqlite");
+        ado::defineDataSource("SessionResults", results());
+
+        session.makeEngine = engine::createQuillon;
+        session.makeReporter = [this] { return std::make_unique<Forward>(reporter); };
+        session.makeUtilities = [this] { return std::make_unique<ForwardUtilities>(utilities); };
+        session.setObserver(&seen);
+        Settings& s = session.settings();
+        s.soilsDataFolder = soils().string();
+        s.OutputFolder = (temp / "results").string();
+        s[Setting::OutputDBOrig] = "pristine.sqlite";
+        s[Setting::OutputDBFile] = "results.sqlite";
+        s[Setting::OutputDBDSN] = "SessionResults";
+        session.createUtilities();
+        session.createComponents();
+        ASSERT_TRUE(session.startReporting());
+        ASSERT_TRUE(session.readRules());
+    }
+
+    fs::path soils() const { return temp / "soils"; }
+    fs::path results() const { return temp / "results" / "results.sqlite"; }
+    void copySampleWithout(const std::string& name, const std::string& table)
+    {
+        fs::copy_file(soils() / "sample.mdb", soils() / name);
+        test::runSql(soils() / name, "DROP TABLE " + table);
+    }
+    Session::Opening open(const std::string& file, bool checked = false)
+    {
+        return session.openChosenDatabase(file, checked, {}, progress.runner());
+    }
+    bool hasColumn(const std::string& column)
+    {
+        ado::Connection connection = session.resultsDBConnection();
+        connection.open();
+        return HasColumn(connection, kResultsTable, column);
+    }
+    bool hasTable(const std::string& table)
+    {
+        ado::Connection connection = session.resultsDBConnection();
+        connection.open();
+        ado::Recordset rows;
+        try {
+            rows.open("SELECT * FROM " + table, connection);
+            return true;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+    // The job a run of the dwellings interpretation would start, after both its workers.
+    std::shared_ptr<RatingJob> runDwellings(bool cancel)
+    {
+        RunOptions options;
+        options.attribute = "INT_DWB";
+        options.column = "DWB_DCD";
+        int line = 0;
+        auto job = session.planRun("INT_DWB", [&] { return options; }, line);
+        if (!job) return job;
+        EXPECT_EQ(progress.run([&](JobProgress& p) { Session::checkResultsColumn(*job, p); }).outcome,
+                  JobOutcome::Finished);
+        progress.cancel = cancel;
+        progress.run([&](JobProgress& p) { Session::rate(*job, p); });
+        progress.cancel = false;
+        return job;
+    }
+
+    // The session owns its reporter and utilities; these forward to fakes the test reads.
+    struct Forward final : test::FakeReporter {
+        explicit Forward(test::FakeReporter& to) : target(to) {}
+        void cReportMsg(reporting::MRUMsgType type, reporting::MRUMsgDest dest, std::string_view procedure,
+                        std::int32_t message, std::int32_t error, const reporting::InsertList& inserts) override
+        {
+            target.cReportMsg(type, dest, procedure, message, error, inserts);
+        }
+        void cReportMsg2(std::int32_t type, std::int32_t dest, std::string_view procedure, std::int32_t message,
+                         const reporting::ErrObject& error, const reporting::InsertList& inserts) override
+        {
+            target.cReportMsg2(type, dest, procedure, message, error, inserts);
+        }
+        reporting::MRUPromptResp cMsgPrompt(reporting::MRUPromptType type, std::string_view title, std::int32_t message,
+                                            const reporting::InsertList& inserts) override
+        {
+            return target.cMsgPrompt(type, title, message, inserts);
+        }
+        test::FakeReporter& target;
+    };
+    struct ForwardUtilities final : test::FakeGenUtils {
+        explicit ForwardUtilities(test::FakeGenUtils& to) : target(to) {}
+        std::int32_t cPutRegistryString(std::uint32_t hive, const std::string& key, const std::string& field,
+                                        const std::string& value) override
+        {
+            return target.cPutRegistryString(hive, key, field, value);
+        }
+        test::FakeGenUtils& target;
+    };
+
+    test::TempFolder temp;
+    test::FakeReporter reporter;
+    test::FakeGenUtils utilities;
+    Seen seen;
+    Inline progress;
+    Session session;
+};
+
+TEST_F(SessionTest, StartUpReadsTheRulesAndTheWindowShownAwaitsTheFirstDatabase)
+{
+    EXPECT_EQ(session.state(), SessionState::Starting);
+    EXPECT_GT(session.rsAttributes().recordCount(), 0);
+    EXPECT_FALSE(session.attributeRow("INT_DWB").eof());
+    EXPECT_TRUE(session.attributeRow("no such node").eof());
+    session.windowShown();
+    EXPECT_EQ(session.state(), SessionState::AwaitingDatabase);
+
+    // A rules table missing ends start-up, naming the query.
+    test::runSql(temp / "rules.sqlite", "DROP TABLE Folders");
+    Session other;
+    other.makeEngine = engine::createQuillon;
+    other.makeReporter = [this] { return std::make_unique<Forward>(reporter); };
+    other.createComponents();
+    EXPECT_FALSE(other.readRules());
+    ASSERT_FALSE(reporter.errorReports.empty());
+    EXPECT_EQ(reporter.errorReports.back().procedure, "Check_QLN_System");
+    EXPECT_NE(reporter.errorReports.back().inserts.front().find("FROM Folders"), std::string::npos);
+}
+
+TEST_F(SessionTest, FirstOpeningKeepsTheResultsLaterOnesResetThemAndTheThemes)
+{
+    FakeLink* link = nullptr;
+    {
+        auto owned = std::make_unique<FakeLink>();
+        owned->linked = false;
+        link = owned.get();
+        session.setLink(std::move(owned));
+    }
+    session.windowShown();
+    test::runSql(results(), "CREATE TABLE marker(x)");
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    EXPECT_EQ(session.state(), SessionState::Working);
+    EXPECT_EQ(utilities.written["SoilsDataFile"], "sample.mdb");
+    EXPECT_EQ(link->resets, 0);
+    EXPECT_EQ(seen.statuses, std::vector<std::string>{"Validating Soils Database."});
+    EXPECT_EQ(seen.databaseControls, std::vector<bool>{true});
+    // Emptied as the opening begins, then the new list.
+    EXPECT_EQ(seen.listChanges, 2);
+    EXPECT_GT(session.mapunitList().recordCount(), 0);
+    EXPECT_GT(session.rsComponents().recordCount(), 0);
+    EXPECT_GT(session.rsMapunitAreas().recordCount(), 0);
+    ASSERT_FALSE(seen.months.empty());
+    EXPECT_EQ(seen.months.front(), "January");
+    EXPECT_EQ(progress.stages.back(), "Filling the results table");
+    EXPECT_TRUE(reporter.reports.empty() && reporter.errorReports.empty());
+    EXPECT_TRUE(hasTable("marker"));
+
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    EXPECT_EQ(link->resets, 1);
+    EXPECT_FALSE(hasTable("marker"));
+}
+
+TEST_F(SessionTest, WrongFilesAreRefusedAndFailedOpeningsLeaveNothingOfTheDatabase)
+{
+    copySampleWithout("old.mdb", "mdstatdommas");
+    copySampleWithout("nocomp.mdb", "component");
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+
+    // Refused by its layout: said to the user, the reason logged, nothing remembered.
+    EXPECT_EQ(open("old.mdb"), Session::Opening::Refused);
+    EXPECT_EQ(seen.databaseControls.back(), false);
+    EXPECT_EQ(utilities.written["SoilsDataFile"], "sample.mdb");
+    ASSERT_GE(reporter.reports.size(), 2u);
+    EXPECT_EQ(reporter.reports[0].dest, reporting::gmrLOG);
+    EXPECT_NE(reporter.reports[1].inserts.front().find("KORVAL Version 2 format"), std::string::npos);
+    // The previous database stays open.
+    EXPECT_EQ(session.soilsDataFile(), "sample.mdb");
+    EXPECT_TRUE(session.soilsConnection().isOpen());
+
+    // Checked by browsing but unreadable: the cause named, the list and record sets gone.
+    EXPECT_EQ(open("nocomp.mdb", true), Session::Opening::Failed);
+    ASSERT_FALSE(reporter.errorReports.empty());
+    EXPECT_EQ(reporter.errorReports.back().inserts.front().rfind(
+                  "Unable to read the map units of the soils database nocomp.mdb.\n", 0),
+              0u);
+    EXPECT_FALSE(session.mapunitList().isOpen());
+    EXPECT_FALSE(session.rsComponents().isOpen());
+    EXPECT_FALSE(session.nonTechRSs());
+
+    // Cancelled: said so, nothing kept.
+    progress.cancel = true;
+    EXPECT_EQ(session.ResetTelvaConnection("sample.mdb", {}, progress.runner()), -1);
+    EXPECT_EQ(reporter.reports.back().inserts.front(), "Opening the soils database sample.mdb was cancelled.");
+    EXPECT_FALSE(session.mapunitList().isOpen());
+
+    // Another job running: nothing happens but the message.
+    progress.cancel = false;
+    const JobRunner busy = [](const std::string&, JobWork, JobDone) { return false; };
+    EXPECT_EQ(session.ResetTelvaConnection("sample.mdb", {}, busy), -1);
+    EXPECT_EQ(reporter.reports.back().inserts.front(),
+              "The soils database sample.mdb cannot be opened while a job is running.");
+}
+
+TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
+{
+    RunOptions options;
+    options.attribute = "INT_DWB";
+    options.column = "DWB_DCD";
+    int line = 0;
+    const auto plan = [&](const std::string& key, auto give) { return session.planRun(key, give, line); };
+    const auto chosen = [&] { return options; };
+
+    EXPECT_FALSE(plan("no such node", chosen));
+    EXPECT_EQ(reporter.reports.back().message, 1453);
+    EXPECT_EQ(reporter.reports.back().type, reporting::gmrFATAL);
+    EXPECT_FALSE(plan("INT_DWB", chosen));
+    EXPECT_EQ(reporter.reports.back().inserts.front(), "Choose a soils database on the Options tab first.");
+
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    EXPECT_FALSE(plan("INT_DWB", [] () -> RunOptions { throw OptionError("Choose an item of the list."); }));
+    EXPECT_EQ(reporter.reports.back().procedure, "SetAdoTelvaRS");
+    EXPECT_EQ(reporter.reports.back().inserts.front(), "Choose an item of the list.");
+    options.column = "bad column";
+    EXPECT_FALSE(plan("INT_DWB", chosen));
+    EXPECT_EQ(reporter.reports.back().procedure, "SetAdoTelvaRS");
+    options.column = "DWB_DCD";
+
+    // Cancelled while rating: nothing stored.
+    const auto cancelled = runDwellings(true);
+    ASSERT_TRUE(cancelled) << reporter.reports.back().procedure << ": " << reporter.reports.back().inserts.front();
+    EXPECT_FALSE(cancelled->stored);
+    EXPECT_FALSE(hasColumn(cancelled->column));
+
+    const auto job = runDwellings(false);
+    ASSERT_TRUE(job);
+    EXPECT_FALSE(job->columnExists);
+    EXPECT_TRUE(job->stored);
+    EXPECT_TRUE(hasColumn(job->column));
+
+    // The column exists now: replaced only when the user says Yes.
+    const auto again = runDwellings(false);
+    EXPECT_TRUE(again->columnExists);
+    reporter.answer = reporting::NO;
+    EXPECT_EQ(session.ConfirmResultsColumn(again->columnExists), -1);
+    reporter.answer = reporting::YES;
+    EXPECT_EQ(session.ConfirmResultsColumn(again->columnExists), 1);
+    EXPECT_EQ(session.ConfirmResultsColumn(false), 1);
+    EXPECT_EQ(reporter.questions, 2);
+}
+
+TEST_F(SessionTest, ReportListsFollowTheOpenDatabase)
+{
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    ASSERT_EQ(session.SetNonTechRSs(), 1);
+    ASSERT_TRUE(session.nonTechRSs());
+    EXPECT_FALSE(PopulateCategories(*session.nonTechRSs()).empty());
+    // A new list is a new database's: its categories are read again.
+    ado::Recordset none = session.engine().GetSoilsDataRS(session.soilsConnectString(),
+                                                          "SELECT mukey,musym FROM mapunit WHERE 0");
+    const int changes = seen.listChanges;
+    EXPECT_EQ(session.PopulateMapunitList(none, {}), -1);
+    EXPECT_EQ(seen.listChanges, changes + 1);
+    EXPECT_FALSE(session.mapunitList().isOpen());
+    EXPECT_FALSE(session.nonTechRSs());
+    EXPECT_EQ(session.templatePath("QLNTemplate.dotx").filename(), "QLNTemplate.dotx");
+}
+
+TEST_F(SessionTest, LinkedListsTakeTheLayersMapUnits)
+{
+    auto owned = std::make_unique<FakeLink>();
+    FakeLink& link = *owned;
+    link.file = kShare / "sample" / "sample_soils";
+    session.setLink(std::move(owned));
+    ASSERT_EQ(session.attributeFile(), link.file);
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    const long layer = session.mapunitList().recordCount();
+    EXPECT_GT(layer, 0);
+
+    // A layer file that cannot be read fails the opening, naming the file.
+    link.file = temp / "missing";
+    EXPECT_EQ(open("sample.mdb"), Session::Opening::Failed);
+    EXPECT_EQ(reporter.errorReports.back().procedure, "PopulateMapunitList");
+    EXPECT_NE(reporter.errorReports.back().inserts.front().find("missing.dbf"), std::string::npos)
+        << reporter.errorReports.back().inserts.front();
+
+    // Unlinked, every map unit of the survey is listed.
+    link.linked = false;
+    EXPECT_FALSE(session.attributeFile());
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    EXPECT_GE(session.mapunitList().recordCount(), layer);
+    session.endLink();
+    EXPECT_FALSE(session.ArcViewLinked());
+}
+
+TEST_F(SessionTest, RunFailuresAreWordedForTheUser)
+{
+    const auto report = [this](std::exception_ptr error) {
+        session.reportRunError(error, 8);
+        return reporter.reports.back().inserts.front();
+    };
+    EXPECT_EQ(report(std::make_exception_ptr(EngineError(0x80040203, "ProcessData(Line 3)/", "no key"))),
+              "Invalid attribute selected.  You may have selected a folder instead of a valid attribute.");
+    EXPECT_EQ(report(std::make_exception_ptr(EngineError(0x80040208, "ProcessData(Line 2)/", "none"))),
+              "There are no mapunits with data for selected attribute.");
+    EXPECT_EQ(report(std::make_exception_ptr(EngineError(0x80040205, "ProcessData(Line 9)/Rate", "Type mismatch"))),
+              "ProcessData(Line 9)/Rate:Type mismatch: Line #8");
+    EXPECT_EQ(report(std::make_exception_ptr(TooManyColumns("full")))
+                  .rfind("Too many soil Attributes are currently in memory.  To proceed, convert any", 0),
+              0u);
+    // What the user can mend is information; anything else an error naming the button.
+    EXPECT_EQ(report(std::make_exception_ptr(RefusedRun("nothing to rate"))), "nothing to rate");
+    EXPECT_EQ(reporter.reports.back().type, reporting::gmrINFO);
+    EXPECT_EQ(report(std::make_exception_ptr(std::runtime_error("disk"))), "cmdCreateDBFFile_Click:disk: Line #8");
+    EXPECT_EQ(reporter.reports.back().type, reporting::gmrERR);
+}
+
+} // namespace

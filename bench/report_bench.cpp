@@ -134,10 +134,12 @@ int main(int argc, char** argv)
                     static_cast<std::uintmax_t>(std::filesystem::file_size(target)));
         std::filesystem::remove(target);
 
-        // Cancel midway through each step that counts its map units, else as it begins.
+        // Cancel midway through each step that counts its map units, at the first count of
+        // rows from inside the descriptions query, else as the step begins.
         for (const std::string& step : report.steps) {
             const bool counted = step == "Rating" || step == "Reading the reasons" || step == "Writing the document";
-            CancelAt cancel{step, counted ? selection.recordCount() / 2 : 1, 0, std::nullopt};
+            const long at = counted ? selection.recordCount() / 2 : step == "Reading the descriptions" ? 2 : 1;
+            CancelAt cancel{step, at, 0, std::nullopt};
             const char* current = "";
             engine.setProgressHandler([&](long, long) { return cancel.keepGoing(current); });
             qln::viewer::Messages shown = messages;

@@ -42,7 +42,7 @@ struct CancelAt {
     {
         if (!pressed && step == current && ++calls >= at) {
             pressed = Clock::now();
-            // Pressed as saving begins: the document is written, then found cancelled.
+            // Pressed while saving: found cancelled at its next count.
             return step.rfind("Saving", 0) == 0;
         }
         return !pressed;
@@ -134,10 +134,12 @@ int main(int argc, char** argv)
                     static_cast<std::uintmax_t>(std::filesystem::file_size(target)));
         std::filesystem::remove(target);
 
-        // Cancel midway through each step that counts its map units, else as it begins.
+        // Cancel midway through each step that counts its map units, else at its first count
+        // from inside the work (the descriptions query, the writing of the saved body).
         for (const std::string& step : report.steps) {
             const bool counted = step == "Rating" || step == "Reading the reasons" || step == "Writing the document";
-            CancelAt cancel{step, counted ? selection.recordCount() / 2 : 1, 0, std::nullopt};
+            const long at = counted ? selection.recordCount() / 2 : 2;
+            CancelAt cancel{step, at, 0, std::nullopt};
             const char* current = "";
             engine.setProgressHandler([&](long, long) { return cancel.keepGoing(current); });
             qln::viewer::Messages shown = messages;

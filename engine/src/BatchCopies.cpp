@@ -6,7 +6,7 @@ namespace qln::engine {
 
 BatchCopies CopyForBatches(ado::Connection& soils, ShapePieces& pieces, const ado::Recordset& attr,
                            const std::string& probe, const std::string& componentsProbe,
-                           const std::string& componentsWhole, const std::function<void()>& going)
+                           const std::string& componentsWhole, const std::function<void(long rows)>& going)
 {
     BatchCopies copies;
     if (soils.databasePath().empty())
@@ -41,16 +41,21 @@ BatchCopies CopyForBatches(ado::Connection& soils, ShapePieces& pieces, const ad
     copies.file = ado::QueryCopies::create(soils);
     if (!copies.file)
         return copies;
+    long read = 0;  // the rows of the copies made before, so that the count only grows
+    const auto copyOf = [&](const std::string& sql, const std::string& indexed) {
+        const long before = read;
+        return copies.file->copy(sql, {indexed}, [&](long rows) { going(read = before + rows); });
+    };
     std::map<std::string, ado::QueryCopies::Copy> made;
     for (const std::size_t i : walked) {
         const ShapeLevel& level = wholeLevels[i];
-        auto copy = copies.file->copy(level.sql, {level.table == "mapunit" ? "mukey" : level.relateColumn}, going);
+        auto copy = copyOf(level.sql, level.table == "mapunit" ? "mukey" : level.relateColumn);
         if (!copy)
             return {};
         made.emplace(level.table, std::move(*copy));
     }
     if (copyComponents) {
-        auto copy = copies.file->copy(componentsWhole, {"mukey"}, going);
+        auto copy = copyOf(componentsWhole, "mukey");
         if (!copy)
             return {};
         copies.components = std::move(*copy);

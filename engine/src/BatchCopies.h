@@ -26,11 +26,11 @@ struct BatchCopies {
 // query too when its batches (`componentsProbe`) cannot seek component.mukey: it is copied as
 // `componentsWhole` gives it, for every map unit. Nothing is
 // copied for a server database, when every level seeks, or when a copy cannot be made (the
-// run then reads the database batch by batch). `going` is called as the copies are made and
-// may end the run by throwing.
+// run then reads the database batch by batch). `going` is called with the rows read so far as
+// the copies are made and may end the run by throwing.
 BatchCopies CopyForBatches(ado::Connection& soils, ShapePieces& pieces, const ado::Recordset& attr,
                            const std::string& probe, const std::string& componentsProbe,
-                           const std::string& componentsWhole, const std::function<void()>& going);
+                           const std::string& componentsWhole, const std::function<void(long rows)>& going);
 
 // The percent base of a batch's map units (`condition` on mapunit.mukey) from the copy.
 std::string CopiedComponentsQuery(const ado::QueryCopies::Copy& copy, const std::string& condition);

@@ -14,6 +14,7 @@
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 #include "quillon/ado/Connection.h"
+#include "quillon/ado/ReadWatch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -62,6 +63,20 @@ ado::Recordset createResults(int ratingType, const RunInputs& in)
     }
     results.open();
     return results;
+}
+
+[[noreturn]] void raiseCancelled()
+{
+    RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+}
+
+// Tells the progress handler the rows the queries of this thread have read while it lives.
+ado::ReadWatch rowsRead(const std::function<bool(long, long)>& progress)
+{
+    return ado::ReadWatch([&progress](long rows) {
+        if (progress && !progress(rows, 0))
+            raiseCancelled();
+    });
 }
 
 [[noreturn]] void raiseChanged(const std::string& mukey)
@@ -238,7 +253,10 @@ std::optional<ado::Recordset> Quillon::ProcessData(const std::string& iSoils_CS,
             return ProcessBatches(iSoils_CS, attr, iRSUserData, rsMapunits, in, line);
         const std::string command = SetAdoTelvaRS(*this, state.soils, attr, iRSUserData, rsMapunits);
         ado::Recordset shape;
-        adoOpenRecordset(state.shaped, shape, command, ado::adLockOptimistic);
+        {
+            const auto watch = rowsRead(state.progress);
+            adoOpenRecordset(state.shaped, shape, command, ado::adLockOptimistic);
+        }
 
         line = 7;
         RunContext run;
@@ -266,7 +284,7 @@ std::optional<ado::Recordset> Quillon::ProcessData(const std::string& iSoils_CS,
             }
             run.onMapunit = [&state, total](long done) {
                 if (!state.progress(done, total))
-                    RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+                    raiseCancelled();
             };
         }
         for (shape.moveFirst(); hasRow(shape); shape.moveNext()) {
@@ -491,7 +509,10 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
         keysRead = std::async(m_state->threads > 1 ? std::launch::async : std::launch::deferred,
                               [&state] { return ReadMapunitKeyOrder(state.soils); });
         ado::Recordset whole;
-        adoOpenRecordset(state.shaped, whole, command, ado::adLockOptimistic);
+        {
+            const auto watch = rowsRead(state.progress);
+            adoOpenRecordset(state.shaped, whole, command, ado::adLockOptimistic);
+        }
         order = ReadRatingOrder(whole);
         line = 8;
         ratingType = RatingType(whole, in);
@@ -513,10 +534,9 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
     BatchCopies copies;
     if (!probe.empty())
         copies = CopyForBatches(state.soils, pieces, attr, probe, percentBase ? componentQuery(probe) : std::string(),
-                                percentBase ? componentQuery("1=1") : std::string(), [&state, &order] {
-                                    const long total = static_cast<long>(order.entries.size());
-                                    if (state.progress && !state.progress(0, total))
-                                        RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+                                percentBase ? componentQuery("1=1") : std::string(), [&state](long rows) {
+                                    if (state.progress && !state.progress(rows, 0))
+                                        raiseCancelled();
                                 });
     const MapunitKeyOrder keyLists;  // copies are sought by key lists, not the database's ranges
     struct Attached {
@@ -571,7 +591,7 @@ ado::Recordset Quillon::ProcessBatches(const std::string& iSoils_CS, const ado::
             if (!skipped) {
                 last = &entry;
                 if (state.progress && !state.progress(++visited, total))
-                    RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+                    raiseCancelled();
                 if (stored) {
                     results.addNew();
                     for (int f = 0; f < rows.fieldCount(); ++f)
@@ -651,9 +671,10 @@ void Quillon::PopulateXMLReport(const std::string& iSoils_CS, ado::Recordset& iR
         line = 6;
         ado::Recordset table;
         const auto progress = m_state->progress;
+        const auto watch = rowsRead(progress);
         GetReportBody(rsResults, attr, soils, soilsRS, table, rsSelection, [&progress](long done, long total) {
             if (progress && !progress(done, total))
-                RaiseError(qlnErrCancelled, "", "The run was cancelled.");
+                raiseCancelled();
         });
         auto document = PopulateXMLDocument(title, description, table, iRSUserData);
 

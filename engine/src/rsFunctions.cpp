@@ -1,6 +1,7 @@
 #include "rsFunctions.h"
 
 #include "quillon/Error.h"
+#include "quillon/engine/clsQuillon.h"
 #include "quillon/SqlText.h"
 
 namespace qln::engine {
@@ -32,7 +33,9 @@ int adoOpenRecordset(ado::Connection& connection, ado::Recordset& recordset, con
         recordset.open(sql, connection, ado::adOpenStatic, lockType);
         return 1;
     } catch (EngineError& error) {
-        error.appendDescription("; SQL Query: " + sql);
+        // A run stopped while the query read is no fault of the query.
+        if (error.number() != qlnErrCancelled)
+            error.appendDescription("; SQL Query: " + sql);
         rethrowWithTrail("adoOpenRecordset", 1);
     } catch (...) {
         rethrowWithTrail("adoOpenRecordset", 1);

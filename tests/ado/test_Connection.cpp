@@ -4,10 +4,12 @@
 #include "quillon/ado/Connection.h"
 #include "quillon/ado/DataSources.h"
 #include "quillon/ado/QueryCopies.h"
+#include "quillon/ado/ReadWatch.h"
 #include "quillon/registry/Registry.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 using qln::ado::Connection;
@@ -385,4 +387,39 @@ TEST_F(ConnectionTest, QueryCopiesKeepRowsOrderAndTypesAndSayWhatSeeks)
     const std::filesystem::path file = copies->path();
     copies.reset();
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(ConnectionTest, AReadWatchHearsLongQueriesAsTheyReadAndCanStopThem)
+{
+    // 200,000 rows, read plainly and, so that no row comes before all are read, sorted.
+    Connection cn = openSoils();
+    const std::string rows = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<200000) ";
+    for (const std::string& order : {std::string(), std::string(" ORDER BY i % 7, i DESC")}) {
+        SCOPED_TRACE(order);
+        std::vector<long> seen;
+        {
+            const qln::ado::ReadWatch watch([&seen](long read) { seen.push_back(read); });
+            EXPECT_EQ(cn.execute(rows + "SELECT i FROM n" + order).recordCount(), 200000);
+        }
+        ASSERT_GE(seen.size(), 3u);
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        EXPECT_LE(seen.back(), 200000);
+        if (order.empty())
+            EXPECT_GT(seen.back(), seen.front());  // the count moves as rows come
+
+        // What the watch throws stops the query and comes out of it; the connection stays usable.
+        struct Stop {};
+        long heard = 0;
+        {
+            const qln::ado::ReadWatch watch([&heard](long) {
+                if (++heard == 2)
+                    throw Stop{};
+            });
+            EXPECT_THROW(cn.execute(rows + "SELECT i FROM n" + order), Stop);
+        }
+        EXPECT_EQ(heard, 2);
+        EXPECT_EQ(cn.execute("SELECT count(*) FROM component").value(0).integer(), 4);
+    }
+    // Without a watch nothing is told.
+    EXPECT_EQ(cn.execute(rows + "SELECT i FROM n").recordCount(), 200000);
 }

@@ -96,6 +96,22 @@ TEST_F(Driver, ProgressCountsEveryMapUnitAndCanStopTheRun)
     EXPECT_EQ(error.number(), qln::engine::qlnErrCancelled);
     EXPECT_EQ(error.description(), "The run was cancelled.");
     EXPECT_EQ(calls.size(), 2u);
+
+    // A long read before the rating tells the rows read so far, without a total, and may be
+    // stopped too.
+    soilsSql("INSERT INTO component (comppct_r, compname, mukey, cokey) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+             "SELECT i+1 FROM n WHERE i<200000) SELECT 1, 'Filler', '10', 'f' || i FROM n;");
+    calls.clear();
+    engine.setProgressHandler([&](long done, long total) {
+        calls.emplace_back(done, total);
+        return total > 0 || calls.size() < 3;
+    });
+    const auto stopped = errorOf({}, {"10", "11", "12"});
+    EXPECT_EQ(stopped.number(), qln::engine::qlnErrCancelled);
+    EXPECT_EQ(stopped.description(), "The run was cancelled.");
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls.back().second, 0);
+    EXPECT_LE(calls.front().first, calls.back().first);
 }
 
 TEST_F(Driver, AConnectionStringWithoutClosingSemicolonStillNamesTheFile)

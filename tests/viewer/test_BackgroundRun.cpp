@@ -142,10 +142,12 @@ private slots:
             [&](BackgroundRun::Context& context) {
                 context.progress(3, 40);
                 while (step < 1) QThread::msleep(1);
-                context.stage("Storing");
+                context.progress(4096, 0);
                 while (step < 2) QThread::msleep(1);
-                context.progress(7, 9);
+                context.stage("Storing");
                 while (step < 3) QThread::msleep(1);
+                context.progress(7, 9);
+                while (step < 4) QThread::msleep(1);
             },
             [&](const BackgroundRun::Result&) {
                 order.push_back("done");
@@ -161,12 +163,15 @@ private slots:
 
         jobs.whenIdle([&] { order.push_back("waited"); });
         QVERIFY(order.empty());
-        // A named stage starts its own count.
+        // A count without a total is of rows a query has read.
         step = 1;
-        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "Storing"; }));
+        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "4096 rows read"; }));
+        // A named stage starts its own count.
         step = 2;
-        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "Storing 7 of 9"; }));
+        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "Storing"; }));
         step = 3;
+        QVERIFY(QTest::qWaitFor([&] { return jobs.progressLabel().text() == "Storing 7 of 9"; }));
+        step = 4;
         QVERIFY(QTest::qWaitFor([&] { return !jobs.busy(); }));
         QCOMPARE(order, (std::vector<QString>{"done", "waited"}));
         QVERIFY(tree.isEnabled());

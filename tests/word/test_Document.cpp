@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 namespace word = qln::word;
 
@@ -88,6 +91,23 @@ TEST(Document, SavedDocumentKeepsTheTemplatePartsAndIsADocument)
     EXPECT_NE(main.find("w:headerReference"), std::string::npos);
     // Nothing of the write is left beside the document.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.path()), {}), 1);
+
+    // A long body tells how far its writing has come; what `going` throws leaves the
+    // document as it was.
+    word::Table& table = document.addTable(1000, 2);
+    table.cell(1000, 2).typeText("last");
+    std::vector<std::pair<long, long>> calls;
+    document.saveAs(target, [&calls](long done, long total) { calls.emplace_back(done, total); });
+    ASSERT_GE(calls.size(), 3u);
+    const long total = calls.front().second;
+    EXPECT_GE(total, 1000);
+    EXPECT_TRUE(std::all_of(calls.begin(), calls.end(), [&](const auto& call) { return call.second == total; }));
+    EXPECT_TRUE(std::is_sorted(calls.begin(), calls.end()));
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [&](const auto& call) { return call.first > 0 && call.first < total; }));
+    EXPECT_EQ(calls.back().first, total);
+    struct Stop {};
+    EXPECT_THROW(word::Document(kTemplate).saveAs(target, [](long, long) { throw Stop{}; }), Stop);
+    EXPECT_NE(qln::test::zipPart(target, "word/document.xml").find(">last</w:t>"), std::string::npos);
 }
 
 TEST(Document, MissingOrBrokenTemplatesAreErrorsNamingTheFile)

@@ -81,7 +81,10 @@ void JobControls::cancel()
 void JobControls::showProgress(const QString& stage, long done, long total)
 {
     if (!m_cancel->isEnabled()) return;  // cancelling: keep saying so
-    const QString count = total > 0 ? QString("%1 of %2").arg(done).arg(total) : QString();
+    // Without a total the count is of rows read by a query.
+    const QString count = total > 0  ? QString("%1 of %2").arg(done).arg(total)
+                          : done > 0 ? QString("%1 rows read").arg(done)
+                                     : QString();
     m_progress->setText(stage.isEmpty() ? count : (count.isEmpty() ? stage : stage + " " + count));
 }
 

@@ -136,7 +136,7 @@ QueryCopies::~QueryCopies()
 }
 
 std::optional<QueryCopies::Copy> QueryCopies::copy(const std::string& sql, const std::vector<std::string>& indexed,
-                                                   const std::function<void()>& going)
+                                                   const std::function<void(long rows)>& going)
 {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(m_handle.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
@@ -174,7 +174,7 @@ std::optional<QueryCopies::Copy> QueryCopies::copy(const std::string& sql, const
     int rc;
     for (std::size_t rows = 1; (rc = sqlite3_step(raw)) == SQLITE_ROW; ++rows) {
         if (going && rows % 4096 == 0)
-            going();
+            going(static_cast<long>(rows));
         for (int i = 0; i < count; ++i)
             sqlite3_bind_value(rawInsert, i + 1, sqlite3_column_value(raw, i));
         if (sqlite3_step(rawInsert) != SQLITE_DONE)

@@ -2,12 +2,14 @@
 
 #include "SqliteHandles.h"
 #include "quillon/Error.h"
+#include "quillon/ado/ReadWatch.h"
 #include "quillon/SqlText.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <exception>
 
 namespace qln::ado::detail {
 namespace {
@@ -137,6 +139,52 @@ std::string singleSourceTable(sqlite3_stmt* stmt)
     return table;
 }
 
+// Tells the thread's watch, while one lives, how far the connection's query has come: SQLite
+// calls back every so many steps of its program, between rows and inside a sort alike.
+class WatchedQuery {
+public:
+    WatchedQuery(sqlite3* handle, const std::size_t& rows) : m_handle(handle), m_rows(rows), m_watch(ReadWatch::current())
+    {
+        if (m_watch)
+            sqlite3_progress_handler(m_handle, kSteps, &WatchedQuery::tell, this);
+    }
+    ~WatchedQuery()
+    {
+        if (m_watch)
+            sqlite3_progress_handler(m_handle, 0, nullptr, nullptr);
+    }
+    WatchedQuery(const WatchedQuery&) = delete;
+    WatchedQuery& operator=(const WatchedQuery&) = delete;
+
+    // After a step that failed: what the watch threw to stop it, if it did.
+    void rethrowStop() const
+    {
+        if (m_stop)
+            std::rethrow_exception(m_stop);
+    }
+
+private:
+    // About a millisecond of work.
+    static constexpr int kSteps = 100000;
+
+    static int tell(void* self)
+    {
+        auto& query = *static_cast<WatchedQuery*>(self);
+        try {
+            query.m_watch->seen(static_cast<long>(query.m_rows));
+            return 0;
+        } catch (...) {
+            query.m_stop = std::current_exception();  // nothing may be thrown through SQLite
+            return 1;
+        }
+    }
+
+    sqlite3* m_handle;
+    const std::size_t& m_rows;
+    const ReadWatch* m_watch;
+    std::exception_ptr m_stop;
+};
+
 } // namespace
 
 std::shared_ptr<SqliteDatabase> SqliteDatabase::open(const std::filesystem::path& file, bool readOnly,
@@ -261,8 +309,10 @@ std::shared_ptr<Table> SqliteDatabase::run(std::string_view sql, bool bindable)
         table->sourceColumns.emplace_back(origin ? origin : "");
     }
 
+    std::size_t rows = 0;
+    WatchedQuery watched(m_handle.get(), rows);
     int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    for (; (rc = sqlite3_step(raw)) == SQLITE_ROW; ++rows) {
         if (firstField == 1)
             table->rowids.push_back(sqlite3_column_int64(raw, 0));
         for (int i = firstField; i < count; ++i) {
@@ -280,8 +330,10 @@ std::shared_ptr<Table> SqliteDatabase::run(std::string_view sql, bool bindable)
             table->columns[field].push_back(readValue(raw, i, info.type));
         }
     }
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
+        watched.rethrowStop();
         fail(sql);
+    }
     if (!source.empty()) {
         table->sourceTable = source;
         table->database = shared_from_this();

@@ -114,7 +114,8 @@ void writeBorders(pugi::xml_node properties)
     }
 }
 
-void writeTable(pugi::xml_node parent, const Table& table, const std::function<void()>& going)
+// `done` counts the rows written of the body's `bodySize` paragraphs and rows.
+void writeTable(pugi::xml_node parent, const Table& table, long& done, long bodySize, const Document::Going& going)
 {
     pugi::xml_node tbl = parent.append_child("w:tbl");
     pugi::xml_node properties = tbl.append_child("w:tblPr");
@@ -129,9 +130,9 @@ void writeTable(pugi::xml_node parent, const Table& table, const std::function<v
     pugi::xml_node grid = tbl.append_child("w:tblGrid");
     for (int c = 1; c <= table.columnCount(); ++c)
         grid.append_child("w:gridCol").append_attribute("w:w").set_value(number(twips(table.columnWidth(c))).c_str());
-    for (int r = 1; r <= table.rowCount(); ++r) {
+    for (int r = 1; r <= table.rowCount(); ++r, ++done) {
         if (going && r % 256 == 0)
-            going();
+            going(done, bodySize);
         pugi::xml_node tr = tbl.append_child("w:tr");
         if (r == 1 && table.headingRow())
             tr.append_child("w:trPr").append_child("w:tblHeader");
@@ -309,20 +310,21 @@ Table& Document::addTable(int rows, int columns)
     return *std::get<std::unique_ptr<Table>>(m_impl->blocks.back());
 }
 
-std::string Document::bodyXml(const std::function<void()>& going) const
+std::string Document::bodyXml(const Going& going) const
 {
+    const long total = bodySize();
+    long done = 0;
     pugi::xml_document fragment;
     pugi::xml_node body = fragment.append_child("w:body");
     for (const auto& block : m_impl->blocks) {
         if (const auto* range = std::get_if<TextRange>(&block)) {
-            std::size_t written = 0;
             for (const Paragraph& paragraph : range->paragraphs()) {
-                if (going && ++written % 1024 == 0)
-                    going();
+                if (going && ++done % 1024 == 0)
+                    going(done, total);
                 writeParagraph(body, paragraph);
             }
         } else {
-            writeTable(body, *std::get<std::unique_ptr<Table>>(block), going);
+            writeTable(body, *std::get<std::unique_ptr<Table>>(block), done, total, going);
         }
     }
     // The body may not end in a table.
@@ -331,17 +333,30 @@ std::string Document::bodyXml(const std::function<void()>& going) const
     std::ostringstream out;
     for (pugi::xml_node child : body.children()) {
         if (going)
-            going();
+            going(done, total);
         child.print(out, "", pugi::format_raw);
     }
     return out.str();
 }
 
-void Document::saveAs(const std::filesystem::path& target, const std::function<void()>& going) const
+long Document::bodySize() const
 {
-    const auto check = [&going] {
+    long size = 0;
+    for (const auto& block : m_impl->blocks) {
+        if (const auto* range = std::get_if<TextRange>(&block))
+            size += static_cast<long>(range->paragraphs().size());
+        else
+            size += std::get<std::unique_ptr<Table>>(block)->rowCount();
+    }
+    return size;
+}
+
+void Document::saveAs(const std::filesystem::path& target, const Going& going) const
+{
+    const long total = bodySize();
+    const std::function<void()> check = [&going, total] {
         if (going)
-            going();
+            going(total, total);
     };
     const std::string name = target.filename().string();
     const std::filesystem::path folder = target.parent_path();
@@ -386,9 +401,8 @@ void Document::saveAs(const std::filesystem::path& target, const std::function<v
     parts["word/document.xml"] = out.str();
     // A document is an output like any other: replaced whole, or written into a device.
     AtomicFile file(target, AtomicFile::Links::Replace);
-    file.write(writePackage(parts, going));
-    if (going)
-        going();  // the last chance to stop: the target is still untouched
+    file.write(writePackage(parts, going ? check : std::function<void()>()));
+    check();  // the last chance to stop: the target is still untouched
     file.commit();
 }
 

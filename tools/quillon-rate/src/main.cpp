@@ -36,10 +36,15 @@ public:
     void update(long done, long total)
     {
         const auto now = std::chrono::steady_clock::now();
-        if (now - m_start < std::chrono::seconds(1) || (now - m_last < std::chrono::milliseconds(100) && done < total))
+        if (now - m_start < std::chrono::seconds(1) ||
+            (now - m_last < std::chrono::milliseconds(100) && (total <= 0 || done < total)))
             return;
         m_last = now;
         m_shown = true;
+        if (total <= 0) {  // rows read before the rating, whose number nobody knows yet
+            std::cerr << "\rReading the soils: " << done << " rows" << std::string(20, ' ') << std::flush;
+            return;
+        }
         const long percent = total > 0 ? done * 100 / total : 100;
         std::cerr << "\rRating map units [" << std::string(static_cast<std::size_t>(percent / 5), '#')
                   << std::string(static_cast<std::size_t>(20 - percent / 5), ' ') << "] " << percent << "% (" << done

@@ -3,6 +3,7 @@
 #include "quillon/Error.h"
 #include "quillon/SqlText.h"
 #include "quillon/Text.h"
+#include "quillon/ado/ReadWatch.h"
 #include "quillon/viewer/modGenericFunctions.h"
 
 namespace qln::viewer {
@@ -145,8 +146,12 @@ short PopulateNonTechReport(engine::clsQuillon& engine, const std::string& soils
         // The texts of every map unit in one query: one per map unit would walk a table
         // without an index on mukey again for each.
         ReportProgress(inputs.messages, "Reading the descriptions", 0, 0);
-        const ado::Recordset texts =
-            engine.GetSoilsDataRS(soilsConnect, "SELECT * FROM mutext WHERE textcat IN (" + categories + ")");
+        ado::Recordset texts;
+        {
+            const ado::ReadWatch watch(
+                [&inputs](long rows) { ReportProgress(inputs.messages, "Reading the descriptions", rows, 0); });
+            texts = engine.GetSoilsDataRS(soilsConnect, "SELECT * FROM mutext WHERE textcat IN (" + categories + ")");
+        }
 
         // Survey areas follow each other in the list's sort order; each heading is followed
         // by the units of its own run of rows.

@@ -98,9 +98,10 @@ void ReportProgress(const Messages& messages, const char* step, long done, long 
 
 void SaveReportDocument(word::Document& document, const std::filesystem::path& target, const Messages& messages)
 {
-    const auto going = [&messages] { ReportProgress(messages, "Saving the document", 0, 0); };
-    going();
-    document.saveAs(target, going);
+    ReportProgress(messages, "Saving the document", 0, 0);
+    document.saveAs(target, [&messages](long done, long total) {
+        ReportProgress(messages, "Saving the document", done, total);
+    });
     try {
         ReportProgress(messages, "Saving the document", 0, 0);
     } catch (const ReportCancelled&) {

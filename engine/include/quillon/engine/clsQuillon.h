@@ -71,8 +71,10 @@ public:
                                    ado::Recordset& rsResults, ado::Recordset& rsSelection,
                                    std::unique_ptr<pugi::xml_document>& oDocument) = 0;
 
-    // Progress of a run: map units done and the number the run walks. The handler returns
-    // false to stop the run: ProcessData then raises qlnErrCancelled and returns nothing.
+    // Progress of a run: map units done and the number the run walks; while it reads rows
+    // before rating them (and while a report reads its reasons), the rows read so far and 0.
+    // The handler returns false to stop the run: ProcessData then raises qlnErrCancelled and
+    // returns nothing.
     virtual void setProgressHandler(std::function<bool(long done, long total)> handler) = 0;
 
 protected:

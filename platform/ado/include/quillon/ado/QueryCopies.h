@@ -41,10 +41,11 @@ public:
     // Copies the query's rows. Nothing when a column has no declared type (its type would
     // come from the first row read), two columns share a name, an indexed column is not in
     // the result, or the query fails: the caller then reads the database itself.
-    // `going` is called every few thousand rows, so that a caller may end a long copy by
+    // `going` is called with the rows read every few thousand rows, so that a caller may show
+    // them or end a long copy by
     // throwing from it.
     std::optional<Copy> copy(const std::string& sql, const std::vector<std::string>& indexed,
-                             const std::function<void()>& going = {});
+                             const std::function<void(long rows)>& going = {});
 
     const std::filesystem::path& path() const { return m_path; }
     // Makes the copies readable on the connection as kSchema.table; detach() undoes it.

@@ -111,15 +111,19 @@ public:
     // failure leaves the previous file whole and a link planted at the name is replaced,
     // never followed; a device or FIFO is written in place. DocumentLocked when a lock
     // file of an editor lies beside the target; qln::OutputError when it cannot be written.
-    // `going` is called between the steps of the writing and while the package is packed;
-    // what it throws ends the writing with the target untouched.
-    void saveAs(const std::filesystem::path& target, const std::function<void()>& going = {}) const;
+    // `going` is called with the paragraphs and table rows of the body written so far and
+    // their number, between the steps of the writing and while the package is packed (all
+    // written by then); what it throws ends the writing with the target untouched.
+    using Going = std::function<void(long done, long total)>;
+    void saveAs(const std::filesystem::path& target, const Going& going = {}) const;
 
     // The body as WordprocessingML (the children of w:body before its section properties);
     // `going` as saveAs takes it.
-    std::string bodyXml(const std::function<void()>& going = {}) const;
+    std::string bodyXml(const Going& going = {}) const;
 
 private:
+    // The paragraphs and table rows of the body.
+    long bodySize() const;
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -98,7 +98,9 @@ TEST_F(Driver, ProgressCountsEveryMapUnitAndCanStopTheRun)
     EXPECT_EQ(calls.size(), 2u);
 
     // A long read before the rating tells the rows read so far, without a total, and may be
-    // stopped too.
+    // stopped too: SQLite counts its rows as it reads them, a server only answers at the end.
+    if (onServer())
+        return;
     soilsSql("INSERT INTO component (comppct_r, compname, mukey, cokey) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
              "SELECT i+1 FROM n WHERE i<200000) SELECT 1, 'Filler', '10', 'f' || i FROM n;");
     calls.clear();

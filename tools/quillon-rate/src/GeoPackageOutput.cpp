@@ -1,4 +1,5 @@
 #include "GeoPackageOutput.h"
+#include "ResultWriter.h"
 
 #include "quillon/AtomicFile.h"
 #include "quillon/ado/Types.h"
@@ -11,32 +12,6 @@
 #include <unordered_map>
 
 namespace qln::rate {
-
-namespace {
-
-bool numericColumn(ado::Recordset& results, int field)
-{
-    switch (results.field(field).type) {
-    case ado::adSmallInt:
-    case ado::adInteger:
-    case ado::adBigInt:
-    case ado::adSingle:
-    case ado::adDouble:
-        return true;
-    case ado::adVariant:
-        break;
-    default:
-        return false;
-    }
-    for (results.moveFirst(); !results.eof(); results.moveNext()) {
-        const Variant& value = results.value(field);
-        if (!value.isMissing() && !value.isNumber())
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 GeoPackageRequest prepareGeoPackage(const std::filesystem::path& shp, const ado::Recordset& attribute,
                                     const std::filesystem::path& legends, std::ostream& warnings)
@@ -66,7 +41,7 @@ void writeGeoPackage(ado::Recordset& results, GeoPackageRequest request, const s
     std::unordered_map<std::string, Variant> ratings;
     for (results.moveFirst(); !results.eof(); results.moveNext())
         ratings.emplace(results.value(key).text(), results.value(field));
-    const bool numeric = numericColumn(results, field);
+    const bool numeric = columnType(results, field) != "String";
     const std::string column = results.field(field).name;
     try {
         const auto theme = gis::makeRatingTheme(std::move(request.layer), {column, request.title, request.legend}, ratings);

@@ -142,7 +142,9 @@ std::vector<std::vector<std::string>> cells(ado::Recordset& results)
     return rows;
 }
 
-std::string csvType(ado::Recordset& results, int field)
+} // namespace
+
+std::string columnType(ado::Recordset& results, int field)
 {
     switch (results.field(field).type) {
     case ado::adSmallInt:
@@ -170,13 +172,11 @@ std::string csvType(ado::Recordset& results, int field)
     return !any ? "String" : integers ? "Integer" : numbers ? "Real" : "String";
 }
 
-} // namespace
-
 std::string csvTypes(ado::Recordset& results)
 {
     std::string line;
     for (int f = 0; f < results.fieldCount(); ++f)
-        line += (f ? ",\"" : "\"") + csvType(results, f) + "\"";
+        line += (f ? ",\"" : "\"") + columnType(results, f) + "\"";
     return line + "\n";
 }
 

@@ -22,8 +22,12 @@ enum class OutputFormat { Csv, Json, Table };
 // that is not finite throws NonFiniteValue before its row is written.
 void writeResults(ado::Recordset results, OutputFormat format, std::ostream& out);
 
-// The type file GDAL reads beside a CSV (.csvt): one line of quoted types, "Integer", "Real"
-// or "String" per field, as the field is declared, or, where it is not, as its values are.
+// What a field holds for GIS files, "Integer", "Real" or "String": as the field is declared,
+// or, where it is not, as its values are.
+std::string columnType(ado::Recordset& results, int field);
+
+// The type file GDAL reads beside a CSV (.csvt): one line of quoted types, columnType's,
+// per field.
 std::string csvTypes(ado::Recordset& results);
 
 } // namespace qln::rate

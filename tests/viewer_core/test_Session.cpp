@@ -241,6 +241,21 @@ TEST_F(SessionTest, FirstOpeningKeepsTheResultsLaterOnesResetThemAndTheThemes)
     ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
     EXPECT_EQ(link->resets, 1);
     EXPECT_FALSE(hasTable("marker"));
+
+    // A file browsed to in another folder: both remembered for the next start, the results
+    // reset again.
+    test::runSql(results(), "ALTER TABLE MU_Data ADD COLUMN AWC_WA single");
+    ASSERT_TRUE(hasColumn("AWC_WA"));
+    fs::create_directories(temp / "other");
+    fs::copy_file(soils() / "sample.mdb", temp / "other" / "second.mdb");
+    session.rememberDatabase((temp / "other").string(), "second.mdb");
+    ASSERT_EQ(open("second.mdb", true), Session::Opening::Opened);
+    EXPECT_EQ(session.soilsDataFile(), "second.mdb");
+    EXPECT_EQ(session.settings().soilsDataFolder, (temp / "other").string());
+    EXPECT_FALSE(hasColumn("AWC_WA"));
+    EXPECT_EQ(utilities.written["SoilsDataFile"], "second.mdb");
+    EXPECT_EQ(utilities.written["SoilsDataPath"], (temp / "other").string());
+    EXPECT_TRUE(reporter.reports.empty() && reporter.errorReports.empty());
 }
 
 TEST_F(SessionTest, WrongFilesAreRefusedAndFailedOpeningsLeaveNothingOfTheDatabase)

@@ -318,9 +318,16 @@ TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
     EXPECT_FALSE(plan("INT_DWB", [] () -> RunOptions { throw OptionError("Choose an item of the list."); }));
     EXPECT_EQ(reporter.reports.back().procedure, "SetAdoTelvaRS");
     EXPECT_EQ(reporter.reports.back().inserts.front(), "Choose an item of the list.");
-    options.column = "bad column";
-    EXPECT_FALSE(plan("INT_DWB", chosen));
-    EXPECT_EQ(reporter.reports.back().procedure, "SetAdoTelvaRS");
+    // A column name MU_Data cannot take is refused before any run, saying why.
+    for (const char* name : {"bad column", "", "_abc", "1abc", "MUKEY", "musym", "a b"}) {
+        options.column = name;
+        EXPECT_FALSE(plan("INT_DWB", chosen)) << name;
+        EXPECT_EQ(reporter.reports.back().procedure, "SetAdoTelvaRS");
+        const std::string& said = reporter.reports.back().inserts.front();
+        EXPECT_TRUE(said.find("column name") != std::string::npos ||
+                    said.find("name for the rating column") != std::string::npos)
+            << said;
+    }
     options.column = "DWB_DCD";
 
     // Cancelled while rating: nothing stored.
@@ -335,9 +342,26 @@ TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
     EXPECT_TRUE(job->stored);
     EXPECT_TRUE(hasColumn(job->column));
 
-    // The column exists now: replaced only when the user says Yes.
+    // The column exists now: replaced only when the user says Yes, and then emptied first:
+    // no old value survives, a map unit the run does not rate is left Null.
+    test::runSql(results(), "UPDATE MU_Data SET DWB_DCD = -5; "
+                            "INSERT INTO MU_Data (mukey, musym, DWB_DCD) VALUES ('nosuchkey', 'X', -5)");
     const auto again = runDwellings(false);
     EXPECT_TRUE(again->columnExists);
+    {
+        ado::Connection connection = session.resultsDBConnection();
+        connection.open();
+        int rated = 0;
+        bool unrated = false;
+        for (auto rows = connection.execute("SELECT mukey, DWB_DCD FROM MU_Data"); !rows.eof(); rows.moveNext()) {
+            const Variant value = rows.value(1);
+            EXPECT_NE(value.text(), "-5") << rows.value(0).text();
+            if (rows.value(0).text() == "nosuchkey") unrated = value.isNull();
+            rated += !value.isNull();
+        }
+        EXPECT_TRUE(unrated);
+        EXPECT_GT(rated, 10);
+    }
     reporter.answer = reporting::NO;
     EXPECT_EQ(session.ConfirmResultsColumn(again->columnExists), -1);
     reporter.answer = reporting::YES;

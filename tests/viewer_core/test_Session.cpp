@@ -373,6 +373,20 @@ TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
 TEST_F(SessionTest, ReportListsFollowTheOpenDatabase)
 {
     ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    // A map unit missing from the survey's sort table is not listed.
+    ado::Recordset gone = session.engine().GetSoilsDataRS(session.soilsConnectString(),
+                                                          "SELECT mukey,musym FROM mapunit LIMIT 1");
+    const std::string key = gone.value("mukey").text();
+    test::runSql(soils() / "sample.mdb",
+                 "DELETE FROM \"SYSTEM - Mapunit Sort Specifications\" WHERE mukey='" + key + "';");
+    ado::Recordset units =
+        session.engine().GetSoilsDataRS(session.soilsConnectString(), "SELECT mukey,musym FROM mapunit");
+    ASSERT_EQ(session.PopulateMapunitList(units, {}), 1);
+    EXPECT_EQ(session.mapunitList().recordCount(), 299);
+    ado::Recordset listed = session.mapunitList().clone();
+    listed.setFilter("mukey='" + key + "'");
+    EXPECT_TRUE(listed.eof());
+
     ASSERT_EQ(session.SetNonTechRSs(), 1);
     ASSERT_TRUE(session.nonTechRSs());
     EXPECT_FALSE(PopulateCategories(*session.nonTechRSs()).empty());
@@ -380,7 +394,12 @@ TEST_F(SessionTest, ReportListsFollowTheOpenDatabase)
     ado::Recordset none = session.engine().GetSoilsDataRS(session.soilsConnectString(),
                                                           "SELECT mukey,musym FROM mapunit WHERE 0");
     const int changes = seen.listChanges;
-    EXPECT_EQ(session.PopulateMapunitList(none, {}), -1);
+    std::vector<std::string> said;
+    Messages messages;
+    messages.report = [&said](int, const std::string&, const std::string& text) { said.push_back(text); };
+    EXPECT_EQ(session.PopulateMapunitList(none, messages), -1);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("There are no map units to list."), std::string::npos) << said[0];
     EXPECT_EQ(seen.listChanges, changes + 1);
     EXPECT_FALSE(session.mapunitList().isOpen());
     EXPECT_FALSE(session.nonTechRSs());

@@ -174,11 +174,9 @@ private slots:
         QCOMPARE(m_form->ResetTelvaConnection("nocomp.mdb"), -1);
         QVERIFY(!m_form->jobControls().busy());
         QVERIFY(m_form->ui().tvInterps->isEnabled());
+        // The session's message (its wording is checked there) reaches one box.
         QCOMPARE(m_install->boxes().size(), 1);
-        // What failed, then its cause.
-        const QStringList lines = m_install->boxes().last().split('\n');
-        QCOMPARE(lines.first(), QString("Unable to read the map units of the soils database nocomp.mdb."));
-        QVERIFY2(lines.size() == 2 && lines.last().contains("component"), qPrintable(m_install->boxes().last()));
+        QVERIFY(m_install->boxes().last().startsWith("Unable to read the map units of the soils database nocomp.mdb."));
         QVERIFY(!m_session->rsComponents().isOpen());
     }
 

@@ -278,9 +278,11 @@ TEST_F(SessionTest, WrongFilesAreRefusedAndFailedOpeningsLeaveNothingOfTheDataba
     // Checked by browsing but unreadable: the cause named, the list and record sets gone.
     EXPECT_EQ(open("nocomp.mdb", true), Session::Opening::Failed);
     ASSERT_FALSE(reporter.errorReports.empty());
-    EXPECT_EQ(reporter.errorReports.back().inserts.front().rfind(
-                  "Unable to read the map units of the soils database nocomp.mdb.\n", 0),
-              0u);
+    // What failed, then its cause on the one line after it.
+    const std::string said = reporter.errorReports.back().inserts.front();
+    EXPECT_EQ(said.rfind("Unable to read the map units of the soils database nocomp.mdb.\n", 0), 0u);
+    const std::string cause = said.substr(said.find('\n') + 1);
+    EXPECT_TRUE(cause.find('\n') == std::string::npos && cause.find("component") != std::string::npos) << said;
     EXPECT_FALSE(session.mapunitList().isOpen());
     EXPECT_FALSE(session.rsComponents().isOpen());
     EXPECT_FALSE(session.nonTechRSs());

@@ -13,7 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -370,6 +374,78 @@ TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
     EXPECT_EQ(session.ConfirmResultsColumn(again->columnExists), 1);
     EXPECT_EQ(session.ConfirmResultsColumn(false), 1);
     EXPECT_EQ(reporter.questions, 2);
+}
+
+// Each rating column equals what quillon-rate gives for the same attribute, options and the
+// layer's map units.
+TEST_F(SessionTest, RunStoresWhatTheCommandLineRates)
+{
+    auto owned = std::make_unique<FakeLink>();
+    owned->file = kShare / "sample" / "sample_soils";
+    session.setLink(std::move(owned));
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    for (const auto& [key, column] : {std::pair{"MU_AWS100", "AWS100"}, std::pair{"QUA_SLOPE", "SLOPE_WA"},
+                                      std::pair{"WAT_DRAIN", "DRAIN_DC"}}) {
+        RunOptions options;
+        options.attribute = key;
+        options.column = column;
+        int line = 0;
+        const auto job = session.planRun(key, [&] { return options; }, line);
+        ASSERT_TRUE(job) << reporter.reports.back().inserts.front();
+        progress.run([&](JobProgress& p) { Session::checkResultsColumn(*job, p); });
+        progress.run([&](JobProgress& p) { Session::rate(*job, p); });
+        ASSERT_TRUE(job->stored) << key;
+
+        const std::string command = std::string(QUILLON_RATE) + " --soils '" + (soils() / "sample.mdb").string() +
+                                    "' --rules '" + (temp / "rules.sqlite").string() + "' --attribute " + key +
+                                    " --mapunits '" + (kShare / "sample" / "sample_soils.dbf").string() + "'";
+        std::vector<std::string> lines;
+        {
+            const std::unique_ptr<FILE, int (*)(FILE*)> rate(::popen(command.c_str(), "r"), ::pclose);
+            ASSERT_TRUE(rate);
+            char buffer[4096];
+            while (std::fgets(buffer, sizeof buffer, rate.get())) {
+                std::string text(buffer);
+                while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+                if (!text.empty()) lines.push_back(text);
+            }
+        }
+        ASSERT_GT(lines.size(), 10u) << command;
+        EXPECT_EQ(lines[0].rfind(std::string("musym,mukey,") + column, 0), 0u) << lines[0];
+        std::map<std::string, std::string> expected;
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const auto first = lines[i].find(',');
+            const auto second = lines[i].find(',', first + 1);
+            const auto third = lines[i].find(',', second + 1);
+            // The first row of a unit.
+            expected.emplace(lines[i].substr(first + 1, second - first - 1),
+                             lines[i].substr(second + 1, third == std::string::npos ? third : third - second - 1));
+        }
+
+        ado::Connection connection = session.resultsDBConnection();
+        connection.open();
+        int rated = 0;
+        for (auto rows = connection.execute(std::string("SELECT mukey, ") + column + " FROM MU_Data"); !rows.eof();
+             rows.moveNext()) {
+            const std::string mukey = rows.value(0).text();
+            const Variant value = rows.value(1);
+            const auto want = expected.find(mukey);
+            if (want == expected.end() || want->second.empty()) {
+                EXPECT_TRUE(value.isNull()) << key << " " << mukey;
+                continue;
+            }
+            ++rated;
+            if (value.isText()) {
+                EXPECT_EQ(value.str(), want->second) << key << " " << mukey;
+            } else {
+                double number = 0;
+                std::from_chars(want->second.data(), want->second.data() + want->second.size(), number);
+                EXPECT_EQ(static_cast<float>(value.number().value_or(-1e9)), static_cast<float>(number))
+                    << key << " " << mukey;
+            }
+        }
+        EXPECT_GT(rated, 10) << key;
+    }
 }
 
 TEST_F(SessionTest, ReportListsFollowTheOpenDatabase)

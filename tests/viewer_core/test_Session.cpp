@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -50,14 +53,20 @@ struct FakeLink final : SessionLink {
     int Reset_DDE_Data() override { return ++resets, 1; }
 };
 
-// Work run where it is asked for, Cancel pressed from the start when asked.
+// Work run where it is asked for, Cancel pressed from the start, or once a lock is waited
+// for, when asked.
 struct Inline final : JobProgress {
     bool cancel = false;
+    bool cancelOnLock = false;
     std::vector<std::string> stages;
 
     bool cancelled() const noexcept override { return cancel; }
     void progress(long, long) noexcept override {}
-    void stage(const char* name) noexcept override { stages.emplace_back(name); }
+    void stage(const char* name) noexcept override
+    {
+        stages.emplace_back(name);
+        if (cancelOnLock && stages.back().find("locked by another program") != std::string::npos) cancel = true;
+    }
 
     JobResult run(const JobWork& work)
     {
@@ -374,6 +383,46 @@ TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
     EXPECT_EQ(session.ConfirmResultsColumn(again->columnExists), 1);
     EXPECT_EQ(session.ConfirmResultsColumn(false), 1);
     EXPECT_EQ(reporter.questions, 2);
+}
+
+// Another program's lock on the results database is waited out, said as the job's stage and
+// open to Cancel: first a lock that keeps out even readers, then one that only the store meets.
+TEST_F(SessionTest, ALockedResultsDatabaseIsWaitedForAndCancelled)
+{
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    RunOptions options;
+    options.attribute = "QUA_SLOPE";
+    options.column = "SLOPE_WA";
+    int line = 0;
+    for (const char* lock : {"BEGIN EXCLUSIVE", "BEGIN IMMEDIATE"}) {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(results().c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, lock, nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto job = session.planRun("QUA_SLOPE", [&] { return options; }, line);
+        ASSERT_TRUE(job);
+        progress.cancelOnLock = true;
+        JobOutcome outcome = progress.run([&](JobProgress& p) { Session::checkResultsColumn(*job, p); }).outcome;
+        if (outcome == JobOutcome::Finished)
+            outcome = progress.run([&](JobProgress& p) { Session::rate(*job, p); }).outcome;
+        EXPECT_EQ(outcome, JobOutcome::Cancelled) << lock;
+        EXPECT_NE(std::find(progress.stages.begin(), progress.stages.end(),
+                            "Waiting for the results database, locked by another program"),
+                  progress.stages.end())
+            << lock;
+        EXPECT_FALSE(job->stored) << lock;
+        progress.cancel = progress.cancelOnLock = false;
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        EXPECT_FALSE(hasColumn("SLOPE_WA")) << lock;
+    }
+    EXPECT_TRUE(reporter.reports.empty() && reporter.errorReports.empty());
+    // The lock gone, the same run stores.
+    const auto job = session.planRun("QUA_SLOPE", [&] { return options; }, line);
+    ASSERT_TRUE(job);
+    progress.run([&](JobProgress& p) { Session::checkResultsColumn(*job, p); });
+    progress.run([&](JobProgress& p) { Session::rate(*job, p); });
+    EXPECT_TRUE(job->stored);
+    EXPECT_TRUE(hasColumn("SLOPE_WA"));
 }
 
 // Each rating column equals what quillon-rate gives for the same attribute, options and the

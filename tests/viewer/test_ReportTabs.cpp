@@ -189,31 +189,15 @@ private slots:
         QCOMPARE(ratingGrid().GetSelectedRS().recordCount(), 0L);
         QCOMPARE(nonTechGrid().GetSelectedRS().recordCount(), 0L);
         QCOMPARE(ratingGrid().model().index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-    }
 
-    void mapUnitMissingFromTheSortTableIsNotListedAndAnEmptyListFails()
-    {
-        start();
-        m_form->ResetTelvaConnection("sample.mdb");
-        ado::Recordset gone = m_session->engine().GetSoilsDataRS(m_session->soilsConnectString(),
-                                                           "SELECT mukey,musym FROM mapunit LIMIT 1");
-        const std::string key = gone.value("mukey").text();
-        const std::string symbol = gone.value("musym").text();
-        test::runSql(soilsFile(), "DELETE FROM \"SYSTEM - Mapunit Sort Specifications\" WHERE mukey='" + key + "';");
-        openSurvey();
-        QCOMPARE(ratingGrid().model().rowCount(), 299);
-        QCOMPARE(nonTechGrid().model().rowCount(), 299);
-        ado::Recordset list = m_session->mapunitList().clone();
-        list.setFilter("mukey='" + key + "'");
-        QVERIFY(list.eof());
-
-        // A layer naming no map unit at all lists nothing and says so; the grids empty.
-        tick(ratingGrid(), "VS001", symbolsOf("VS001")[0]);
+        // A list of no map unit says so and empties both grids.
+        tick(ratingGrid(), "VS001", first[0]);
         ado::Recordset none = m_session->engine().GetSoilsDataRS(m_session->soilsConnectString(),
-                                                           "SELECT mukey,musym FROM mapunit WHERE 0");
+                                                                 "SELECT mukey,musym FROM mapunit WHERE 0");
         QCOMPARE(m_session->PopulateMapunitList(none, windowMessages(*m_session, *m_form)), -1);
         QCOMPARE(boxes().filter("There are no map units to list.").size(), 1);
         QCOMPARE(ratingGrid().model().rowCount(), 0);
+        QCOMPARE(nonTechGrid().model().rowCount(), 0);
         QCOMPARE(ratingGrid().GetSelectedRS().recordCount(), 0L);
     }
 

@@ -17,7 +17,6 @@
 #include "ServedGis.h"
 #include "quillon/dde/Dde.h"
 #include "quillon/viewer/link/LinkTexts.h"
-#include "quillon/desktop/FileDialog.h"
 #include "quillon/desktop/InstanceLock.h"
 #include "quillon/desktop/WindowDirectory.h"
 #include "quillon/viewer/RulesTree.h"
@@ -411,40 +410,6 @@ private slots:
         QCOMPARE(form->optionsTab().ui().cboSSAList->count(), 0);
         QVERIFY(!form->ui().tvInterps->isEnabled());
         QVERIFY(!form->ui().cmdCreateDBFFile->isEnabled());
-    }
-
-    void accessFileChoiceSplitsFolderAndNameAndCancelKeepsThem()
-    {
-        std::filesystem::create_directories(m_install->folder / "data");
-        std::ofstream(m_install->folder / "data" / "soils.mdb") << "x";
-        desktop::FileDialogSeam dialogs;
-        dialogs.choose(m_install->folder / "data" / "soils.mdb");
-        dialogs.cancel();
-        std::string folder = "before", file = "before";
-        QVERIFY(AccessFileSelect(m_install->folder.path().string(), folder, file));
-        QCOMPARE(folder, (m_install->folder / "data").string() + "/");
-        QCOMPARE(file, std::string("soils.mdb"));
-        QVERIFY(!AccessFileSelect(m_install->folder.path().string(), folder, file));
-        QCOMPARE(file, std::string("soils.mdb"));
-        const auto asked = dialogs.requests();
-        QCOMPARE(asked.size(), std::size_t{2});
-        QCOMPARE(QString::fromStdString(asked[0].filters.at(0).description),
-                 QString("Soils database (Access or SQLite) (*)"));
-        QVERIFY(asked[0].fileMustExist);
-        // The dialog offers files by content: a text file named .mdb is not offered.
-        QVERIFY(asked[0].offers);
-        QVERIFY(!asked[0].offers(m_install->folder / "data" / "soils.mdb"));
-        QVERIFY(asked[0].offers(m_install->folder / "soils" / "sample.mdb"));
-    }
-
-    void shortNameOfMissingFileIsMinusOneAndLeavesTheOutputs()
-    {
-        std::string path = "kept", name = "kept";
-        QCOMPARE(GetShortFilename(m_install->folder.path().string() + "/a long folder/no such file.dbf", path, name), -1);
-        QCOMPARE(path, std::string("kept"));
-        QCOMPARE(name, std::string("kept"));
-        QCOMPARE(GetShortFilename(m_install->folder.path().string() + "/help/index.html", path, name), 1);
-        QCOMPARE(name, std::string("index.html"));
     }
 };
 

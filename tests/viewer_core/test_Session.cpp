@@ -13,7 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -46,14 +53,20 @@ struct FakeLink final : SessionLink {
     int Reset_DDE_Data() override { return ++resets, 1; }
 };
 
-// Work run where it is asked for, Cancel pressed from the start when asked.
+// Work run where it is asked for, Cancel pressed from the start, or once a lock is waited
+// for, when asked.
 struct Inline final : JobProgress {
     bool cancel = false;
+    bool cancelOnLock = false;
     std::vector<std::string> stages;
 
     bool cancelled() const noexcept override { return cancel; }
     void progress(long, long) noexcept override {}
-    void stage(const char* name) noexcept override { stages.emplace_back(name); }
+    void stage(const char* name) noexcept override
+    {
+        stages.emplace_back(name);
+        if (cancelOnLock && stages.back().find("locked by another program") != std::string::npos) cancel = true;
+    }
 
     JobResult run(const JobWork& work)
     {
@@ -241,6 +254,21 @@ TEST_F(SessionTest, FirstOpeningKeepsTheResultsLaterOnesResetThemAndTheThemes)
     ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
     EXPECT_EQ(link->resets, 1);
     EXPECT_FALSE(hasTable("marker"));
+
+    // A file browsed to in another folder: both remembered for the next start, the results
+    // reset again.
+    test::runSql(results(), "ALTER TABLE MU_Data ADD COLUMN AWC_WA single");
+    ASSERT_TRUE(hasColumn("AWC_WA"));
+    fs::create_directories(temp / "other");
+    fs::copy_file(soils() / "sample.mdb", temp / "other" / "second.mdb");
+    session.rememberDatabase((temp / "other").string(), "second.mdb");
+    ASSERT_EQ(open("second.mdb", true), Session::Opening::Opened);
+    EXPECT_EQ(session.soilsDataFile(), "second.mdb");
+    EXPECT_EQ(session.settings().soilsDataFolder, (temp / "other").string());
+    EXPECT_FALSE(hasColumn("AWC_WA"));
+    EXPECT_EQ(utilities.written["SoilsDataFile"], "second.mdb");
+    EXPECT_EQ(utilities.written["SoilsDataPath"], (temp / "other").string());
+    EXPECT_TRUE(reporter.reports.empty() && reporter.errorReports.empty());
 }
 
 TEST_F(SessionTest, WrongFilesAreRefusedAndFailedOpeningsLeaveNothingOfTheDatabase)
@@ -263,9 +291,11 @@ TEST_F(SessionTest, WrongFilesAreRefusedAndFailedOpeningsLeaveNothingOfTheDataba
     // Checked by browsing but unreadable: the cause named, the list and record sets gone.
     EXPECT_EQ(open("nocomp.mdb", true), Session::Opening::Failed);
     ASSERT_FALSE(reporter.errorReports.empty());
-    EXPECT_EQ(reporter.errorReports.back().inserts.front().rfind(
-                  "Unable to read the map units of the soils database nocomp.mdb.\n", 0),
-              0u);
+    // What failed, then its cause on the one line after it.
+    const std::string said = reporter.errorReports.back().inserts.front();
+    EXPECT_EQ(said.rfind("Unable to read the map units of the soils database nocomp.mdb.\n", 0), 0u);
+    const std::string cause = said.substr(said.find('\n') + 1);
+    EXPECT_TRUE(cause.find('\n') == std::string::npos && cause.find("component") != std::string::npos) << said;
     EXPECT_FALSE(session.mapunitList().isOpen());
     EXPECT_FALSE(session.rsComponents().isOpen());
     EXPECT_FALSE(session.nonTechRSs());
@@ -303,9 +333,16 @@ TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
     EXPECT_FALSE(plan("INT_DWB", [] () -> RunOptions { throw OptionError("Choose an item of the list."); }));
     EXPECT_EQ(reporter.reports.back().procedure, "SetAdoTelvaRS");
     EXPECT_EQ(reporter.reports.back().inserts.front(), "Choose an item of the list.");
-    options.column = "bad column";
-    EXPECT_FALSE(plan("INT_DWB", chosen));
-    EXPECT_EQ(reporter.reports.back().procedure, "SetAdoTelvaRS");
+    // A column name MU_Data cannot take is refused before any run, saying why.
+    for (const char* name : {"bad column", "", "_abc", "1abc", "MUKEY", "musym", "a b"}) {
+        options.column = name;
+        EXPECT_FALSE(plan("INT_DWB", chosen)) << name;
+        EXPECT_EQ(reporter.reports.back().procedure, "SetAdoTelvaRS");
+        const std::string& said = reporter.reports.back().inserts.front();
+        EXPECT_TRUE(said.find("column name") != std::string::npos ||
+                    said.find("name for the rating column") != std::string::npos)
+            << said;
+    }
     options.column = "DWB_DCD";
 
     // Cancelled while rating: nothing stored.
@@ -320,9 +357,26 @@ TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
     EXPECT_TRUE(job->stored);
     EXPECT_TRUE(hasColumn(job->column));
 
-    // The column exists now: replaced only when the user says Yes.
+    // The column exists now: replaced only when the user says Yes, and then emptied first:
+    // no old value survives, a map unit the run does not rate is left Null.
+    test::runSql(results(), "UPDATE MU_Data SET DWB_DCD = -5; "
+                            "INSERT INTO MU_Data (mukey, musym, DWB_DCD) VALUES ('nosuchkey', 'X', -5)");
     const auto again = runDwellings(false);
     EXPECT_TRUE(again->columnExists);
+    {
+        ado::Connection connection = session.resultsDBConnection();
+        connection.open();
+        int rated = 0;
+        bool unrated = false;
+        for (auto rows = connection.execute("SELECT mukey, DWB_DCD FROM MU_Data"); !rows.eof(); rows.moveNext()) {
+            const Variant value = rows.value(1);
+            EXPECT_NE(value.text(), "-5") << rows.value(0).text();
+            if (rows.value(0).text() == "nosuchkey") unrated = value.isNull();
+            rated += !value.isNull();
+        }
+        EXPECT_TRUE(unrated);
+        EXPECT_GT(rated, 10);
+    }
     reporter.answer = reporting::NO;
     EXPECT_EQ(session.ConfirmResultsColumn(again->columnExists), -1);
     reporter.answer = reporting::YES;
@@ -331,9 +385,135 @@ TEST_F(SessionTest, RunIsRefusedWithItsReasonsThenStoresWhatTheEngineRates)
     EXPECT_EQ(reporter.questions, 2);
 }
 
+// Another program's lock on the results database is waited out, said as the job's stage and
+// open to Cancel: first a lock that keeps out even readers, then one that only the store meets.
+TEST_F(SessionTest, ALockedResultsDatabaseIsWaitedForAndCancelled)
+{
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    RunOptions options;
+    options.attribute = "QUA_SLOPE";
+    options.column = "SLOPE_WA";
+    int line = 0;
+    for (const char* lock : {"BEGIN EXCLUSIVE", "BEGIN IMMEDIATE"}) {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(results().c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, lock, nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto job = session.planRun("QUA_SLOPE", [&] { return options; }, line);
+        ASSERT_TRUE(job);
+        progress.cancelOnLock = true;
+        JobOutcome outcome = progress.run([&](JobProgress& p) { Session::checkResultsColumn(*job, p); }).outcome;
+        if (outcome == JobOutcome::Finished)
+            outcome = progress.run([&](JobProgress& p) { Session::rate(*job, p); }).outcome;
+        EXPECT_EQ(outcome, JobOutcome::Cancelled) << lock;
+        EXPECT_NE(std::find(progress.stages.begin(), progress.stages.end(),
+                            "Waiting for the results database, locked by another program"),
+                  progress.stages.end())
+            << lock;
+        EXPECT_FALSE(job->stored) << lock;
+        progress.cancel = progress.cancelOnLock = false;
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        EXPECT_FALSE(hasColumn("SLOPE_WA")) << lock;
+    }
+    EXPECT_TRUE(reporter.reports.empty() && reporter.errorReports.empty());
+    // The lock gone, the same run stores.
+    const auto job = session.planRun("QUA_SLOPE", [&] { return options; }, line);
+    ASSERT_TRUE(job);
+    progress.run([&](JobProgress& p) { Session::checkResultsColumn(*job, p); });
+    progress.run([&](JobProgress& p) { Session::rate(*job, p); });
+    EXPECT_TRUE(job->stored);
+    EXPECT_TRUE(hasColumn("SLOPE_WA"));
+}
+
+// Each rating column equals what quillon-rate gives for the same attribute, options and the
+// layer's map units.
+TEST_F(SessionTest, RunStoresWhatTheCommandLineRates)
+{
+    auto owned = std::make_unique<FakeLink>();
+    owned->file = kShare / "sample" / "sample_soils";
+    session.setLink(std::move(owned));
+    ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    for (const auto& [key, column] : {std::pair{"MU_AWS100", "AWS100"}, std::pair{"QUA_SLOPE", "SLOPE_WA"},
+                                      std::pair{"WAT_DRAIN", "DRAIN_DC"}}) {
+        RunOptions options;
+        options.attribute = key;
+        options.column = column;
+        int line = 0;
+        const auto job = session.planRun(key, [&] { return options; }, line);
+        ASSERT_TRUE(job) << reporter.reports.back().inserts.front();
+        progress.run([&](JobProgress& p) { Session::checkResultsColumn(*job, p); });
+        progress.run([&](JobProgress& p) { Session::rate(*job, p); });
+        ASSERT_TRUE(job->stored) << key;
+
+        const std::string command = std::string(QUILLON_RATE) + " --soils '" + (soils() / "sample.mdb").string() +
+                                    "' --rules '" + (temp / "rules.sqlite").string() + "' --attribute " + key +
+                                    " --mapunits '" + (kShare / "sample" / "sample_soils.dbf").string() + "'";
+        std::vector<std::string> lines;
+        {
+            const std::unique_ptr<FILE, int (*)(FILE*)> rate(::popen(command.c_str(), "r"), ::pclose);
+            ASSERT_TRUE(rate);
+            char buffer[4096];
+            while (std::fgets(buffer, sizeof buffer, rate.get())) {
+                std::string text(buffer);
+                while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+                if (!text.empty()) lines.push_back(text);
+            }
+        }
+        ASSERT_GT(lines.size(), 10u) << command;
+        EXPECT_EQ(lines[0].rfind(std::string("musym,mukey,") + column, 0), 0u) << lines[0];
+        std::map<std::string, std::string> expected;
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const auto first = lines[i].find(',');
+            const auto second = lines[i].find(',', first + 1);
+            const auto third = lines[i].find(',', second + 1);
+            // The first row of a unit.
+            expected.emplace(lines[i].substr(first + 1, second - first - 1),
+                             lines[i].substr(second + 1, third == std::string::npos ? third : third - second - 1));
+        }
+
+        ado::Connection connection = session.resultsDBConnection();
+        connection.open();
+        int rated = 0;
+        for (auto rows = connection.execute(std::string("SELECT mukey, ") + column + " FROM MU_Data"); !rows.eof();
+             rows.moveNext()) {
+            const std::string mukey = rows.value(0).text();
+            const Variant value = rows.value(1);
+            const auto want = expected.find(mukey);
+            if (want == expected.end() || want->second.empty()) {
+                EXPECT_TRUE(value.isNull()) << key << " " << mukey;
+                continue;
+            }
+            ++rated;
+            if (value.isText()) {
+                EXPECT_EQ(value.str(), want->second) << key << " " << mukey;
+            } else {
+                double number = 0;
+                std::from_chars(want->second.data(), want->second.data() + want->second.size(), number);
+                EXPECT_EQ(static_cast<float>(value.number().value_or(-1e9)), static_cast<float>(number))
+                    << key << " " << mukey;
+            }
+        }
+        EXPECT_GT(rated, 10) << key;
+    }
+}
+
 TEST_F(SessionTest, ReportListsFollowTheOpenDatabase)
 {
     ASSERT_EQ(open("sample.mdb"), Session::Opening::Opened);
+    // A map unit missing from the survey's sort table is not listed.
+    ado::Recordset gone = session.engine().GetSoilsDataRS(session.soilsConnectString(),
+                                                          "SELECT mukey,musym FROM mapunit LIMIT 1");
+    const std::string key = gone.value("mukey").text();
+    test::runSql(soils() / "sample.mdb",
+                 "DELETE FROM \"SYSTEM - Mapunit Sort Specifications\" WHERE mukey='" + key + "';");
+    ado::Recordset units =
+        session.engine().GetSoilsDataRS(session.soilsConnectString(), "SELECT mukey,musym FROM mapunit");
+    ASSERT_EQ(session.PopulateMapunitList(units, {}), 1);
+    EXPECT_EQ(session.mapunitList().recordCount(), 299);
+    ado::Recordset listed = session.mapunitList().clone();
+    listed.setFilter("mukey='" + key + "'");
+    EXPECT_TRUE(listed.eof());
+
     ASSERT_EQ(session.SetNonTechRSs(), 1);
     ASSERT_TRUE(session.nonTechRSs());
     EXPECT_FALSE(PopulateCategories(*session.nonTechRSs()).empty());
@@ -341,7 +521,12 @@ TEST_F(SessionTest, ReportListsFollowTheOpenDatabase)
     ado::Recordset none = session.engine().GetSoilsDataRS(session.soilsConnectString(),
                                                           "SELECT mukey,musym FROM mapunit WHERE 0");
     const int changes = seen.listChanges;
-    EXPECT_EQ(session.PopulateMapunitList(none, {}), -1);
+    std::vector<std::string> said;
+    Messages messages;
+    messages.report = [&said](int, const std::string&, const std::string& text) { said.push_back(text); };
+    EXPECT_EQ(session.PopulateMapunitList(none, messages), -1);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("There are no map units to list."), std::string::npos) << said[0];
     EXPECT_EQ(seen.listChanges, changes + 1);
     EXPECT_FALSE(session.mapunitList().isOpen());
     EXPECT_FALSE(session.nonTechRSs());

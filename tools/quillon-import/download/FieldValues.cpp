@@ -64,7 +64,8 @@ std::optional<std::string> isoDateTime(std::string_view text)
         if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
             return std::nullopt;
     }
-    char buffer[32];
+    // Room for any int the compiler can imagine, though the checks above bound every field.
+    char buffer[72];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
     return std::string(buffer);
 }

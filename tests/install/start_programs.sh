@@ -36,6 +36,9 @@ kill -TERM "$map_pid"
 wait "$map_pid" || fail "the map ended with status $?"
 map_pid=
 wait_until 300 eval '! viewer_serving' || fail "the viewer did not end with the map"
+# Ended, not only gone from the link: a viewer left behind would hold the next start.
+viewer_running() { pgrep -f "^$bin/quillon .*$work" >/dev/null; }
+wait_until 300 eval '! viewer_running' || fail "the viewer stopped serving but is still running"
 
 data=$XDG_DATA_HOME/quillon
 "$bin/quillon-setup" --check > "$work/check" 2>&1 || fail "the first start left something out: $(cat "$work/check")"

@@ -116,6 +116,10 @@ std::unique_ptr<frmQuillon> Main(Session& session)
                 // window shows: read on the worker, however large, while the window paints.
                 session.step("OpenSoilsDatabase");
                 form->cboSSAList_Click();
+                if (form->unloaded()) {
+                    QApplication::restoreOverrideCursor();
+                    return form;
+                }
             }
         }
     }

@@ -66,6 +66,8 @@ public:
     // Runs once, however the window goes: stops the registry watch, ends the GIS link,
     // releases the rules and the engine.
     void Form_Unload();
+    // Whether the window has gone: closed by the user or told to end by the GIS.
+    bool unloaded() const { return m_unloaded; }
 
     void EnableControls();
     void DisableControls();

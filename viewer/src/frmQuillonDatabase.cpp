@@ -98,6 +98,11 @@ void frmQuillon::openChosen(bool checked)
     };
     const std::string fileName = box->currentText().toStdString();
     const Session::Opening opening = m_session.openChosenDatabase(fileName, checked, windowMessages(m_session, *this), runner);
+    // The GIS may end the viewer while the database opens: the window and its rules are gone.
+    if (m_unloaded) {
+        QApplication::restoreOverrideCursor();
+        return;
+    }
     if (opening == Session::Opening::Refused) {
         box->setCurrentIndex(-1);
     } else {

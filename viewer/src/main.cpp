@@ -70,5 +70,7 @@ int main(int argc, char** argv)
 
     const std::unique_ptr<qln::viewer::frmQuillon> form = qln::viewer::Main(session);
     if (!form) return 1;
+    // Ended during start-up (the GIS closed while the database opened): nothing is left to wait for.
+    if (form->unloaded()) return 0;
     return QApplication::exec();
 }
